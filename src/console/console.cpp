@@ -1,0 +1,112 @@
+#include "console/console.h"
+
+#include <span>
+#include <string>
+
+#include "console/format.h"
+#include "console/key_table.h"
+
+namespace qsetup {
+namespace {
+
+constexpr int kEndOfInput = -1;
+constexpr char kCtrlZ = 0x1A;
+
+}  // namespace
+
+int Console::PrintFormatted(std::string_view format, const char* const* args, std::size_t count) {
+  const std::string text = FormatText(format, std::span<const char* const>(args, count));
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (const char c : text) {
+    if (c == '\n') out.push_back('\r');
+    out.push_back(c);
+  }
+  io_.WriteOut(out);
+  return static_cast<int>(text.size());
+}
+
+int Console::ReadRawByte() {
+  if (pushed_back_ != -1) {
+    const int c = pushed_back_;
+    pushed_back_ = -1;
+    return c;
+  }
+  if (in_pos_ == in_len_) {
+    in_len_ = io_.ReadIn(in_buffer_.data(), in_buffer_.size());
+    in_pos_ = 0;
+    if (in_len_ == 0) return kEndOfInput;
+  }
+  return static_cast<unsigned char>(in_buffer_[in_pos_++]);
+}
+
+int Console::ReadInputChar() {
+  if (in_ended_) return kEndOfInput;
+  int c = ReadRawByte();
+  if (c == static_cast<unsigned char>(kCtrlZ)) c = kEndOfInput;
+  if (c == '\r') {
+    const int next = ReadRawByte();
+    if (next == '\n') return '\n';
+    pushed_back_ = next == kEndOfInput ? -1 : next;
+    if (next == kEndOfInput) in_ended_ = true;
+    return '\r';
+  }
+  if (c == kEndOfInput) in_ended_ = true;
+  return c;
+}
+
+bool Console::ReadAnswerLine(AnswerLine& line) {
+  std::size_t stored = 0;
+  bool read_any = false;
+  for (;;) {
+    const int c = ReadInputChar();
+    if (c == kEndOfInput) break;
+    read_any = true;
+    if (c == '\n') break;
+    if (stored < kAnswerLineMax) line[stored++] = static_cast<char>(c);
+  }
+  if (!read_any) return false;
+  line[stored] = '\0';
+  return true;
+}
+
+int Console::WaitForKey() {
+  if (pending_key_ != -1) {
+    const int key = pending_key_;
+    pending_key_ = -1;
+    return key;
+  }
+  if (keyboard_ == KeyboardState::kUnavailable) return -1;
+  if (keyboard_ == KeyboardState::kNotOpened) {
+    keyboard_ = io_.OpenKeyboard() ? KeyboardState::kOpen : KeyboardState::kUnavailable;
+    if (keyboard_ == KeyboardState::kUnavailable) return -1;
+  }
+
+  // Mode 0: no line input, no echo, and Ctrl+C arrives as an ordinary key.
+  const std::optional<std::uint32_t> saved_mode = io_.GetKeyboardMode();
+  io_.SetKeyboardMode(0);
+  const auto finish = [&](int value) {
+    if (saved_mode) io_.SetKeyboardMode(*saved_mode);
+    return value;
+  };
+
+  for (;;) {
+    InputEvent event;
+    if (!io_.ReadKeyboardEvent(event)) return finish(-1);
+    if (!event.is_key || !event.key_down) continue;
+    if (event.character != 0) return finish(event.character);
+    const std::optional<ExtendedKey> key = TranslateExtendedKey(event.scan_code, event.control_state);
+    if (!key) continue;
+    pending_key_ = key->code;
+    return finish(key->lead);
+  }
+}
+
+void TracePause(Console& console, bool verbose, const char* line, const char* prompt) {
+  if (!verbose) return;
+  console.PrintText(line);
+  console.PrintText(prompt);
+  console.WaitForKey();
+}
+
+}  // namespace qsetup

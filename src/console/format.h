@@ -1,0 +1,18 @@
+// Formatting of message texts. Texts may come from a catalog file that anyone
+// could have written, so formatting never trusts the text.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace qsetup {
+
+// Formats `format` with `args` the way printf formats "%s" conversions:
+// "%%" gives "%", and each "%s" (with its flags, width and precision) takes
+// the next argument. Every other conversion, "%n" among them, and any "%s"
+// left without an argument, is copied as it stands and takes no argument. A
+// null argument prints as "(null)".
+std::string FormatText(std::string_view format, std::span<const char* const> args);
+
+}  // namespace qsetup

@@ -1,0 +1,82 @@
+#include "driver/settings.h"
+
+#include <cstring>
+
+#include "base/ascii.h"
+
+namespace qsetup {
+
+SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console& console) {
+  for (int i = 1; i < argc; ++i) {
+    char* arg = argv[i];
+    for (char* p = arg; *p != '\0'; ++p) *p = AsciiUpper(*p);
+
+    if (std::strcmp(arg, "/X") == 0 || std::strcmp(arg, "-X") == 0 ||
+        std::strcmp(arg, "/Q") == 0 || std::strcmp(arg, "-Q") == 0) {
+      settings.unattended = true;
+    } else if (std::strcmp(arg, "/D") == 0 || std::strcmp(arg, "-D") == 0) {
+      settings.verbose = true;
+    } else if (std::strcmp(arg, "/H") == 0 || std::strcmp(arg, "-H") == 0) {
+      settings.unattended = true;
+      settings.skip_hid = true;
+    }
+
+    if (arg[0] == '-' && arg[1] == 'F') {
+      if (arg[2] != kForceUsb) {
+        console.PrintText("Invalid force code!\n");
+        return SwitchResult::kInvalidForceCode;
+      }
+      settings.force_code = kForceUsb;
+      console.PrintText("Skipping hardware detection - forcing Taskel.\n");
+    }
+  }
+  return SwitchResult::kContinue;
+}
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+}  // namespace
+
+std::string DeriveSourceDirectory(const char* command_path, DriverOs& os) {
+  const std::string_view path(command_path);
+  const bool has_drive = path.size() >= 2 && path[1] == ':';
+  const std::size_t dir_start = has_drive ? 2 : 0;
+
+  // The directory part ends after the last separator that is not the trail
+  // byte of a double-byte character.
+  std::size_t dir_end = dir_start;
+  for (std::size_t i = dir_start; i < path.size(); ++i) {
+    if (os.IsDbcsLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
+      ++i;
+      continue;
+    }
+    if (IsSeparator(path[i])) dir_end = i + 1;
+  }
+  const std::string_view drive = path.substr(0, dir_start);
+  const std::string_view directory = path.substr(dir_start, dir_end - dir_start);
+
+  if (drive.empty() && directory.empty()) return ".";
+
+  // A path rooted without a drive gets the current drive in front, unless it
+  // names a network share, which has no drive to add. When the current
+  // directory has no drive letter either (a network path), the rooted path
+  // already means the root of the current share.
+  const bool network_path =
+      directory.size() >= 2 && IsSeparator(directory[0]) && IsSeparator(directory[1]);
+  if (drive.empty() && directory[0] == '\\' && !network_path) {
+    const std::string current = os.ReadCurrentDirectory();
+    if (current.size() >= 2 && current[1] == ':') {
+      std::string result(1, AsciiLower(current[0]));
+      result += ':';
+      result += directory;
+      return result;
+    }
+  }
+  std::string result(drive);
+  result += directory;
+  return result;
+}
+
+}  // namespace qsetup

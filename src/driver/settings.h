@@ -1,0 +1,34 @@
+// Run settings: the command-line switches and the source directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "console/console.h"
+#include "driver/driver_os.h"
+
+namespace qsetup {
+
+inline constexpr char kForceUsb = 'U';
+
+struct RunSettings {
+  bool unattended = false;  // /X, /Q, /H: no questions, no final key wait
+  bool verbose = false;     // /D: trace lines and trace pauses
+  bool skip_hid = false;    // /H: the scan route decides
+  char force_code = 0;      // 'U' after -FU
+  std::string source_dir;   // where the package lies; ends in a separator, or "."
+};
+
+enum class SwitchResult { kContinue, kInvalidForceCode };
+
+// Reads the switches argv[1] .. argv[argc-1], upper-casing each in place.
+// Prints the force-code lines. Stops at an invalid force code.
+SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console& console);
+
+// The directory of the command path, with its closing separator and letter
+// case: "C:\Pkg\setup.exe" gives "C:\Pkg\", a bare name gives ".". A path
+// rooted without a drive gets the current drive in front; a network path
+// (\\server\share\...) keeps its own start.
+std::string DeriveSourceDirectory(const char* command_path, DriverOs& os);
+
+}  // namespace qsetup

@@ -1,0 +1,22 @@
+// The frame of one run of SETUP.EXE.
+#pragma once
+
+#include "catalog/catalog_os.h"
+#include "console/console.h"
+#include "driver/driver_os.h"
+
+namespace qsetup {
+
+// Every operating-system service that a run uses, one interface per
+// subsystem. The Win32 layer hands in the real ones; tests hand in fakes.
+struct Platform {
+  ConsoleIo& console;
+  CatalogOs& catalog;
+  DriverOs& driver;
+};
+
+// Runs the installer with the program's argument vector (the switches are
+// upper-cased in place) and returns the process exit code.
+int SetupMain(int argc, char** argv, Platform& platform);
+
+}  // namespace qsetup

@@ -1,0 +1,78 @@
+// Owners of Windows handles: one type per kind of handle, each knowing its
+// own invalid value and how to release it.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace qsetup::win32 {
+
+template <typename Traits>
+class UniqueResource {
+ public:
+  using Type = typename Traits::Type;
+
+  UniqueResource() = default;
+  explicit UniqueResource(Type value) : value_(value) {}
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+  UniqueResource(UniqueResource&& other) noexcept : value_(other.release()) {}
+  UniqueResource& operator=(UniqueResource&& other) noexcept {
+    reset(other.release());
+    return *this;
+  }
+  ~UniqueResource() { reset(); }
+
+  Type get() const { return value_; }
+  bool valid() const { return Traits::IsValid(value_); }
+  explicit operator bool() const { return valid(); }
+
+  Type release() { return std::exchange(value_, Traits::Invalid()); }
+  void reset(Type value = Traits::Invalid()) {
+    if (Traits::IsValid(value_)) Traits::Free(value_);
+    value_ = value;
+  }
+
+ private:
+  Type value_ = Traits::Invalid();
+};
+
+// Files and devices: INVALID_HANDLE_VALUE when absent.
+struct FileHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Type h) { return h != INVALID_HANDLE_VALUE && h != nullptr; }
+  static void Free(Type h) { ::CloseHandle(h); }
+};
+
+// Processes, threads and other kernel objects: null when absent.
+struct KernelHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::CloseHandle(h); }
+};
+
+// Directory searches of FindFirstFile.
+struct FindHandleTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool IsValid(Type h) { return h != INVALID_HANDLE_VALUE; }
+  static void Free(Type h) { ::FindClose(h); }
+};
+
+// Blocks from LocalAlloc.
+struct LocalTraits {
+  using Type = HLOCAL;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::LocalFree(h); }
+};
+
+using UniqueFile = UniqueResource<FileHandleTraits>;
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+using UniqueFind = UniqueResource<FindHandleTraits>;
+using UniqueLocal = UniqueResource<LocalTraits>;
+
+}  // namespace qsetup::win32

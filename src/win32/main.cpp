@@ -1,0 +1,20 @@
+// Entry point of SETUP.EXE.
+#include "driver/setup.h"
+#include "version.h"
+#include "win32/win32_console.h"
+#include "win32/win32_platform.h"
+
+// The program's own version stamp: staging compares SETUP.EXE like every
+// other package file, by the stamp in its first 100000 bytes.
+extern "C" __attribute__((used, section(".text$0stamp"))) const char kSetupVersionStamp[] =
+    "!@#$" QSETUP_PRODUCT_VERSION "$#@!";
+
+int main(int argc, char** argv) {
+  // Keeps the stamp in the image when the linker drops unreferenced data.
+  asm volatile("" : : "r"(kSetupVersionStamp));
+  qsetup::win32::Win32ConsoleIo console;
+  qsetup::win32::Win32CatalogOs catalog;
+  qsetup::win32::Win32DriverOs driver;
+  qsetup::Platform platform{console, catalog, driver};
+  return qsetup::SetupMain(argc, argv, platform);
+}

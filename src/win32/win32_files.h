@@ -1,0 +1,15 @@
+// Files on the Windows API.
+#pragma once
+
+#include <string>
+
+#include "base/readable_file.h"
+#include "win32/handles.h"
+
+namespace qsetup::win32 {
+
+// Opens a file for raw reading, sharing it with other readers and writers.
+// Null when it cannot be opened.
+ReadableFilePtr OpenReadableFile(const std::string& path);
+
+}  // namespace qsetup::win32

@@ -1,0 +1,22 @@
+// The operating-system services of the subsystems, on the Windows API.
+#pragma once
+
+#include "catalog/catalog_os.h"
+#include "driver/driver_os.h"
+
+namespace qsetup::win32 {
+
+class Win32CatalogOs final : public CatalogOs {
+ public:
+  std::uint16_t SystemDefaultLangId() override;
+  ReadableFilePtr OpenForReading(const std::string& path) override;
+};
+
+class Win32DriverOs final : public DriverOs {
+ public:
+  SystemDirectory ReadSystemDirectory() override;
+  std::string ReadCurrentDirectory() override;
+  bool IsDbcsLeadByte(unsigned char byte) override;
+};
+
+}  // namespace qsetup::win32

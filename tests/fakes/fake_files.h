@@ -1,0 +1,52 @@
+// An in-memory file system of readable files that can fail on demand.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "base/readable_file.h"
+
+namespace qsetup::testing {
+
+struct FakeFile {
+  std::string data;
+  std::optional<std::uint64_t> reported_size;  // overrides data.size() when set
+  bool size_fails = false;
+};
+
+class FakeReadableFile : public ReadableFile {
+ public:
+  explicit FakeReadableFile(const FakeFile& file) : file_(file) {}
+  std::optional<std::uint64_t> Size() override {
+    if (file_.size_fails) return std::nullopt;
+    return file_.reported_size.value_or(file_.data.size());
+  }
+  std::size_t Read(char* buffer, std::size_t capacity) override {
+    const std::size_t n = std::min(capacity, file_.data.size() - pos_);
+    std::memcpy(buffer, file_.data.data() + pos_, n);
+    pos_ += n;
+    return n;
+  }
+
+ private:
+  FakeFile file_;
+  std::size_t pos_ = 0;
+};
+
+class FakeFileTable {
+ public:
+  std::map<std::string, FakeFile> files;
+  std::vector<std::string> opened;
+
+  ReadableFilePtr Open(const std::string& path) {
+    opened.push_back(path);
+    const auto it = files.find(path);
+    if (it == files.end()) return nullptr;
+    return std::make_unique<FakeReadableFile>(it->second);
+  }
+};
+
+}  // namespace qsetup::testing

@@ -1,0 +1,34 @@
+// Fakes of the catalog's and the driver's own services.
+#pragma once
+
+#include <string>
+
+#include "catalog/catalog_os.h"
+#include "driver/driver_os.h"
+#include "fakes/fake_files.h"
+
+namespace qsetup::testing {
+
+class FakeCatalogOs : public CatalogOs {
+ public:
+  std::uint16_t lang_id = 0x0409;
+  FakeFileTable files;
+
+  std::uint16_t SystemDefaultLangId() override { return lang_id; }
+  ReadableFilePtr OpenForReading(const std::string& path) override { return files.Open(path); }
+};
+
+class FakeDriverOs : public DriverOs {
+ public:
+  SystemDirectory system_dir{19, "C:\\WINDOWS\\system32"};
+  std::string current_dir = "C:\\Users\\admin";
+  unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
+
+  SystemDirectory ReadSystemDirectory() override { return system_dir; }
+  std::string ReadCurrentDirectory() override { return current_dir; }
+  bool IsDbcsLeadByte(unsigned char byte) override {
+    return lead_high != 0 && byte >= lead_low && byte <= lead_high;
+  }
+};
+
+}  // namespace qsetup::testing
