@@ -20,10 +20,9 @@ struct LangEntry {
 };
 
 constexpr LangEntry kLanguages[] = {
-    {0x040C, kLangFrench},   {0x080C, kLangFrench},  {0x0C0C, kLangFrench},
-    {0x100C, kLangFrench},   {0x040B, kLangFrench},  {0x0407, kLangGerman},
-    {0x0807, kLangGerman},   {0x0C07, kLangGerman},  {0x040A, kLangSpanish},
-    {0x080A, kLangSpanish},  {0x0C0A, kLangSpanish}, {0x0411, kLangJapanese},
+    {0x040C, kLangFrench},  {0x080C, kLangFrench},  {0x0C0C, kLangFrench},  {0x100C, kLangFrench},
+    {0x040B, kLangFrench},  {0x0407, kLangGerman},  {0x0807, kLangGerman},  {0x0C07, kLangGerman},
+    {0x040A, kLangSpanish}, {0x080A, kLangSpanish}, {0x0C0A, kLangSpanish}, {0x0411, kLangJapanese},
 };
 
 // Text-mode translation in place: CR LF becomes LF, and the first Ctrl-Z
@@ -43,12 +42,18 @@ std::size_t TranslateText(char* data, std::size_t length) {
 
 const char* CatalogFileName(int lang_index) {
   switch (lang_index) {
-    case kLangFrench: return "\\nls\\french.nls";
-    case kLangGerman: return "\\nls\\german.nls";
-    case kLangSpanish: return "\\nls\\spanish.nls";
-    case kLangJapanese: return "\\nls\\japanese.nls";
-    case kLangEnglish: return "\\nls\\english.nls";
-    default: return nullptr;
+    case kLangFrench:
+      return "\\nls\\french.nls";
+    case kLangGerman:
+      return "\\nls\\german.nls";
+    case kLangSpanish:
+      return "\\nls\\spanish.nls";
+    case kLangJapanese:
+      return "\\nls\\japanese.nls";
+    case kLangEnglish:
+      return "\\nls\\english.nls";
+    default:
+      return nullptr;
   }
 }
 
@@ -59,7 +64,9 @@ int LanguageIndexOf(std::uint16_t lang_id) {
   return kLangEnglish;
 }
 
-int getlangindex(CatalogOs& os) { return LanguageIndexOf(os.SystemDefaultLangId()); }
+int getlangindex(CatalogOs& os) {
+  return LanguageIndexOf(os.SystemDefaultLangId());
+}
 
 int loadlangtbl(CatalogStore& store, const char* const*& table, int table_size, int lang_index) {
   const char* file_name = CatalogFileName(lang_index);
@@ -109,7 +116,8 @@ int loadlangtbl(CatalogStore& store, const char* const*& table, int table_size, 
     while (text[pos] != '\0') ++pos;
     ++pos;
   }
-  for (int i = taken; i < table_size; ++i) pointers[static_cast<std::size_t>(i)] = kPlaceholderMessage;
+  for (int i = taken; i < table_size; ++i)
+    pointers[static_cast<std::size_t>(i)] = kPlaceholderMessage;
   for (std::size_t i = static_cast<std::size_t>(std::max(taken, table_size)); i < entries; ++i) {
     pointers[i] = kPlaceholderMessage;
   }

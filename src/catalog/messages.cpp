@@ -24,9 +24,13 @@ constexpr const char* kBuiltin[kMessageCount] = {
     /* 15 */ "Unable to find SM.INI file.\n\r",
     /* 16 */ "SMAddress keyword not found or invalid.\n\r",
     /* 17 */ "SMInterrupt keyword not found or invalid.\n\r",
-    /* 18 */ "To continue the installation of the Orvane Quillon 2\nsoftware, press Enter. Press any other key to quit.\n\n",
+    /* 18 */
+    "To continue the installation of the Orvane Quillon 2\nsoftware, press Enter. Press any other "
+    "key to quit.\n\n",
     /* 19 */ "The Orvane Quillon 2 software was not installed.\n\n",
-    /* 20 */ "The %s device driver is already running and cannot be stopped.\nTo stop the device driver, shut down its application programs;\nthen try again.\n\n",
+    /* 20 */
+    "The %s device driver is already running and cannot be stopped.\nTo stop the device driver, "
+    "shut down its application programs;\nthen try again.\n\n",
     /* 21 */ "The Orvane Quillon 2 software is installed and started.\n\n",
     /* 22 */ "The installation of the Orvane Quillon 2 software failed.\n\n",
     /* 23 */ "File system error: %d\n\n",
@@ -40,7 +44,11 @@ constexpr const char* kBuiltin[kMessageCount] = {
     /* 31 */ "Unknown Boot Drive. \n\r",
     /* 32 */ "Reboot the machine for the device driver to start. \n\r",
     /* 33 */ "Press any key to exit.",
-    /* 34 */ "Insufficient number of parameters passed in.\n\nSyntax: SETUP  or  SETUP XXX Y   or  SETUP UPGRADE\nwhere:  no arguments means use the SM.INI file.\n        XXX is the I/O port address in hexadecimal\n        Y  is the interrupt vector in hexadecimal\n        UPGRADE means only copy the driver files.\n",
+    /* 34 */
+    "Insufficient number of parameters passed in.\n\nSyntax: SETUP  or  SETUP XXX Y   or  SETUP "
+    "UPGRADE\nwhere:  no arguments means use the SM.INI file.\n        XXX is the I/O port address "
+    "in hexadecimal\n        Y  is the interrupt vector in hexadecimal\n        UPGRADE means only "
+    "copy the driver files.\n",
     /* 35 */ "Upgrade complete.\n",
     /* 36 */ "Upgrade failed.\n",
     /* 37 */ "Installation aborted.\n",
@@ -76,9 +84,17 @@ constexpr const char* kBuiltin[kMessageCount] = {
     /* 67 */ "TELMXSVC.EXE",
     /* 68 */ "The installation of the Orvane Halden device driver failed.\n\n",
     /* 69 */ "The Orvane Halden device driver is installed and started.\n\n",
-    /* 70 */ "The Quillon II device was not found.\nCheck the USB cable connection of the QLN II.\n",
+    /* 70 */
+    "The Quillon II device was not found.\nCheck the USB cable connection of the QLN II.\n",
     /* 71 */ "Failed to start install program.\n",
-    /* 72 */ "The Quillon II (QLN II) device was found, but the QLN II is\nnot configured for Windows, or the Windows USB drivers are not correctly \ninstalled for the QLN II device, or the QLN II is not properly connected to\nUSB.  First check the USB connection of the QLN II. Then in BIOS \nConfiguration/Setup use the Advanced Setup menu to check the QLN II \nConfiguration.  Then check Device Manager in Windows.  If a HID_SYS device is\nshown, select Update Driver for it. \n\nThe Orvane QLN II software will now be installed, but will not work properly\nuntil the QLN II connection and configuration are corrected.\n\n",
+    /* 72 */
+    "The Quillon II (QLN II) device was found, but the QLN II is\nnot configured for Windows, or "
+    "the Windows USB drivers are not correctly \ninstalled for the QLN II device, or the QLN II is "
+    "not properly connected to\nUSB.  First check the USB connection of the QLN II. Then in BIOS "
+    "\nConfiguration/Setup use the Advanced Setup menu to check the QLN II \nConfiguration.  Then "
+    "check Device Manager in Windows.  If a HID_SYS device is\nshown, select Update Driver for it. "
+    "\n\nThe Orvane QLN II software will now be installed, but will not work properly\nuntil the "
+    "QLN II connection and configuration are corrected.\n\n",
     /* 73 */ "Orvane Vantor software installation\n\r",
     /* 74 */ "Orvane Vantor software removal\n\r",
     /* 75 */ "Removal complete\n\r",
@@ -86,11 +102,15 @@ constexpr const char* kBuiltin[kMessageCount] = {
     /* 77 */ "Removing older version of the device drivers.\n",
     /* 78 */ "Removed the old device drivers. \nReboot the machine to install the new drivers.\n",
     /* 79 */ "Installing drivers for %s.\n",
-    /* 80 */ "The Orvane Vantor function on this system requires the\n'Orvane Vantor for Ostrelle'\ndriver package.\n",
+    /* 80 */
+    "The Orvane Vantor function on this system requires the\n'Orvane Vantor for Ostrelle'\ndriver "
+    "package.\n",
 };
 
 }  // namespace
 
-const char* const* BuiltinMessages() { return kBuiltin; }
+const char* const* BuiltinMessages() {
+  return kBuiltin;
+}
 
 }  // namespace qsetup

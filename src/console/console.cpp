@@ -95,7 +95,8 @@ int Console::WaitForKey() {
     if (!io_.ReadKeyboardEvent(event)) return finish(-1);
     if (!event.is_key || !event.key_down) continue;
     if (event.character != 0) return finish(event.character);
-    const std::optional<ExtendedKey> key = TranslateExtendedKey(event.scan_code, event.control_state);
+    const std::optional<ExtendedKey> key =
+        TranslateExtendedKey(event.scan_code, event.control_state);
     if (!key) continue;
     pending_key_ = key->code;
     return finish(key->lead);

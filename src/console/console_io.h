@@ -19,8 +19,8 @@ inline constexpr std::uint32_t kEnhancedKey = 0x0100;
 
 // One record of the console's input queue, reduced to what a key wait reads.
 struct InputEvent {
-  bool is_key = false;       // false for mouse, focus, menu and size events
-  bool key_down = false;     // false for a key release
+  bool is_key = false;         // false for mouse, focus, menu and size events
+  bool key_down = false;       // false for a key release
   std::uint8_t character = 0;  // low byte of the event's character; 0 = none
   std::uint16_t scan_code = 0;
   std::uint32_t control_state = 0;

@@ -10,7 +10,9 @@ namespace {
 // program write gigabytes of padding.
 constexpr std::size_t kMaxFieldWidth = 4096;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Reads a decimal number at `pos`; false if it exceeds kMaxFieldWidth.
 bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t& value) {
@@ -49,7 +51,8 @@ std::string FormatText(std::string_view format, std::span<const char* const> arg
 
     bool left = false;
     bool usable = true;  // false once the conversion cannot be honoured
-    while (pos < format.size() && std::strchr("-+ #0", format[pos]) != nullptr && format[pos] != '\0') {
+    while (pos < format.size() && std::strchr("-+ #0", format[pos]) != nullptr &&
+           format[pos] != '\0') {
       if (format[pos] == '-') left = true;
       ++pos;
     }

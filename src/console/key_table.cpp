@@ -14,8 +14,12 @@ struct KeyRow {
 };
 
 constexpr ExtendedKey kEmpty{0, 0};
-constexpr ExtendedKey Std(std::uint8_t code) { return {0x00, code}; }
-constexpr ExtendedKey Ext(std::uint8_t code) { return {0xE0, code}; }
+constexpr ExtendedKey Std(std::uint8_t code) {
+  return {0x00, code};
+}
+constexpr ExtendedKey Ext(std::uint8_t code) {
+  return {0xE0, code};
+}
 
 // Indexed by scan code 0x00 to 0x58. Keys that bring a character in a
 // modifier state never reach the table in that state, so those slots are
@@ -150,7 +154,8 @@ std::optional<ExtendedKey> Usable(ExtendedKey key) {
 
 }  // namespace
 
-std::optional<ExtendedKey> TranslateExtendedKey(std::uint16_t scan_code, std::uint32_t control_state) {
+std::optional<ExtendedKey> TranslateExtendedKey(std::uint16_t scan_code,
+                                                std::uint32_t control_state) {
   const Modifier modifier = ModifierOf(control_state);
   if (control_state & kEnhancedKey) {
     for (const EnhancedRow& entry : kEnhancedTable) {

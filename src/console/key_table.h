@@ -16,6 +16,7 @@ struct ExtendedKey {
 // console's control-key state. nullopt for keys that do not end a key wait:
 // modifier and lock keys, unknown scan codes, and combinations that have no
 // BIOS code.
-std::optional<ExtendedKey> TranslateExtendedKey(std::uint16_t scan_code, std::uint32_t control_state);
+std::optional<ExtendedKey> TranslateExtendedKey(std::uint16_t scan_code,
+                                                std::uint32_t control_state);
 
 }  // namespace qsetup

@@ -5,11 +5,11 @@
 namespace qsetup {
 
 enum ExitCode : int {
-  kExitInstalled = 0,        // HID route: installed (also: invalid force code)
-  kExitRestartNeeded = 1,    // HID route: installed, restart the machine
-  kExitFailed = 2,           // a copy failed, or the system directory is unusable
-  kExitNoAdapter = 8,        // scan route: no adapter, nothing changed
-  kExitAdapterNoDriver = 16, // scan route: adapter without working driver, installed anyway
+  kExitInstalled = 0,         // HID route: installed (also: invalid force code)
+  kExitRestartNeeded = 1,     // HID route: installed, restart the machine
+  kExitFailed = 2,            // a copy failed, or the system directory is unusable
+  kExitNoAdapter = 8,         // scan route: no adapter, nothing changed
+  kExitAdapterNoDriver = 16,  // scan route: adapter without working driver, installed anyway
 };
 
 }  // namespace qsetup

@@ -11,8 +11,8 @@ SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console
     char* arg = argv[i];
     for (char* p = arg; *p != '\0'; ++p) *p = AsciiUpper(*p);
 
-    if (std::strcmp(arg, "/X") == 0 || std::strcmp(arg, "-X") == 0 ||
-        std::strcmp(arg, "/Q") == 0 || std::strcmp(arg, "-Q") == 0) {
+    if (std::strcmp(arg, "/X") == 0 || std::strcmp(arg, "-X") == 0 || std::strcmp(arg, "/Q") == 0 ||
+        std::strcmp(arg, "-Q") == 0) {
       settings.unattended = true;
     } else if (std::strcmp(arg, "/D") == 0 || std::strcmp(arg, "-D") == 0) {
       settings.verbose = true;
@@ -35,7 +35,9 @@ SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+  return c == '\\' || c == '/';
+}
 
 }  // namespace
 

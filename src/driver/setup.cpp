@@ -20,11 +20,13 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   if (ParseSwitches(argc, argv, settings, console) == SwitchResult::kInvalidForceCode) {
     return kExitInstalled;
   }
-  settings.source_dir = DeriveSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+  settings.source_dir =
+      DeriveSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
 
   CatalogStore catalog(platform.catalog, console, settings.source_dir);
   const char* const* texts = nullptr;
-  const bool catalog_held = loadlangtbl(catalog, texts, kMessageCount, getlangindex(platform.catalog)) == 0;
+  const bool catalog_held =
+      loadlangtbl(catalog, texts, kMessageCount, getlangindex(platform.catalog)) == 0;
   if (!catalog_held) {
     TracePause(console, settings.verbose, "Main - loadlangtbl failed.\n", kDriverPausePrompt);
     texts = BuiltinMessages();
@@ -36,7 +38,8 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   int exit_code = kExitInstalled;
   const SystemDirectory system_dir = platform.driver.ReadSystemDirectory();
   if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
-    TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n", kDriverPausePrompt);
+    TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
+               kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);
     exit_code = kExitFailed;
   }

@@ -6,5 +6,7 @@
 // reports everything through result codes; should the runtime ever have to
 // terminate it, ending it without that report is enough.
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+  std::abort();
+}
 }  // namespace __gnu_cxx

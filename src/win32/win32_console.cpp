@@ -42,7 +42,9 @@ std::optional<std::uint32_t> Win32ConsoleIo::GetKeyboardMode() {
   return mode;
 }
 
-void Win32ConsoleIo::SetKeyboardMode(std::uint32_t mode) { ::SetConsoleMode(keyboard_.get(), mode); }
+void Win32ConsoleIo::SetKeyboardMode(std::uint32_t mode) {
+  ::SetConsoleMode(keyboard_.get(), mode);
+}
 
 bool Win32ConsoleIo::ReadKeyboardEvent(InputEvent& event) {
   INPUT_RECORD record{};

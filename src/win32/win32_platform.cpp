@@ -6,7 +6,9 @@
 
 namespace qsetup::win32 {
 
-std::uint16_t Win32CatalogOs::SystemDefaultLangId() { return ::GetSystemDefaultLangID(); }
+std::uint16_t Win32CatalogOs::SystemDefaultLangId() {
+  return ::GetSystemDefaultLangID();
+}
 
 ReadableFilePtr Win32CatalogOs::OpenForReading(const std::string& path) {
   return OpenReadableFile(path);
@@ -27,6 +29,8 @@ std::string Win32DriverOs::ReadCurrentDirectory() {
   return std::string(buffer, length);
 }
 
-bool Win32DriverOs::IsDbcsLeadByte(unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; }
+bool Win32DriverOs::IsDbcsLeadByte(unsigned char byte) {
+  return ::IsDBCSLeadByte(byte) != FALSE;
+}
 
 }  // namespace qsetup::win32

@@ -52,7 +52,9 @@ class FakeConsoleIo : public ConsoleIo {
 
   // Key events as the console delivers them.
   void PressChar(char c) { keys.push_back({true, true, static_cast<std::uint8_t>(c), 0x1E, 0}); }
-  void PressKey(std::uint16_t scan, std::uint32_t state) { keys.push_back({true, true, 0, scan, state}); }
+  void PressKey(std::uint16_t scan, std::uint32_t state) {
+    keys.push_back({true, true, 0, scan, state});
+  }
   void ReleaseKey(std::uint16_t scan) { keys.push_back({true, false, 0, scan, 0}); }
   void OtherEvent() { keys.push_back({false, false, 0, 0, 0}); }
 };

@@ -56,11 +56,11 @@ TEST(LanguageIndex, MapsWholeLanguageIds) {
     std::uint16_t id;
     int index;
   } cases[] = {
-      {0x040C, 0}, {0x080C, 0}, {0x0C0C, 0}, {0x100C, 0}, {0x040B, 0}, {0x0407, 1},
-      {0x0807, 1}, {0x0C07, 1}, {0x040A, 2}, {0x080A, 2}, {0x0C0A, 2}, {0x0411, 3},
-      {0x0409, 4}, {0x0809, 4}, {0x140C, 4},  // French (Luxembourg)
-      {0x1407, 4},                            // German (Liechtenstein)
-      {0x000C, 4}, {0x0000, 4},               {0xFFFF, 4},
+      {0x040C, 0}, {0x080C, 0}, {0x0C0C, 0}, {0x100C, 0}, {0x040B, 0},
+      {0x0407, 1}, {0x0807, 1}, {0x0C07, 1}, {0x040A, 2}, {0x080A, 2},
+      {0x0C0A, 2}, {0x0411, 3}, {0x0409, 4}, {0x0809, 4}, {0x140C, 4},  // French (Luxembourg)
+      {0x1407, 4},                                                      // German (Liechtenstein)
+      {0x000C, 4}, {0x0000, 4}, {0xFFFF, 4},
   };
   for (const auto& c : cases) {
     FakeCatalogOs os;
@@ -163,7 +163,10 @@ TEST_F(CatalogTest, CountByteIsReadAsTextToo) {
 }
 
 TEST_F(CatalogTest, LastTextWithoutNulEndsAtTheEndOfTheData) {
-  PutFile(std::string("\x02" "first\0second-without-nul", 25));
+  PutFile(
+      std::string("\x02"
+                  "first\0second-without-nul",
+                  25));
   ASSERT_EQ(Load(), 0);
   EXPECT_STREQ(table[0], "first");
   EXPECT_STREQ(table[1], "second-without-nul");
@@ -171,7 +174,10 @@ TEST_F(CatalogTest, LastTextWithoutNulEndsAtTheEndOfTheData) {
 
   // The same when a Ctrl-Z cuts the data inside a text.
   freelangtbl(store, table);
-  PutFile(std::string("\x02" "first\0sec\x1Aond", 14));
+  PutFile(
+      std::string("\x02"
+                  "first\0sec\x1Aond",
+                  14));
   ASSERT_EQ(Load(), 0);
   EXPECT_STREQ(table[1], "sec");
 }

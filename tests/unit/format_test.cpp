@@ -18,8 +18,12 @@ TEST(FormatText, StringConversionsMatchPrintf) {
     const char* arg;
   };
   const Case cases[] = {
-      {"%s is older than %s.\n", "a"}, {"[%10s]", "abc"}, {"[%-10s]", "abc"},
-      {"[%.2s]", "abcdef"},           {"[%5.1s]", "xyz"}, {"[%s]", ""},
+      {"%s is older than %s.\n", "a"},
+      {"[%10s]", "abc"},
+      {"[%-10s]", "abc"},
+      {"[%.2s]", "abcdef"},
+      {"[%5.1s]", "xyz"},
+      {"[%s]", ""},
       {"[%2s]", "longer"},
   };
   for (const Case& c : cases) {
@@ -61,7 +65,9 @@ TEST(FormatText, HugeFieldWidthsAreNotHonoured) {
   EXPECT_EQ(Format("%4096s", {"x"}).size(), 4096u);
 }
 
-TEST(FormatText, NullArgumentPrintsNull) { EXPECT_EQ(Format("[%s]", {nullptr}), "[(null)]"); }
+TEST(FormatText, NullArgumentPrintsNull) {
+  EXPECT_EQ(Format("[%s]", {nullptr}), "[(null)]");
+}
 
 }  // namespace
 }  // namespace qsetup

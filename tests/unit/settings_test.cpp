@@ -39,11 +39,16 @@ TEST(Switches, EachSwitchSetsItsFlags) {
     bool unattended, verbose, skip_hid;
   };
   const Case cases[] = {
-      {{}, false, false, false},          {{"/X"}, true, false, false},
-      {{"-x"}, true, false, false},       {{"/q"}, true, false, false},
-      {{"-Q"}, true, false, false},       {{"/D"}, false, true, false},
-      {{"-d"}, false, true, false},       {{"/H"}, true, false, true},
-      {{"-h"}, true, false, true},        {{"/D", "/Q"}, true, true, false},
+      {{}, false, false, false},
+      {{"/X"}, true, false, false},
+      {{"-x"}, true, false, false},
+      {{"/q"}, true, false, false},
+      {{"-Q"}, true, false, false},
+      {{"/D"}, false, true, false},
+      {{"-d"}, false, true, false},
+      {{"/H"}, true, false, true},
+      {{"-h"}, true, false, true},
+      {{"/D", "/Q"}, true, true, false},
       {{"/QX", "/Q:", "Q", "--Q", "/", "", "x"}, false, false, false},
   };
   for (const Case& c : cases) {

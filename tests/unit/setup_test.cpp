@@ -57,7 +57,7 @@ TEST_F(SetupMainTest, InvalidForceCodeEndsTheRunAtOnce) {
   EXPECT_EQ(Run({"-FX"}), 0);
   EXPECT_EQ(console_io.out, "Invalid force code!\r\n");
   EXPECT_TRUE(catalog_os.files.opened.empty());  // no catalog was looked for
-  EXPECT_EQ(console_io.open_calls, 0);            // and no key awaited
+  EXPECT_EQ(console_io.open_calls, 0);           // and no key awaited
 }
 
 TEST_F(SetupMainTest, CatalogOfTheSystemLanguageIsUsed) {
@@ -101,10 +101,10 @@ TEST_F(SetupMainTest, VerboseUnusableSystemDirectory) {
   console_io.PressChar('b');
   console_io.PressChar('c');
   EXPECT_EQ(Run({"/D"}), 2);
-  EXPECT_EQ(console_io.out, std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") +
-                                kBanner +
-                                "Main - GetSystemDirectory failed.\r\nPress ENTER to continue\r\n" +
-                                kFailed + kFinalPrompt);
+  EXPECT_EQ(console_io.out,
+            std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner +
+                "Main - GetSystemDirectory failed.\r\nPress ENTER to continue\r\n" + kFailed +
+                kFinalPrompt);
   EXPECT_TRUE(console_io.keys.empty());
 }
 

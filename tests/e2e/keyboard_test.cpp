@@ -1,0 +1,111 @@
+// Key waits on a real console: SETUP.EXE runs under Wine inside a tmux
+// session, and keys are typed with send-keys.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "e2e/wine_runner.h"
+
+namespace qsetup::e2e {
+namespace {
+
+class TmuxSession {
+ public:
+  TmuxSession(const std::string& name, const std::string& command)
+      : socket_("qsetup-e2e-" + Arch() + "-" + name) {
+    RunCommand({"tmux", "-L", socket_, "kill-server"});
+    const int rc = RunCommand({"tmux", "-L", socket_, "-f", "/dev/null", "new-session", "-d", "-s",
+                               "main", "-x", "120", "-y", "40", command},
+                              nullptr, {{"TERM", "xterm"}});
+    started_ = rc == 0;
+  }
+  ~TmuxSession() { RunCommand({"tmux", "-L", socket_, "kill-server"}); }
+
+  bool started() const { return started_; }
+
+  std::string Screen() {
+    std::string out;
+    RunCommand({"tmux", "-L", socket_, "capture-pane", "-p", "-t", "main"}, &out);
+    return out;
+  }
+
+  void SendKeys(const std::string& keys) {
+    RunCommand({"tmux", "-L", socket_, "send-keys", "-t", "main", keys});
+  }
+
+  // Waits until the screen shows `text`, at most `seconds`.
+  bool WaitForScreen(const std::string& text, int seconds = 60) {
+    return WaitFor([&] { return Screen().find(text) != std::string::npos; }, seconds);
+  }
+
+  template <typename Predicate>
+  static bool WaitFor(Predicate done, int seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+  }
+
+ private:
+  std::string socket_;
+  bool started_ = false;
+};
+
+// The command line that runs SETUP.EXE with `args` and leaves its exit code
+// in `rc_file`.
+std::string SetupCommand(const std::string& args, const std::string& rc_file) {
+  return "env WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml,winemenubuilder.exe=' "
+         "LC_ALL=en_US.UTF-8 WINEPREFIX='" +
+         WinePrefix() + "' wine '" + PackageDir() + "/SETUP.EXE' " + args + "; echo $? > '" +
+         rc_file + "'; sleep 600";
+}
+
+std::string ExitCodeIn(const std::string& rc_file) {
+  return FileExists(rc_file) ? ReadFile(rc_file) : "<running>";
+}
+
+TEST(Keyboard, KeyPressEndsTheFinalWait) {
+  const std::string rc = FreshWorkDir("key-final") + "/rc";
+  TmuxSession session("final", SetupCommand("", rc));
+  ASSERT_TRUE(session.started());
+  ASSERT_TRUE(session.WaitForScreen("Press any key to exit.")) << session.Screen();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(ExitCodeIn(rc), "<running>");
+  session.SendKeys("a");
+  EXPECT_TRUE(TmuxSession::WaitFor([&] { return FileExists(rc); }, 30));
+  EXPECT_EQ(ExitCodeIn(rc), "0\n");
+}
+
+TEST(Keyboard, ArrowKeyLeavesItsSecondValueForTheNextWait) {
+  const std::string rc = FreshWorkDir("key-arrow") + "/rc";
+  TmuxSession session("arrow", SetupCommand("/D", rc));
+  ASSERT_TRUE(session.started());
+  ASSERT_TRUE(session.WaitForScreen("Press ENTER to continue")) << session.Screen();
+  // The arrow ends the trace pause with its first value; the final wait
+  // returns its second at once, so the run ends without another key.
+  session.SendKeys("Up");
+  EXPECT_TRUE(TmuxSession::WaitFor([&] { return FileExists(rc); }, 30)) << session.Screen();
+  EXPECT_EQ(ExitCodeIn(rc), "0\n");
+  EXPECT_NE(session.Screen().find("Press any key to exit."), std::string::npos);
+}
+
+TEST(Keyboard, LetterAtThePauseLeavesTheFinalWaitWaiting) {
+  const std::string rc = FreshWorkDir("key-letter") + "/rc";
+  TmuxSession session("letter", SetupCommand("/D", rc));
+  ASSERT_TRUE(session.started());
+  ASSERT_TRUE(session.WaitForScreen("Press ENTER to continue")) << session.Screen();
+  session.SendKeys("x");
+  ASSERT_TRUE(session.WaitForScreen("Press any key to exit.")) << session.Screen();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(ExitCodeIn(rc), "<running>");
+  session.SendKeys("Enter");
+  EXPECT_TRUE(TmuxSession::WaitFor([&] { return FileExists(rc); }, 30));
+  EXPECT_EQ(ExitCodeIn(rc), "0\n");
+}
+
+}  // namespace
+}  // namespace qsetup::e2e

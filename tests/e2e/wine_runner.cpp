@@ -1,0 +1,227 @@
+#include "e2e/wine_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace qsetup::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string RequiredEnv(const char* name) {
+  const char* value = std::getenv(name);
+  if (value == nullptr || *value == '\0') {
+    throw std::runtime_error(std::string(name) + " is not set; run the tests through ctest");
+  }
+  return value;
+}
+
+std::vector<std::string> MergedEnvironment(const std::map<std::string, std::string>& extra) {
+  std::map<std::string, std::string> env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry(*e);
+    const auto eq = entry.find('=');
+    if (eq != std::string::npos) env[entry.substr(0, eq)] = entry.substr(eq + 1);
+  }
+  env["WINEDEBUG"] = "-all";
+  env["WINEDLLOVERRIDES"] = "mscoree,mshtml,winemenubuilder.exe=";
+  env.erase("DISPLAY");
+  env.erase("WAYLAND_DISPLAY");
+  for (const auto& [k, v] : extra) env[k] = v;
+  std::vector<std::string> out;
+  for (const auto& [k, v] : env) out.push_back(k + "=" + v);
+  return out;
+}
+
+struct Child {
+  pid_t pid = -1;
+  int in = -1, out = -1, err = -1;
+};
+
+Child Spawn(const std::vector<std::string>& argv, const std::map<std::string, std::string>& env,
+            bool want_stdin, const std::string& cwd) {
+  int in_pipe[2] = {-1, -1}, out_pipe[2], err_pipe[2];
+  if ((want_stdin && pipe2(in_pipe, O_CLOEXEC) != 0) || pipe2(out_pipe, O_CLOEXEC) != 0 ||
+      pipe2(err_pipe, O_CLOEXEC) != 0) {
+    throw std::runtime_error("pipe failed");
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (want_stdin) {
+    posix_spawn_file_actions_adddup2(&actions, in_pipe[0], 0);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  }
+  posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+  if (!cwd.empty()) posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::vector<std::string> env_strings = MergedEnvironment(env);
+  std::vector<char*> envp;
+  for (std::string& e : env_strings) envp.push_back(e.data());
+  envp.push_back(nullptr);
+
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);  // kill the whole group on timeout
+  posix_spawnattr_setpgroup(&attr, 0);
+
+  Child child;
+  const int rc = posix_spawnp(&child.pid, args[0], &actions, &attr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (want_stdin) close(in_pipe[0]);
+  close(out_pipe[1]);
+  close(err_pipe[1]);
+  if (rc != 0) throw std::runtime_error("cannot start " + argv[0]);
+  child.in = want_stdin ? in_pipe[1] : -1;
+  child.out = out_pipe[0];
+  child.err = err_pipe[0];
+  return child;
+}
+
+// Feeds stdin, collects stdout and stderr, and waits for the child.
+int Communicate(Child& child, const std::string& input, std::string& out, std::string& err,
+                int timeout_seconds) {
+  std::size_t written = 0;
+  if (child.in != -1 && input.empty()) {
+    close(child.in);
+    child.in = -1;
+  }
+  if (child.in != -1) fcntl(child.in, F_SETFL, O_NONBLOCK);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
+  bool timed_out = false;
+  while (child.out != -1 || child.err != -1) {
+    pollfd fds[3];
+    int n = 0;
+    if (child.out != -1) fds[n++] = {child.out, POLLIN, 0};
+    if (child.err != -1) fds[n++] = {child.err, POLLIN, 0};
+    if (child.in != -1) fds[n++] = {child.in, POLLOUT, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) {
+      timed_out = true;
+      break;
+    }
+    if (poll(fds, static_cast<nfds_t>(n), static_cast<int>(left.count())) < 0) continue;
+    for (int i = 0; i < n; ++i) {
+      if (fds[i].revents == 0) continue;
+      if (fds[i].fd == child.in) {
+        const ssize_t w = write(child.in, input.data() + written, input.size() - written);
+        if (w > 0) written += static_cast<std::size_t>(w);
+        if (w < 0 || written == input.size()) {
+          close(child.in);
+          child.in = -1;
+        }
+        continue;
+      }
+      char buffer[4096];
+      const ssize_t r = read(fds[i].fd, buffer, sizeof buffer);
+      std::string& sink = fds[i].fd == child.out ? out : err;
+      if (r > 0) {
+        sink.append(buffer, static_cast<std::size_t>(r));
+      } else {
+        close(fds[i].fd);
+        (fds[i].fd == child.out ? child.out : child.err) = -1;
+      }
+    }
+  }
+  if (child.in != -1) close(child.in);
+  if (timed_out) {
+    kill(-child.pid, SIGKILL);
+    if (child.out != -1) close(child.out);
+    if (child.err != -1) close(child.err);
+  }
+  int status = 0;
+  waitpid(child.pid, &status, 0);
+  if (timed_out || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+}  // namespace
+
+RunResult RunWine(const std::string& program, const RunOptions& options) {
+  std::vector<std::string> argv = {"wine", program};
+  argv.insert(argv.end(), options.args.begin(), options.args.end());
+  std::map<std::string, std::string> env = options.env;
+  env["WINEPREFIX"] = WinePrefix();
+  env.emplace("LC_ALL", "en_US.UTF-8");
+  Child child = Spawn(argv, env, options.stdin_data.has_value(), options.cwd);
+  RunResult result;
+  result.exit_code = Communicate(child, options.stdin_data.value_or(""), result.out, result.err,
+                                 options.timeout_seconds);
+  return result;
+}
+
+int RunCommand(const std::vector<std::string>& argv, std::string* out,
+               const std::map<std::string, std::string>& env) {
+  Child child = Spawn(argv, env, false, "");
+  std::string o, e;
+  const int rc = Communicate(child, "", o, e, 120);
+  if (out != nullptr) *out = o + e;
+  return rc;
+}
+
+std::string Arch() {
+  return RequiredEnv("QSETUP_ARCH");
+}
+std::string PackageDir() {
+  return std::string(QSETUP_E2E_PACKAGE_ROOT) + "/" + Arch();
+}
+std::string WinePrefix() {
+  return QSETUP_E2E_PREFIX;
+}
+
+std::string FreshWorkDir(const std::string& name) {
+  const fs::path dir = fs::path(QSETUP_E2E_WORK) / Arch() / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  return dir.string();
+}
+
+std::string UnixSystemDir() {
+  return WinePrefix() +
+         (Arch() == "x86" ? "/drive_c/windows/syswow64" : "/drive_c/windows/system32");
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const std::string& path, const std::string& data) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(data.data(), static_cast<std::streamsize>(data.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void CopyFile(const std::string& from, const std::string& to) {
+  fs::create_directories(fs::path(to).parent_path());
+  fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+bool FileExists(const std::string& path) {
+  return fs::exists(path);
+}
+
+}  // namespace qsetup::e2e

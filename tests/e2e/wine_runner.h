@@ -1,0 +1,49 @@
+// Runs Windows programs under Wine for the end-to-end tests.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qsetup::e2e {
+
+struct RunOptions {
+  std::vector<std::string> args;           // after the program
+  std::optional<std::string> stdin_data;   // nullopt: standard input is /dev/null
+  std::map<std::string, std::string> env;  // added to the test's environment
+  std::string cwd;                         // Unix directory to start in; empty: the test's
+  int timeout_seconds = 60;
+};
+
+struct RunResult {
+  int exit_code = -1;  // -1 when the program did not end by itself
+  std::string out;     // standard output, byte for byte
+  std::string err;
+};
+
+// Runs `program` (a Unix path to a Windows executable) with wine.
+RunResult RunWine(const std::string& program, const RunOptions& options = {});
+
+// Runs a Unix command and returns its exit code (stdout and stderr to `out`).
+int RunCommand(const std::vector<std::string>& argv, std::string* out = nullptr,
+               const std::map<std::string, std::string>& env = {});
+
+// The architecture under test (QSETUP_ARCH: "x64" or "x86"), its package
+// directory, the Wine prefix that the test run made, and a scratch directory
+// for one test, made empty.
+std::string PackageDir();
+std::string Arch();
+std::string WinePrefix();
+std::string FreshWorkDir(const std::string& name);
+
+// The directory of the prefix where the program under test sees its system
+// directory (system32 for x64, syswow64 for x86 programs).
+std::string UnixSystemDir();
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& data);
+void CopyFile(const std::string& from, const std::string& to);
+bool FileExists(const std::string& path);
+
+}  // namespace qsetup::e2e

@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Makes a fresh Wine prefix at $1 for the end-to-end tests: 64-bit with the
+# 32-bit subsystem, no display, no Mono or Gecko.
+set -euo pipefail
+prefix=${1:?usage: make-wine-prefix.sh DIR}
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+unset DISPLAY WAYLAND_DISPLAY
+wineserver -k 2>/dev/null || true
+rm -rf "$prefix"
+mkdir -p "$(dirname "$prefix")"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+test -d "$prefix/drive_c/windows/system32"
+test -d "$prefix/drive_c/windows/syswow64"
+echo "wine prefix ready: $prefix"

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: installs what is missing, cross-builds
+# SETUP.EXE for x64 and x86, builds the native unit tests twice (plain, and
+# with AddressSanitizer and UndefinedBehaviorSanitizer), and runs the unit
+# tests and the end-to-end tests of both packages under Wine.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+build=${QSETUP_BUILD_DIR:-$root/build}
+jobs=${QSETUP_JOBS:-2}
+
+bash tools/setup.sh
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "format check"
+git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+for arch in x64 x86; do
+  case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac
+  step "Windows build ($arch)"
+  cmake -S . -B "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/$arch" >/dev/null
+  cmake --build "$build/win-$arch" -j "$jobs"
+done
+
+step "native build and tests (unit and end-to-end)"
+cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQSETUP_PACKAGE_ROOT="$build/package" >/dev/null
+cmake --build "$build/native" -j "$jobs"
+(cd "$build/native" && ctest --output-on-failure -j "$jobs")
+
+step "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug -DQSETUP_SANITIZE=ON >/dev/null
+cmake --build "$build/asan" -j "$jobs"
+(cd "$build/asan" && ctest --output-on-failure -j "$jobs")
