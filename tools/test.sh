@@ -20,13 +20,14 @@ for arch in x64 x86; do
   case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac
   step "Windows build ($arch)"
   cmake -S . -B "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/$arch" >/dev/null
+    -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/$arch" \
+    -DQSETUP_FIXTURE_DIR="$build/fixtures/$arch" >/dev/null
   cmake --build "$build/win-$arch" -j "$jobs"
 done
 
 step "native build and tests (unit and end-to-end)"
 cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQSETUP_PACKAGE_ROOT="$build/package" >/dev/null
+  -DQSETUP_PACKAGE_ROOT="$build/package" -DQSETUP_FIXTURE_ROOT="$build/fixtures" >/dev/null
 cmake --build "$build/native" -j "$jobs"
 (cd "$build/native" && ctest --output-on-failure -j "$jobs")
 

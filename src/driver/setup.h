@@ -3,7 +3,10 @@
 
 #include "catalog/catalog_os.h"
 #include "console/console.h"
+#include "deploy/deploy_os.h"
+#include "detect/detect_os.h"
 #include "driver/driver_os.h"
+#include "replace/replace_os.h"
 
 namespace qsetup {
 
@@ -13,6 +16,9 @@ struct Platform {
   ConsoleIo& console;
   CatalogOs& catalog;
   DriverOs& driver;
+  DetectOs& detect;
+  DeployOs& deploy;
+  ReplaceOs& replace;
 };
 
 // Runs the installer with the program's argument vector (the switches are

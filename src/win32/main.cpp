@@ -2,7 +2,10 @@
 #include "driver/setup.h"
 #include "version.h"
 #include "win32/win32_console.h"
+#include "win32/win32_deploy.h"
+#include "win32/win32_detect.h"
 #include "win32/win32_platform.h"
+#include "win32/win32_replace.h"
 
 // The program's own version stamp: staging compares SETUP.EXE like every
 // other package file, by the stamp in its first 100000 bytes.
@@ -15,6 +18,9 @@ int main(int argc, char** argv) {
   qsetup::win32::Win32ConsoleIo console;
   qsetup::win32::Win32CatalogOs catalog;
   qsetup::win32::Win32DriverOs driver;
-  qsetup::Platform platform{console, catalog, driver};
+  qsetup::win32::Win32DetectOs detect;
+  qsetup::win32::Win32DeployOs deploy;
+  qsetup::win32::Win32ReplaceOs replace;
+  qsetup::Platform platform{console, catalog, driver, detect, deploy, replace};
   return qsetup::SetupMain(argc, argv, platform);
 }

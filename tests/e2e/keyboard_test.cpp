@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "e2e/wine_runner.h"
@@ -14,7 +15,8 @@ namespace {
 class TmuxSession {
  public:
   TmuxSession(const std::string& name, const std::string& command)
-      : socket_("qsetup-e2e-" + Arch() + "-" + name) {
+      : socket_("qsetup-e2e-" + std::to_string(std::hash<std::string>{}(WinePrefix())) + "-" +
+                Arch() + "-" + name) {
     RunCommand({"tmux", "-L", socket_, "kill-server"});
     const int rc = RunCommand({"tmux", "-L", socket_, "-f", "/dev/null", "new-session", "-d", "-s",
                                "main", "-x", "120", "-y", "40", command},

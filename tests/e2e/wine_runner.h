@@ -33,6 +33,7 @@ int RunCommand(const std::vector<std::string>& argv, std::string* out = nullptr,
 // directory, the Wine prefix that the test run made, and a scratch directory
 // for one test, made empty.
 std::string PackageDir();
+std::string FixtureDir();  // the Windows test fixture programs of the architecture
 std::string Arch();
 std::string WinePrefix();
 std::string FreshWorkDir(const std::string& name);

@@ -23,7 +23,10 @@ class SetupMainTest : public ::testing::Test {
   FakeConsoleIo console_io;
   FakeCatalogOs catalog_os;
   FakeDriverOs driver_os;
-  Platform platform{console_io, catalog_os, driver_os};
+  DetectOs detect_os;
+  DeployOs deploy_os;
+  ReplaceOs replace_os;
+  Platform platform{console_io, catalog_os, driver_os, detect_os, deploy_os, replace_os};
 
   int Run(std::vector<std::string> args, std::string command = "C:\\Pkg\\setup.exe") {
     args.insert(args.begin(), command);
@@ -43,7 +46,7 @@ TEST_F(SetupMainTest, PlainRunPrintsTheBannerAndWaitsForAKey) {
 TEST_F(SetupMainTest, UnattendedRunsDoNotWait) {
   for (const char* sw : {"/Q", "-x", "/h"}) {
     FakeConsoleIo io;
-    Platform p{io, catalog_os, driver_os};
+    Platform p{io, catalog_os, driver_os, detect_os, deploy_os, replace_os};
     std::string cmd = "setup.exe", arg = sw;
     char* argv[] = {cmd.data(), arg.data()};
     EXPECT_EQ(SetupMain(2, argv, p), 0);
