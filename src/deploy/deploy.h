@@ -1,0 +1,44 @@
+// File deployment: version stamps, the versioned copy with its overwrite
+// question, and the fixed sets of files that the installer copies.
+#pragma once
+
+#include <string>
+
+#include "catalog/messages.h"
+#include "console/console.h"
+#include "deploy/deploy_os.h"
+
+namespace qsetup {
+
+// Copy results. Callers act only on kCopyFailed.
+inline constexpr int kCopyDone = 0;  // copied, or declined at the question
+inline constexpr int kCopyFailed = 103;
+
+// Set result of StagePackage and RefreshSystemTools when a copy failed;
+// otherwise they return the length of the system directory path.
+inline constexpr int kSetCopyFailed = 2;
+
+// What every deployment operation works with.
+struct DeployContext {
+  DeployOs& os;
+  Console& console;
+  MessageTable messages;  // the current message table
+  bool verbose;           // trace lines
+};
+
+// Copies `file_name` from `source_folder` to `target_folder` (both ending in
+// a separator). A target with a newer version stamp is replaced only after
+// the overwrite question, which `answer_yes` answers in advance.
+int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder,
+                      const std::string& target_folder, const std::string& file_name,
+                      bool answer_yes);
+
+// Copies the package from the source directory into the staging directory
+// (system directory + "\drivers\qln2\"), creating its last level.
+int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended);
+
+// Copies TELMXREM.EXE and TELMXSVC.EXE from the staging directory into the
+// system directory.
+int RefreshSystemTools(const DeployContext& ctx, bool unattended);
+
+}  // namespace qsetup
