@@ -1,0 +1,41 @@
+// The setup decision: which route a run takes after detection, and how its
+// outcome becomes messages and an exit code.
+#pragma once
+
+#include <string>
+
+#include "catalog/messages.h"
+#include "console/console.h"
+#include "driver/settings.h"
+
+namespace qsetup {
+
+// The operations of other subsystems that the decision calls, in the order
+// of a run. SetupMain wires the real ones; tests hand in fakes.
+class SetupSteps {
+ public:
+  virtual ~SetupSteps() = default;
+
+  // HID presence probe: true when the adapter answers over USB HID.
+  virtual bool FindHidDevice() = 0;
+  // Hardware-id scan: true when a device to install for is present.
+  virtual bool FindExistingDevice() = 0;
+  // Copies the package into the staging directory.
+  virtual void StagePackage() = 0;
+  // Removes older software and installs the service; returns the
+  // replacement result (kReplaceDone, kReplaceRestart, kReplaceFailed).
+  virtual int ReplaceDriver() = 0;
+};
+
+inline constexpr int kReplaceDone = 0;
+inline constexpr int kReplaceRestart = 1;  // a legacy service key was removed
+inline constexpr int kReplaceFailed = 2;   // a copy into the system directory failed
+
+// The staging directory of a system directory.
+std::string StagingDirectory(const std::string& system_dir);
+
+// Runs the decision for a usable system directory; returns the exit code.
+int RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
+                     const MessageTable& messages, const std::string& system_dir);
+
+}  // namespace qsetup

@@ -1,0 +1,175 @@
+#include "driver/decision.h"
+
+#include <gtest/gtest.h>
+
+#include "console/format.h"
+#include "fakes/fake_console_io.h"
+
+namespace qsetup {
+namespace {
+
+using testing::FakeConsoleIo;
+
+class FakeSteps : public SetupSteps {
+ public:
+  bool hid = false;
+  bool existing = false;
+  int replace_result = kReplaceDone;
+  std::string calls;           // one letter per call: H, E, S, R
+  Console* console = nullptr;  // staging leaves a mark in the output when set
+
+  bool FindHidDevice() override {
+    calls += 'H';
+    return hid;
+  }
+  bool FindExistingDevice() override {
+    calls += 'E';
+    return existing;
+  }
+  void StagePackage() override {
+    calls += 'S';
+    if (console != nullptr) console->PrintText("<staged>");
+  }
+  int ReplaceDriver() override {
+    calls += 'R';
+    return replace_result;
+  }
+};
+
+constexpr char kSystemDir[] = "C:\\WINDOWS\\system32";
+constexpr char kComplete[] = "Installation complete\r\n\r";
+constexpr char kReboot[] = "Reboot the machine for the device driver to start. \r\n\r";
+constexpr char kFailed[] = "\r\nInstallation failed\r\n";
+constexpr char kNotFound[] =
+    "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n";
+
+struct Outcome {
+  int exit_code;
+  std::string out;
+  std::string calls;
+};
+
+Outcome Decide(FakeSteps steps, RunSettings settings = {}, bool mark_staging = false) {
+  FakeConsoleIo io;
+  for (int i = 0; i < 4; ++i) io.PressChar('\r');
+  Console console(io);
+  if (mark_staging) steps.console = &console;
+  if (settings.source_dir.empty()) settings.source_dir = "Z:\\pkg\\";
+  const int code =
+      RunSetupDecision(steps, settings, console, MessageTable(BuiltinMessages()), kSystemDir);
+  return {code, io.out, steps.calls};
+}
+
+TEST(SetupDecision, EachRowOfTheDecisionTable) {
+  const std::string not_working =
+      FormatText(BuiltinMessages()[kMsgDeviceNotWorking], {});  // no conversions
+  std::string not_working_out;
+  for (char c : not_working) {
+    if (c == '\n') not_working_out += '\r';
+    not_working_out += c;
+  }
+  struct Row {
+    const char* name;
+    bool hid, existing;
+    int replace;
+    Outcome expected;
+  };
+  const Row rows[] = {
+      {"HID route, done", true, false, kReplaceDone, {0, kComplete, "HSR"}},
+      {"HID route, restart",
+       true,
+       false,
+       kReplaceRestart,
+       {1, std::string(kComplete) + kReboot, "HSR"}},
+      {"HID route, copy failed", true, false, kReplaceFailed, {2, kFailed, "HSR"}},
+      {"scan route, nothing found",
+       false,
+       false,
+       kReplaceDone,
+       {8, std::string(kNotFound) + kFailed, "HE"}},
+      {"scan route, found, done",
+       false,
+       true,
+       kReplaceDone,
+       {16, not_working_out + kComplete, "HESR"}},
+      {"scan route, found, restart",
+       false,
+       true,
+       kReplaceRestart,
+       {16, not_working_out + kComplete, "HESR"}},
+      {"scan route, found, copy failed", false, true, kReplaceFailed, {2, kFailed, "HESR"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    FakeSteps steps;
+    steps.hid = row.hid;
+    steps.existing = row.existing;
+    steps.replace_result = row.replace;
+    const Outcome got = Decide(steps);
+    EXPECT_EQ(got.exit_code, row.expected.exit_code);
+    EXPECT_EQ(got.out, row.expected.out);
+    EXPECT_EQ(got.calls, row.expected.calls);
+  }
+}
+
+TEST(SetupDecision, SkipHidOverrulesTheProbe) {
+  FakeSteps steps;
+  steps.hid = true;  // the adapter answers over HID, or -FU said so
+  RunSettings settings;
+  settings.skip_hid = true;
+  const Outcome got = Decide(steps, settings);
+  EXPECT_EQ(got.exit_code, 8);
+  EXPECT_EQ(got.calls, "HE");  // the probe still runs; the scan decides
+}
+
+TEST(SetupDecision, NoStagingWhenRunningFromTheStagingDirectory) {
+  for (const char* source :
+       {"C:\\WINDOWS\\system32\\drivers\\qln2\\", "c:\\windows\\SYSTEM32\\DRIVERS\\QLN2\\"}) {
+    SCOPED_TRACE(source);
+    FakeSteps steps;
+    steps.hid = true;
+    RunSettings settings;
+    settings.source_dir = source;
+    EXPECT_EQ(Decide(steps, settings).calls, "HR");
+    steps.hid = false;
+    steps.existing = true;
+    EXPECT_EQ(Decide(steps, settings).calls, "HER");
+  }
+  // Anything that is not literally the staging directory stages.
+  for (const char* source : {"C:\\WINDOWS\\system32\\drivers\\qln2", ".", "qln2\\",
+                             "C:\\WINDOWS\\system32\\drivers\\qln2\\\\"}) {
+    SCOPED_TRACE(source);
+    FakeSteps steps;
+    steps.hid = true;
+    RunSettings settings;
+    settings.source_dir = source;
+    EXPECT_EQ(Decide(steps, settings).calls, "HSR");
+  }
+}
+
+TEST(SetupDecision, TracePausesUnderTheVerboseFlag) {
+  RunSettings verbose;
+  verbose.verbose = true;
+  FakeSteps hid;
+  hid.hid = true;
+  // On the HID route the pause comes after staging, on the scan route before.
+  EXPECT_EQ(Decide(hid, verbose, true).out,
+            std::string("<staged>Found USB SP.\r\nPress ENTER to continue\r\n") + kComplete);
+  FakeSteps none;
+  EXPECT_EQ(
+      Decide(none, verbose).out,
+      std::string("Didn't find USB SP.\r\nPress ENTER to continue\r\n") + kNotFound + kFailed);
+  FakeSteps scan;
+  scan.existing = true;
+  scan.replace_result = kReplaceFailed;
+  EXPECT_EQ(
+      Decide(scan, verbose, true).out,
+      std::string("Found Taskel but NO DRIVER.\r\nPress ENTER to continue\r\n<staged>") + kFailed);
+}
+
+TEST(SetupDecision, StagingDirectoryOfTheSystemDirectory) {
+  EXPECT_EQ(StagingDirectory("C:\\WINNT\\system32"), "C:\\WINNT\\system32\\drivers\\qln2\\");
+}
+
+}  // namespace
+}  // namespace qsetup
