@@ -35,3 +35,6 @@ step "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug -DQSETUP_SANITIZE=ON >/dev/null
 cmake --build "$build/asan" -j "$jobs"
 (cd "$build/asan" && ctest --output-on-failure -j "$jobs")
+
+step "fuzz targets: seed corpora replayed under the sanitizers"
+bash tools/fuzz.sh --replay

@@ -1,6 +1,7 @@
 // A console with scripted standard input and keyboard, recording output.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <string>
