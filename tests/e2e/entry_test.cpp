@@ -110,16 +110,5 @@ TEST(Entry, StartedFromAnotherDirectoryByRelativePath) {
   EXPECT_EQ(r.out, "banner of english.nls\r\n\r");
 }
 
-TEST(Image, CarriesItsVersionStampEarly) {
-  const std::string image = ReadFile(SetupExe());
-  const std::size_t start = image.find("!@#$");
-  ASSERT_NE(start, std::string::npos);
-  const std::size_t end = image.find("$#@!", start);
-  ASSERT_NE(end, std::string::npos);
-  EXPECT_LE(end + 4, 100000u);
-  EXPECT_EQ(image.substr(start + 4, end - start - 4), QSETUP_PRODUCT_VERSION_TEXT);
-  EXPECT_EQ(image.find("!@#$", start + 1), std::string::npos);  // one stamp only
-}
-
 }  // namespace
 }  // namespace qsetup::e2e

@@ -1,0 +1,36 @@
+// What Windows reads from SETUP.EXE as a file: version resource, manifest,
+// imports, and the version stamp that staging compares.
+#include <gtest/gtest.h>
+
+#include "e2e/wine_runner.h"
+
+namespace qsetup::e2e {
+namespace {
+
+std::string SetupExe() {
+  return PackageDir() + "/SETUP.EXE";
+}
+
+TEST(Image, VersionResourceAndManifest) {
+  const RunResult r = RunWine(FixtureDir() + "/image_info.exe", {.args = {SetupExe()}});
+  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+  const std::string v = QSETUP_PRODUCT_VERSION_TEXT;
+  EXPECT_EQ(r.out,
+            "fixed=" + v + ".0\r\nFileVersion=" + v + "\r\nProductVersion=" + v +
+                "\r\nProductName=Orvane Quillon 2 software\r\n"
+                "OriginalFilename=SETUP.EXE\r\nlevel=requireAdministrator\r\nsupportedOS=4\r\n");
+}
+
+TEST(Image, CarriesItsVersionStampEarly) {
+  const std::string image = ReadFile(SetupExe());
+  const std::size_t start = image.find("!@#$");
+  ASSERT_NE(start, std::string::npos);
+  const std::size_t end = image.find("$#@!", start);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_LE(end + 4, 100000u);
+  EXPECT_EQ(image.substr(start + 4, end - start - 4), QSETUP_PRODUCT_VERSION_TEXT);
+  EXPECT_EQ(image.find("!@#$", start + 1), std::string::npos);  // one stamp only
+}
+
+}  // namespace
+}  // namespace qsetup::e2e
