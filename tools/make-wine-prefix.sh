@@ -12,4 +12,7 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 test -d "$prefix/drive_c/windows/system32"
 test -d "$prefix/drive_c/windows/syswow64"
+# Windows has a driver directory beside each system directory; Wine makes
+# none for 32-bit programs, whose system32\drivers is redirected there.
+mkdir -p "$prefix/drive_c/windows/syswow64/drivers"
 echo "wine prefix ready: $prefix"

@@ -1,11 +1,52 @@
 // The operating-system services that deploy needs.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
+#include "base/readable_file.h"
+
 namespace qsetup {
+
+// File attribute bits, with the values Windows uses.
+inline constexpr std::uint32_t kAttributeReadOnly = 0x01;
+inline constexpr std::uint32_t kAttributeHidden = 0x02;
+inline constexpr std::uint32_t kAttributeSystem = 0x04;
+inline constexpr std::uint32_t kAttributeNormal = 0x80;
 
 class DeployOs {
  public:
   virtual ~DeployOs() = default;
+
+  // Reads the Windows system directory into a 520-byte buffer. Returns the
+  // length the system reports (0 on failure, the required size when it did
+  // not fit); `path` is set only when it fitted.
+  virtual std::uint32_t ReadSystemDirectory(std::string& path) = 0;
+
+  // True when a directory search for exactly `path` finds an entry.
+  virtual bool PathExists(const std::string& path) = 0;
+
+  // Sets the attributes of `path`; false when that fails (no such file).
+  virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
+
+  // Copies `source` to `target`, replacing an existing target. A copy that
+  // fails part way may leave a partial or no `target` behind.
+  virtual bool CopyOver(const std::string& source, const std::string& target) = 0;
+
+  // Renames `from` to `to` in one step, replacing an existing `to`; on
+  // failure both are left as they were.
+  virtual bool MoveOver(const std::string& from, const std::string& to) = 0;
+
+  // Deletes the file `path`; false when there is none or it cannot go.
+  virtual bool RemoveFile(const std::string& path) = 0;
+
+  // Creates the directory `path` (its parent must exist); false when it
+  // already exists or cannot be made.
+  virtual bool MakeDirectory(const std::string& path) = 0;
+
+  // Opens `path` for raw reading, without denying others read or write
+  // access. Null when it cannot be opened.
+  virtual ReadableFilePtr OpenForReading(const std::string& path) = 0;
 };
 
 }  // namespace qsetup

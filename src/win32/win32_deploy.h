@@ -5,6 +5,16 @@
 
 namespace qsetup::win32 {
 
-class Win32DeployOs final : public DeployOs {};
+class Win32DeployOs final : public DeployOs {
+ public:
+  std::uint32_t ReadSystemDirectory(std::string& path) override;
+  bool PathExists(const std::string& path) override;
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
+  bool CopyOver(const std::string& source, const std::string& target) override;
+  bool MoveOver(const std::string& from, const std::string& to) override;
+  bool RemoveFile(const std::string& path) override;
+  bool MakeDirectory(const std::string& path) override;
+  ReadableFilePtr OpenForReading(const std::string& path) override;
+};
 
 }  // namespace qsetup::win32

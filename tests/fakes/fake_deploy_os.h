@@ -1,0 +1,172 @@
+// A file system in memory for deployment: files with contents and
+// attributes, directories, and failures on demand. Paths are matched as
+// Windows matches them: ASCII case ignored, repeated separators as one.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/ascii.h"
+#include "deploy/deploy_os.h"
+
+namespace qsetup::testing {
+
+struct FakeDeployFile {
+  std::string data;
+  std::uint32_t attributes = kAttributeNormal;
+};
+
+class FakeDeployOs : public DeployOs {
+ public:
+  // GetSystemDirectoryA: what it returns and what it writes.
+  std::uint32_t system_dir_length = 19;
+  std::string system_dir = "C:\\WINDOWS\\system32";
+
+  std::map<std::string, FakeDeployFile> files;  // by Key()
+  std::set<std::string> directories;            // by Key()
+  std::set<std::string> locked;                 // in use: cannot be written, replaced or removed
+  std::set<std::string> unreadable;             // cannot be opened for reading
+  std::set<std::string> copy_breaks;            // a copy from this source stops half way
+  std::set<std::string> move_fails;             // a rename onto this target fails
+
+  // What was asked of the system.
+  std::vector<std::string> opened;
+  std::vector<std::string> copies;  // "source>target"
+  std::vector<std::string> made_directories;
+  std::size_t reads = 0;
+  std::size_t largest_read = 0;
+
+  FakeDeployOs() {
+    AddDirectory("C:\\WINDOWS\\system32");
+    AddDirectory("C:\\WINDOWS\\system32\\drivers");
+  }
+
+  static std::string Key(const std::string& path) {
+    std::string key;
+    for (const char c : path) {
+      if (c == '\\' && !key.empty() && key.back() == '\\') continue;
+      key.push_back(AsciiLower(c));
+    }
+    while (key.size() > 1 && key.back() == '\\') key.pop_back();
+    return key;
+  }
+
+  void AddDirectory(const std::string& path) { directories.insert(Key(path)); }
+  void AddFile(const std::string& path, std::string data,
+               std::uint32_t attributes = kAttributeNormal) {
+    files[Key(path)] = {std::move(data), attributes};
+  }
+  bool HasFile(const std::string& path) const { return files.count(Key(path)) != 0; }
+  const FakeDeployFile& File(const std::string& path) const { return files.at(Key(path)); }
+  std::size_t FileCount() const { return files.size(); }
+
+  std::uint32_t ReadSystemDirectory(std::string& path) override {
+    if (system_dir_length > 0 && system_dir_length < 520) path = system_dir;
+    return system_dir_length;
+  }
+
+  bool PathExists(const std::string& path) override {
+    const std::string key = Key(path);
+    return files.count(key) != 0 || directories.count(key) != 0;
+  }
+
+  bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    const auto it = files.find(Key(path));
+    if (it == files.end() || locked.count(Key(path)) != 0) return false;
+    it->second.attributes = attributes;
+    return true;
+  }
+
+  bool CopyOver(const std::string& source, const std::string& target) override {
+    copies.push_back(source + ">" + target);
+    const auto from = files.find(Key(source));
+    if (from == files.end() || !Writable(target)) return false;
+    FakeDeployFile copy = from->second;  // contents and attributes
+    if (copy_breaks.count(Key(source)) != 0) {
+      copy.data.resize(copy.data.size() / 2);
+      files[Key(target)] = copy;
+      return false;
+    }
+    files[Key(target)] = copy;
+    return true;
+  }
+
+  bool MoveOver(const std::string& from, const std::string& to) override {
+    const auto it = files.find(Key(from));
+    if (it == files.end() || move_fails.count(Key(to)) != 0 || !Writable(to) ||
+        locked.count(Key(from)) != 0) {
+      return false;
+    }
+    FakeDeployFile moved = it->second;
+    files.erase(it);
+    files[Key(to)] = moved;
+    return true;
+  }
+
+  bool RemoveFile(const std::string& path) override {
+    const auto it = files.find(Key(path));
+    if (it == files.end() || locked.count(Key(path)) != 0 ||
+        (it->second.attributes & kAttributeReadOnly) != 0) {
+      return false;
+    }
+    files.erase(it);
+    return true;
+  }
+
+  bool MakeDirectory(const std::string& path) override {
+    made_directories.push_back(path);
+    const std::string key = Key(path);
+    if (PathExists(path) || directories.count(Parent(key)) == 0) return false;
+    directories.insert(key);
+    return true;
+  }
+
+  ReadableFilePtr OpenForReading(const std::string& path) override {
+    opened.push_back(path);
+    const auto it = files.find(Key(path));
+    if (it == files.end() || unreadable.count(Key(path)) != 0) return nullptr;
+    return std::make_unique<Reader>(*this, it->second.data);
+  }
+
+ private:
+  class Reader : public ReadableFile {
+   public:
+    Reader(FakeDeployOs& os, std::string data) : os_(os), data_(std::move(data)) {}
+    std::optional<std::uint64_t> Size() override { return data_.size(); }
+    std::size_t Read(char* buffer, std::size_t capacity) override {
+      ++os_.reads;
+      os_.largest_read = std::max(os_.largest_read, capacity);
+      const std::size_t n = std::min(capacity, data_.size() - pos_);
+      std::memcpy(buffer, data_.data() + pos_, n);
+      pos_ += n;
+      return n;
+    }
+
+   private:
+    FakeDeployOs& os_;
+    std::string data_;
+    std::size_t pos_ = 0;
+  };
+
+  static std::string Parent(const std::string& key) {
+    const auto slash = key.rfind('\\');
+    return slash == std::string::npos ? std::string() : key.substr(0, slash);
+  }
+
+  // As the system refuses: a missing folder, a file in use, a read-only,
+  // hidden or system file.
+  bool Writable(const std::string& path) const {
+    const std::string key = Key(path);
+    if (directories.count(Parent(key)) == 0 || locked.count(key) != 0) return false;
+    if (directories.count(key) != 0) return false;
+    const auto it = files.find(key);
+    return it == files.end() || (it->second.attributes &
+                                 (kAttributeReadOnly | kAttributeHidden | kAttributeSystem)) == 0;
+  }
+};
+
+}  // namespace qsetup::testing
