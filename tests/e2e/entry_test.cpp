@@ -15,6 +15,13 @@ std::string SetupExe() {
   return PackageDir() + "/SETUP.EXE";
 }
 
+// A copy of SETUP.EXE alone in a directory of its own: no catalog to load.
+std::string SetupExeWithoutCatalogs(const std::string& name) {
+  const std::string dir = FreshWorkDir(name);
+  CopyFile(SetupExe(), dir + "/SETUP.EXE");
+  return dir + "/SETUP.EXE";
+}
+
 // A catalog file: count byte and `texts` with their NULs.
 std::string Catalog(const std::vector<std::string>& texts) {
   std::string data(1, static_cast<char>(texts.size()));
@@ -55,18 +62,19 @@ TEST(Entry, ForceCodeLineComesBeforeTheBanner) {
 }
 
 TEST(Entry, BuiltinBannerWithoutACatalog) {
-  const RunResult r = RunWine(SetupExe(), {.args = {"/Q"}});
+  const RunResult r = RunWine(SetupExeWithoutCatalogs("bare-banner"), {.args = {"/Q"}});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, kBanner);
 }
 
 TEST(Entry, WithoutAConsoleTheKeyWaitsReturnAtOnce) {
   // Standard input is not a terminal, so Wine gives the program no console.
-  const RunResult plain = RunWine(SetupExe(), {.timeout_seconds = 30});
+  const std::string setup = SetupExeWithoutCatalogs("bare-keys");
+  const RunResult plain = RunWine(setup, {.timeout_seconds = 30});
   EXPECT_EQ(plain.exit_code, 0);
   EXPECT_EQ(plain.out, std::string(kBanner) + kFinalPrompt);
 
-  const RunResult verbose = RunWine(SetupExe(), {.args = {"/d"}, .timeout_seconds = 30});
+  const RunResult verbose = RunWine(setup, {.args = {"/d"}, .timeout_seconds = 30});
   EXPECT_EQ(verbose.exit_code, 0);
   EXPECT_EQ(verbose.out, std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") +
                              kBanner + kFinalPrompt);

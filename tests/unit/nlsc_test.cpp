@@ -1,0 +1,379 @@
+// The catalog compiler: reading PO sources, the checks that fail a build, and
+// the catalogs that the build compiled from the repository's sources.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <fstream>
+#include <sstream>
+
+#include "catalog/catalog.h"
+#include "catalog/messages.h"
+#include "catalog_compiler.h"
+#include "fakes/fake_console_io.h"
+#include "fakes/fake_platform.h"
+#include "po_file.h"
+
+namespace qsetup::nlsc {
+namespace {
+
+// A complete source: every English text, translated by `translations` where
+// it names a number, otherwise kept as it is.
+std::string Source(const std::map<int, std::string>& translations = {}) {
+  std::string po =
+      "# test source\nmsgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n";
+  for (int n = 0; n < kCatalogMessages; ++n) {
+    const auto it = translations.find(n);
+    const std::string text = it != translations.end() ? it->second : BuiltinMessages()[n];
+    po += "\nmsgctxt \"" + std::to_string(n) + "\"\nmsgid \"" + EscapePo(BuiltinMessages()[n]) +
+          "\"\nmsgstr \"" + EscapePo(text) + "\"\n";
+  }
+  return po;
+}
+
+// The catalog file of `texts`: count byte, texts with their NULs.
+std::string CatalogBytes(const std::vector<std::string>& texts) {
+  std::string bytes(1, static_cast<char>(texts.size()));
+  for (const std::string& text : texts) bytes.append(text).push_back('\0');
+  return bytes;
+}
+
+std::vector<std::string> EnglishTexts() {
+  return {BuiltinMessages(), BuiltinMessages() + kCatalogMessages};
+}
+
+std::string Errors(const CompileResult& result) {
+  std::string out;
+  for (const Diagnostic& d : result.errors) out += Describe("xx.po", d) + "\n";
+  return out;
+}
+
+// Replaces the first `from` in `text`.
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::size_t at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+TEST(PoFile, EscapesRoundTrip) {
+  const char* texts[] = {"plain",      "\n\r", "a\"quoted\" \\path\\", "\n\n\r\n\r", "tab\there",
+                         "%s\n\r\n\r", "",     "\xC3\xA9t\xC3\xA9"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    const PoParseResult parsed =
+        ParsePo(std::string("msgid \"x\"\nmsgstr \"") + EscapePo(text) + "\"\n");
+    ASSERT_EQ(parsed.error, "");
+    ASSERT_EQ(parsed.entries.size(), 1u);
+    EXPECT_EQ(parsed.entries[0].msgstr, text);
+  }
+}
+
+TEST(PoFile, ReadsEntriesAsTranslatorsWriteThem) {
+  const PoParseResult parsed = ParsePo(
+      "\xEF\xBB\xBF# translator comment\n"
+      "msgid \"\"\nmsgstr \"\"\n\"Language: fr\\n\"\n\n"
+      "#. role\n#, fuzzy, c-format\nmsgctxt \"8\"\nmsgid \"\"\n\"two \"\n\"lines\\n\"\n"
+      "msgstr \"\"\n\"deux \"   \n  \"lignes\\n\"\n"
+      "#~ msgctxt \"9\"\n#~ msgid \"old\"\n#~ msgstr \"vieux\"\n"
+      "msgctxt \"10\"\r\nmsgid \"\\101\\x42\\\\\"\r\nmsgstr \"c\"\r\n");
+  ASSERT_EQ(parsed.error, "");
+  ASSERT_EQ(parsed.entries.size(), 3u);
+  EXPECT_FALSE(parsed.entries[0].msgctxt.has_value());
+  EXPECT_EQ(parsed.entries[0].msgstr, "Language: fr\n");
+  EXPECT_EQ(parsed.entries[1].line, 8);
+  EXPECT_EQ(parsed.entries[1].msgctxt, "8");
+  EXPECT_TRUE(parsed.entries[1].fuzzy);
+  EXPECT_EQ(parsed.entries[1].msgid, "two lines\n");
+  EXPECT_EQ(parsed.entries[1].msgstr, "deux lignes\n");
+  EXPECT_FALSE(parsed.entries[2].fuzzy);
+  EXPECT_EQ(parsed.entries[2].msgid, "AB\\");
+}
+
+TEST(PoFile, SyntaxErrorsNameTheirLine) {
+  const struct {
+    const char* text;
+    int line;
+    const char* error;
+  } cases[] = {
+      {"msgid \"a\"\nmsgstr \"b\n", 2, "string without its closing quote"},
+      {"msgid \"a\"\nmsgid_plural \"as\"\n", 2, "\"msgid_plural\" is not a keyword"},
+      {"msgstr \"b\"\n", 1, "\"msgstr\" out of order"},
+      {"msgid \"a\"\nmsgid \"b\"\nmsgstr \"\"\n", 2, "entry without msgstr"},
+      {"msgid \"a\"\n", 1, "entry without msgstr"},
+      {"\n\"stray\"\n", 2, "string outside an entry"},
+      {"msgid \"a\" x\nmsgstr \"\"\n", 1, "text after the closing quote"},
+      {"msgid \"\\q\"\nmsgstr \"\"\n", 1, "unknown escape \\q"},
+      {"msgid\nmsgstr \"\"\n", 1, "\"msgid\" without a string"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const PoParseResult parsed = ParsePo(c.text);
+    EXPECT_EQ(parsed.error_line, c.line);
+    EXPECT_NE(parsed.error.find(c.error), std::string::npos) << parsed.error;
+    EXPECT_TRUE(parsed.entries.empty());
+  }
+}
+
+TEST(Compiler, EnglishTableGivesItsOwnBytes) {
+  const CompileResult result = CompileEnglish(BuiltinMessages(), "CP850");
+  ASSERT_EQ(Errors(result), "");
+  EXPECT_EQ(result.bytes, CatalogBytes(EnglishTexts()));
+  EXPECT_EQ(result.bytes.substr(0, 12), std::string("\x51n\0y\0cancel\0", 12));
+}
+
+TEST(Compiler, GoodSourceGivesTheExactBytes) {
+  // The same source into both code pages: é is 0x82 in CP850; 終了 is
+  // 8F 49 97 B9 in CP932, and a line feed stays a line feed.
+  const CompileResult western =
+      CompilePo(Source({{8, "Installation du logiciel Orvane Quillon 2 \xC3\xA9t\xC3\xA9\n\r"},
+                        {52, "%s est plus ancien que %s.\n"}}),
+                BuiltinMessages(), "CP850");
+  ASSERT_EQ(Errors(western), "");
+  std::vector<std::string> texts = EnglishTexts();
+  texts[8] = "Installation du logiciel Orvane Quillon 2 \x82t\x82\n\r";
+  texts[52] = "%s est plus ancien que %s.\n";
+  EXPECT_EQ(western.bytes, CatalogBytes(texts));
+
+  const CompileResult japanese =
+      CompilePo(Source({{33, "\xE7\xB5\x82\xE4\xBA\x86"}, {70, "\xE7\xB5\x82\n\xE4\xBA\x86\n"}}),
+                BuiltinMessages(), "CP932");
+  ASSERT_EQ(Errors(japanese), "");
+  texts = EnglishTexts();
+  texts[33] = "\x8F\x49\x97\xB9";
+  texts[70] = "\x8F\x49\n\x97\xB9\n";
+  EXPECT_EQ(japanese.bytes, CatalogBytes(texts));
+}
+
+TEST(Compiler, EachFaultFailsWithFileAndMessageNumber) {
+  const std::string good = Source();
+  const std::string entry70 = "\nmsgctxt \"70\"\nmsgid \"" + EscapePo(BuiltinMessages()[70]) +
+                              "\"\nmsgstr \"" + EscapePo(BuiltinMessages()[70]) + "\"\n";
+  const struct {
+    const char* name;
+    std::string source;
+    const char* charset;
+    const char* error;  // a line of the report
+  } cases[] = {
+      {"missing message", Replaced(good, entry70, ""), "CP850",
+       "xx.po: message 70: missing message"},
+      {"empty translation", Source({{13, ""}}), "CP850",
+       "message 13: missing message: the translation is empty"},
+      {"message given twice", good + entry70, "CP850", "message 70: extra message: already given"},
+      {"number beyond the table", good + "msgctxt \"81\"\nmsgid \"x\"\nmsgstr \"y\"\n", "CP850",
+       "extra message \"81\""},
+      {"no message number", good + "msgid \"x\"\nmsgstr \"y\"\n", "CP850",
+       "an entry without a message number"},
+      {"conversion dropped", Source({{52, "%s est plus ancien.\n"}}), "CP850",
+       "message 52: conversions \"%s\" differ from the English text's \"%s\" \"%s\""},
+      {"conversion changed", Source({{6, "Copie de %s vers %d\n"}}), "CP850",
+       "message 6: conversions"},
+      {"conversions swapped", Source({{24, "%d: %s\n\n"}}), "CP850", "message 24: conversions"},
+      {"conversion added",
+       Source({{13,
+                "Installation 100% termin\xC3\xA9"
+                "e\n\r"}}),
+       "CP850", "message 13: conversions"},
+      {"line end reversed", Source({{8, "Banni\xC3\xA8re\r\n"}}), "CP850",
+       "message 8: ends with line ends"},
+      {"line end dropped", Source({{54, "Copier ? (o/n) :"}}), "CP850",
+       "message 54: ends with line ends"},
+      {"line end added", Source({{33, "Appuyez sur une touche.\n"}}), "CP850",
+       "message 33: ends with line ends"},
+      {"leading line feed dropped",
+       Source({{28,
+                "\xC3\x89"
+                "chec\n"}}),
+       "CP850", "message 28: begins with line ends"},
+      {"blank line dropped",
+       Source({{72, Replaced(BuiltinMessages()[72], "it. \n\nThe", "it. \nThe")}}), "CP850",
+       "message 72: blank lines or carriage returns inside"},
+      {"euro sign in CP850", Source({{8, "Prix : 5 \xE2\x82\xAC\n\r"}}), "CP850",
+       "message 8: character U+20AC cannot be written in CP850"},
+      {"accent in CP932", Source({{8, "\xC3\xA9t\xC3\xA9\n\r"}}), "CP932",
+       "message 8: character U+00E9 cannot be written in CP932"},
+      {"not UTF-8", Source({{8, "\xE9t\xE9\n\r"}}), "CP850",
+       "message 8: the text is not valid UTF-8"},
+      {"NUL in a text", Replaced(Source({{13, "XX\n\r"}}), "XX", "A\\0B"), "CP850",
+       "message 13: the text holds a NUL byte"},
+      {"end-of-file byte", Source({{13, "Fin\x1A\n\r"}}), "CP850",
+       "message 13: the text holds the byte 0x1A"},
+      {"stale English", Replaced(good, "\"Installation complete\\n\\r\"", "\"Done\\n\\r\""),
+       "CP850", "message 13: msgid is not the English text"},
+      {"fixed name translated", Source({{60, "TELMXO.DRV"}}), "CP850",
+       "message 60: this name stays as in English"},
+      {"fuzzy translation", Replaced(good, "\nmsgctxt \"13\"", "\n#, fuzzy\nmsgctxt \"13\""),
+       "CP850", "message 13: the translation is marked fuzzy"},
+      {"cancel word shadows yes", Source({{1, "oui"}, {2, "o"}}), "CP850",
+       "message 1: typing the answer word \"oui\" does not answer yes"},
+      {"answer word with a blank", Source({{1, " j"}}), "CP850",
+       "message 1: the answer word for yes must begin with a visible character"},
+      {"line too wide", Source({{5, std::string(80, 'x') + "%s\n"}}), "CP850",
+       "message 5: a line is 82 columns wide"},
+      {"header in another charset", Replaced(good, "charset=UTF-8", "charset=ISO-8859-1"), "CP850",
+       "xx.po:2: the header declares charset ISO-8859-1"},
+      {"syntax error", good + "msgctxt \"x\n", "CP850", "string without its closing quote"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CompileResult result = CompilePo(c.source, BuiltinMessages(), c.charset);
+    EXPECT_TRUE(result.bytes.empty());
+    EXPECT_NE(Errors(result).find(c.error), std::string::npos) << Errors(result);
+  }
+}
+
+TEST(Compiler, ReportsLinesOfTheSource) {
+  const CompileResult result = CompilePo(Source({{8, "Banner"}}), BuiltinMessages(), "CP850");
+  ASSERT_EQ(result.errors.size(), 1u);
+  // Header of 4 lines, then 4 lines per entry: entry 8 begins on line 38.
+  EXPECT_EQ(Describe("fr.po", result.errors[0]).substr(0, 21), "fr.po:38: message 8: ");
+}
+
+TEST(Compiler, FindsConversionsAsPrintfReadsThem) {
+  const struct {
+    const char* text;
+    std::vector<std::string> conversions;
+  } cases[] = {
+      {"%s is older than %s.\n", {"%s", "%s"}},
+      {"100%% done", {}},
+      {"%-10s|%.5s|%ld", {"%-10s", "%.5s", "%ld"}},
+      {"%%%s", {"%s"}},
+      {"cut off %", {"%"}},
+      {"%I64d", {"%I64d"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Conversions(c.text), c.conversions);
+  }
+}
+
+TEST(Compiler, AnswerWordsMatchAsTheQuestionDoes) {
+  const struct {
+    const char* reply;
+    int answer;
+  } cases[] = {
+      {"y", 1},  {"YES", 1},  {"y please", 1}, {"  \tyes", 1},   {"n", 2},
+      {"No", 2}, {"nope", 2}, {"cancel", 0},   {"CANCELLED", 0}, {"c", -1},
+      {"", -1},  {"   ", -1}, {"maybe", -1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.reply);
+    EXPECT_EQ(AnswerFor(c.reply, "n", "y", "cancel"), c.answer);
+  }
+}
+
+// The catalogs that this build compiled from the repository's sources.
+class CompiledCatalogs : public ::testing::Test {
+ protected:
+  static std::string Read(const std::string& name) {
+    std::ifstream in(std::string(QSETUP_CATALOG_DIR) + "/" + name + ".nls", std::ios::binary);
+    std::ostringstream data;
+    data << in.rdbuf();
+    return data.str();
+  }
+  // The texts of a catalog file, asserting its shape: count byte 81, exactly
+  // 81 texts each with its NUL, nothing after them.
+  static std::vector<std::string> Texts(const std::string& bytes) {
+    std::vector<std::string> texts;
+    EXPECT_FALSE(bytes.empty());
+    if (bytes.empty()) return texts;
+    EXPECT_EQ(bytes[0], 81);
+    std::size_t pos = 1;
+    while (pos < bytes.size()) {
+      const std::size_t nul = bytes.find('\0', pos);
+      EXPECT_NE(nul, std::string::npos) << "last text without its NUL";
+      if (nul == std::string::npos) break;
+      texts.push_back(bytes.substr(pos, nul - pos));
+      pos = nul + 1;
+    }
+    EXPECT_EQ(texts.size(), 81u);
+    return texts;
+  }
+};
+
+TEST_F(CompiledCatalogs, EnglishIsTheBuiltinTable) {
+  EXPECT_EQ(Texts(Read("english")), EnglishTexts());
+}
+
+TEST_F(CompiledCatalogs, AnswerWordsAreTheOnesTheQuestionNames) {
+  const struct {
+    const char* name;
+    std::array<const char*, 3> words;  // no, yes, cancel
+  } cases[] = {
+      {"english", {"n", "y", "cancel"}},   {"french", {"n", "o", "annuler"}},
+      {"german", {"n", "j", "abbrechen"}}, {"spanish", {"n", "s", "cancelar"}},
+      {"japanese", {"n", "y", "cancel"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> texts = Texts(Read(c.name));
+    ASSERT_EQ(texts.size(), 81u);
+    const std::string &no = texts[0], &yes = texts[1], &cancel = texts[2];
+    EXPECT_EQ(no, c.words[0]);
+    EXPECT_EQ(yes, c.words[1]);
+    EXPECT_EQ(cancel, c.words[2]);
+
+    // The question tells the user to type "(yes/no)"; what it names must
+    // give those answers, in either case, and the cancel word must cancel.
+    const std::string& question = texts[54];
+    const std::size_t open = question.rfind('(');
+    const std::size_t slash = question.find('/', open);
+    const std::size_t close = question.find(')', slash);
+    ASSERT_NE(open, std::string::npos) << question;
+    ASSERT_NE(slash, std::string::npos) << question;
+    ASSERT_NE(close, std::string::npos) << question;
+    const std::string typed_yes = question.substr(open + 1, slash - open - 1);
+    const std::string typed_no = question.substr(slash + 1, close - slash - 1);
+    EXPECT_EQ(typed_yes, yes);
+    EXPECT_EQ(typed_no, no);
+    std::string upper_yes = typed_yes, upper_no = typed_no;
+    for (char& ch : upper_yes) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    for (char& ch : upper_no) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    for (const std::string& reply : {typed_yes, upper_yes}) {
+      EXPECT_EQ(AnswerFor(reply, no, yes, cancel), 1) << reply;
+    }
+    for (const std::string& reply : {typed_no, upper_no}) {
+      EXPECT_EQ(AnswerFor(reply, no, yes, cancel), 2) << reply;
+    }
+    EXPECT_EQ(AnswerFor(cancel, no, yes, cancel), 0);
+    // Message 11 tells the user to type the cancel word.
+    EXPECT_NE(texts[11].find(cancel), std::string::npos) << texts[11];
+  }
+}
+
+TEST_F(CompiledCatalogs, LoadAsTheProgramLoadsThem) {
+  const std::pair<const char*, int> catalogs[] = {
+      {"french", kLangFrench},     {"german", kLangGerman},   {"spanish", kLangSpanish},
+      {"japanese", kLangJapanese}, {"english", kLangEnglish},
+  };
+  for (const auto& [name, lang] : catalogs) {
+    SCOPED_TRACE(name);
+    const std::string bytes = Read(name);
+    const std::vector<std::string> texts = Texts(bytes);
+    ASSERT_EQ(texts.size(), 81u);
+    qsetup::testing::FakeCatalogOs os;
+    qsetup::testing::FakeConsoleIo io;
+    Console console{io};
+    CatalogStore store{os, console, "C:\\Pkg"};
+    os.files.files[std::string("C:\\Pkg") + CatalogFileName(lang)].data = bytes;
+    const char* const* table = nullptr;
+    ASSERT_EQ(loadlangtbl(store, table, kMessageCount, lang), 0);
+    for (int n = 0; n < kMessageCount; ++n) {
+      SCOPED_TRACE(n);
+      // Read as text, a CR LF inside a text comes back as LF. Only message 7
+      // ("\n\r\n\r"), which the program never prints, holds one.
+      std::string expected = texts[n];
+      for (std::size_t at; (at = expected.find("\r\n")) != std::string::npos;) {
+        EXPECT_EQ(n, 7);
+        expected.erase(at, 1);
+      }
+      EXPECT_EQ(std::string(table[n]), expected);
+    }
+    for (int n = kFirstFixedName; n <= kLastFixedName; ++n) {
+      EXPECT_STREQ(table[n], BuiltinMessages()[n]);
+    }
+    freelangtbl(store, table);
+  }
+}
+
+}  // namespace
+}  // namespace qsetup::nlsc
