@@ -56,8 +56,9 @@ TEST(PlantedLibraries, SetupNeverLoadsThem) {
   const std::string dir = PlantedDirectory("planted-setup");
   CopyFile(PackageDir() + "/SETUP.EXE", dir + "/SETUP.EXE");
   const RunResult r = RunWine(dir + "/SETUP.EXE", {.args = {"/Q"}, .env = kPreferPlanted});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.out, "");
+  // Whatever the run decides, it ran to its end.
+  EXPECT_NE(r.exit_code, -1);
+  EXPECT_NE(r.out.find("Orvane Quillon 2 software installation\r\n"), std::string::npos) << r.out;
   EXPECT_EQ(Markers(dir), std::vector<std::string>{});
 }
 
