@@ -70,9 +70,32 @@ struct LocalTraits {
   static void Free(Type h) { ::LocalFree(h); }
 };
 
+// Libraries from LoadLibraryExW.
+struct ModuleTraits {
+  using Type = HMODULE;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::FreeLibrary(h); }
+};
+
+// Device information sets. SetupAPI is loaded at run time, so a set carries
+// the release call of the library that made it.
+struct DeviceInfoSet {
+  void* handle;                         // HDEVINFO
+  BOOL(WINAPI* destroy)(void* handle);  // SetupDiDestroyDeviceInfoList
+};
+struct DeviceInfoSetTraits {
+  using Type = DeviceInfoSet;
+  static Type Invalid() { return {INVALID_HANDLE_VALUE, nullptr}; }
+  static bool IsValid(const Type& s) { return s.handle != INVALID_HANDLE_VALUE && s.destroy; }
+  static void Free(const Type& s) { s.destroy(s.handle); }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueLocal = UniqueResource<LocalTraits>;
+using UniqueModule = UniqueResource<ModuleTraits>;
+using UniqueDeviceInfoSet = UniqueResource<DeviceInfoSetTraits>;
 
 }  // namespace qsetup::win32

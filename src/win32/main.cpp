@@ -1,4 +1,6 @@
 // Entry point of SETUP.EXE.
+#include <windows.h>
+
 #include "driver/setup.h"
 #include "version.h"
 #include "win32/win32_console.h"
@@ -13,6 +15,9 @@ extern "C" __attribute__((used, section(".text$0stamp"))) const char kSetupVersi
     "!@#$" QSETUP_PRODUCT_VERSION "$#@!";
 
 int main(int argc, char** argv) {
+  // The package directory may hold a planted library: every library the
+  // program loads from here on comes from the system directory.
+  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Keeps the stamp in the image when the linker drops unreferenced data.
   asm volatile("" : : "r"(kSetupVersionStamp));
   qsetup::win32::Win32ConsoleIo console;

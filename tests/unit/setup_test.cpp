@@ -6,6 +6,7 @@
 
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
+#include "fakes/fake_detect_os.h"
 #include "fakes/fake_platform.h"
 
 namespace qsetup {
@@ -24,7 +25,7 @@ class SetupMainTest : public ::testing::Test {
   FakeConsoleIo console_io;
   FakeCatalogOs catalog_os;
   FakeDriverOs driver_os;
-  DetectOs detect_os;
+  testing::FakeDetectOs detect_os;
   testing::FakeDeployOs deploy_os;
   ReplaceOs replace_os;
   Platform platform{console_io, catalog_os, driver_os, detect_os, deploy_os, replace_os};

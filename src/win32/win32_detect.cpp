@@ -1,0 +1,187 @@
+#include "win32/win32_detect.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace qsetup::win32 {
+namespace {
+
+// A library of the system directory. The program's own directory, where a
+// library of the same name may have been planted, is never searched.
+UniqueModule LoadSystemLibrary(const wchar_t* name) {
+  return UniqueModule(::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+}
+
+template <typename Function>
+bool Resolve(const UniqueModule& module, const char* name, Function& function) {
+  const FARPROC address = ::GetProcAddress(module.get(), name);
+  // Through the generic function type, which converts to any other.
+  function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
+  return function != nullptr;
+}
+
+UniqueDeviceInfoSet OwnSet(const DetectApi& api, HDEVINFO set) {
+  return UniqueDeviceInfoSet({set, api.SetupDiDestroyDeviceInfoList});
+}
+
+class Win32HidDevice final : public HidDevice {
+ public:
+  Win32HidDevice(const DetectApi& api, UniqueFile file) : api_(api), file_(std::move(file)) {}
+
+  std::optional<HidAttributes> ReadAttributes() override {
+    HIDD_ATTRIBUTES attributes{};
+    attributes.Size = sizeof attributes;
+    if (!api_.HidD_GetAttributes(file_.get(), &attributes)) return std::nullopt;
+    return HidAttributes{attributes.VendorID, attributes.ProductID};
+  }
+
+ private:
+  const DetectApi& api_;
+  UniqueFile file_;
+};
+
+class Win32HidInterfaceSet final : public HidInterfaceSet {
+ public:
+  Win32HidInterfaceSet(const DetectApi& api, const GUID& guid, UniqueDeviceInfoSet set)
+      : api_(api), guid_(guid), set_(std::move(set)) {}
+
+  bool EnumInterface(std::uint32_t index) override {
+    interface_ = {};
+    interface_.cbSize = sizeof interface_;
+    return api_.SetupDiEnumDeviceInterfaces(set_.get().handle, nullptr, &guid_, index,
+                                            &interface_) != FALSE;
+  }
+
+  std::optional<std::string> DevicePath() override {
+    constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+    DWORD required = 0;
+    api_.SetupDiGetDeviceInterfaceDetailA(set_.get().handle, &interface_, nullptr, 0, &required,
+                                          nullptr);
+    // The record holds at least its size field and the path's NUL.
+    if (required <= kPathOffset) return std::nullopt;
+    const UniqueLocal block(::LocalAlloc(LPTR, required));
+    if (!block) return std::nullopt;
+    auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.get());
+    detail->cbSize = sizeof *detail;
+    DWORD size = 0;
+    if (!api_.SetupDiGetDeviceInterfaceDetailA(set_.get().handle, &interface_, detail, required,
+                                               &size, nullptr)) {
+      return std::nullopt;
+    }
+    const char* path = detail->DevicePath;
+    return std::string(path, ::strnlen(path, required - kPathOffset));
+  }
+
+ private:
+  const DetectApi& api_;
+  GUID guid_;
+  UniqueDeviceInfoSet set_;
+  SP_DEVICE_INTERFACE_DATA interface_{};
+};
+
+class Win32DeviceSet final : public DeviceSet {
+ public:
+  Win32DeviceSet(const DetectApi& api, UniqueDeviceInfoSet set) : api_(api), set_(std::move(set)) {}
+
+  ~Win32DeviceSet() override {
+    // The caller sees the last error that the walk left, not the release's.
+    const DWORD error = ::GetLastError();
+    set_.reset();
+    ::SetLastError(error);
+  }
+
+  bool EnumDevice(std::uint32_t index) override {
+    device_ = {};
+    device_.cbSize = sizeof device_;
+    return api_.SetupDiEnumDeviceInfo(set_.get().handle, index, &device_) != FALSE;
+  }
+
+  bool ReadHardwareIds(char* buffer, std::uint32_t size, std::uint32_t& required_size,
+                       std::uint32_t& error) override {
+    DWORD type = 0;
+    DWORD reported = required_size;
+    const BOOL read =
+        api_.SetupDiGetDeviceRegistryPropertyA(set_.get().handle, &device_, SPDRP_HARDWAREID, &type,
+                                               reinterpret_cast<BYTE*>(buffer), size, &reported);
+    if (!read) error = ::GetLastError();
+    required_size = reported;
+    return read != FALSE;
+  }
+
+ private:
+  const DetectApi& api_;
+  UniqueDeviceInfoSet set_;
+  SP_DEVINFO_DATA device_{};
+};
+
+class LocalBlock final : public MemoryBlock {
+ public:
+  explicit LocalBlock(UniqueLocal block) : block_(std::move(block)) {}
+  char* data() override { return static_cast<char*>(block_.get()); }
+
+ private:
+  UniqueLocal block_;
+};
+
+}  // namespace
+
+bool DetectApi::Load() {
+  hid = LoadSystemLibrary(L"hid.dll");
+  setupapi = LoadSystemLibrary(L"setupapi.dll");
+  return hid && setupapi && Resolve(hid, "HidD_GetHidGuid", HidD_GetHidGuid) &&
+         Resolve(hid, "HidD_GetAttributes", HidD_GetAttributes) &&
+         Resolve(setupapi, "SetupDiGetClassDevsA", SetupDiGetClassDevsA) &&
+         Resolve(setupapi, "SetupDiEnumDeviceInterfaces", SetupDiEnumDeviceInterfaces) &&
+         Resolve(setupapi, "SetupDiGetDeviceInterfaceDetailA", SetupDiGetDeviceInterfaceDetailA) &&
+         Resolve(setupapi, "SetupDiEnumDeviceInfo", SetupDiEnumDeviceInfo) &&
+         Resolve(setupapi, "SetupDiGetDeviceRegistryPropertyA",
+                 SetupDiGetDeviceRegistryPropertyA) &&
+         Resolve(setupapi, "SetupDiDestroyDeviceInfoList", SetupDiDestroyDeviceInfoList);
+}
+
+const DetectApi* Win32DetectOs::Api() {
+  if (!load_tried_) {
+    load_tried_ = true;
+    loaded_ = api_.Load();
+  }
+  return loaded_ ? &api_ : nullptr;
+}
+
+std::unique_ptr<HidInterfaceSet> Win32DetectOs::OpenHidInterfaces() {
+  const DetectApi* api = Api();
+  if (api == nullptr) return nullptr;
+  GUID guid{};
+  api->HidD_GetHidGuid(&guid);
+  UniqueDeviceInfoSet set = OwnSet(
+      *api,
+      api->SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+  if (!set) return nullptr;
+  return std::make_unique<Win32HidInterfaceSet>(*api, guid, std::move(set));
+}
+
+std::unique_ptr<HidDevice> Win32DetectOs::OpenDevice(const std::string& path) {
+  const DetectApi* api = Api();
+  if (api == nullptr) return nullptr;
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                nullptr));
+  if (!file) return nullptr;
+  return std::make_unique<Win32HidDevice>(*api, std::move(file));
+}
+
+std::unique_ptr<DeviceSet> Win32DetectOs::OpenPresentDevices() {
+  const DetectApi* api = Api();
+  if (api == nullptr) return nullptr;
+  UniqueDeviceInfoSet set = OwnSet(
+      *api, api->SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));
+  if (!set) return nullptr;
+  return std::make_unique<Win32DeviceSet>(*api, std::move(set));
+}
+
+std::unique_ptr<MemoryBlock> Win32DetectOs::AllocateZeroed(std::uint32_t size) {
+  UniqueLocal block(::LocalAlloc(LPTR, size));
+  if (!block) return nullptr;
+  return std::make_unique<LocalBlock>(std::move(block));
+}
+
+}  // namespace qsetup::win32
