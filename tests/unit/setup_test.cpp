@@ -6,6 +6,7 @@
 
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_platform.h"
+#include "fakes/fake_replace_os.h"
 
 namespace qsetup {
 namespace {
@@ -25,7 +26,7 @@ class SetupMainTest : public ::testing::Test {
   FakeDriverOs driver_os;
   DetectOs detect_os;
   DeployOs deploy_os;
-  ReplaceOs replace_os;
+  testing::FakeReplaceOs replace_os;
   Platform platform{console_io, catalog_os, driver_os, detect_os, deploy_os, replace_os};
 
   int Run(std::vector<std::string> args, std::string command = "C:\\Pkg\\setup.exe") {
