@@ -184,6 +184,9 @@ std::string Arch() {
 std::string PackageDir() {
   return std::string(QSETUP_E2E_PACKAGE_ROOT) + "/" + Arch();
 }
+std::string FixtureDir() {
+  return std::string(QSETUP_E2E_FIXTURE_ROOT) + "/" + Arch();
+}
 std::string WinePrefix() {
   return QSETUP_E2E_PREFIX;
 }
