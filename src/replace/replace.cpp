@@ -32,7 +32,9 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
     const std::optional<std::uint32_t> exit_code = tool->ExitCode();
     if (!exit_code || *exit_code != kStillActive) break;
     console.PrintText(".");
-    tool->Wait(kToolPollMs);
+    // A tool that ends during the wait has ended, whatever exit code it chose
+    // (it may be the very value that means "still running").
+    if (tool->Wait(kToolPollMs) == ToolWait::kEnded) break;
   }
   console.PrintText("\n");
   return true;

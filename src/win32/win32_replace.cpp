@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "win32/handles.h"
@@ -24,13 +25,13 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   long EnumSubkey(std::uint32_t index, std::string& name) override {
-    char buffer[kKeyNameBuffer];
+    char buffer[kKeyNameBuffer] = {};
     DWORD length = sizeof buffer;
     FILETIME last_write;
     const LONG status =
         ::RegEnumKeyExA(key_.get(), index, buffer, &length, nullptr, nullptr, nullptr, &last_write);
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
-      name.assign(buffer, length < sizeof buffer ? length : sizeof buffer - 1);
+      name.assign(buffer, ::strnlen(buffer, sizeof buffer));
     }
     return status;
   }

@@ -64,7 +64,8 @@ class FakeRegistryKey final : public RegistryKey {
 
 // A tool in the system directory.
 struct FakeTool {
-  int running_polls = 0;  // exit-code reads that find it running; -1: never ends
+  int running_polls = 0;        // exit-code reads that find it running; -1: never ends
+  std::uint32_t exit_code = 0;  // once it has ended
   bool exit_code_readable = true;
   int exit_code_reads = 0;
 
@@ -161,7 +162,7 @@ class FakeToolProcess final : public ToolProcess {
     if (!tool_.exit_code_readable) return std::nullopt;
     const bool running = tool_.Running();
     ++tool_.exit_code_reads;
-    return running ? kStillActive : 0u;
+    return running ? kStillActive : tool_.exit_code;
   }
 
   ToolWait Wait(std::uint32_t milliseconds) override {

@@ -52,7 +52,12 @@ TEST_F(RunToolTest, DotsAndWaitsByHowLongTheToolRuns) {
     int exit_code_reads;
   } cases[] = {
       {"ended at the first poll", {.running_polls = 0}, "\r\n\r\n", 0, 1},
-      {"ends during the third wait", {.running_polls = 3}, "\r\n...\r\n", 3, 4},
+      {"ends during the third wait", {.running_polls = 3}, "\r\n...\r\n", 3, 3},
+      {"ended with the code of a running tool",
+       {.running_polls = 1, .exit_code = kStillActive},
+       "\r\n.\r\n",
+       1,
+       1},
       {"ends during the last wait",
        {.running_polls = 60},
        "\r\n" + std::string(60, '.') + "\r\n",
