@@ -1,10 +1,6 @@
 // The replacement sequence and the legacy service purge on Wine's registry and
 // system directory, through the replace_run fixture, with tool_standin in
 // place of the package's tools.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -31,25 +27,6 @@ const std::vector<std::string> kTestKeys = {
 constexpr char kResetDacl[] =
     "revision 2, 1 ACE(s)\r\n"
     "allowed flags 0x0 mask 0xF003F S-1-5-32-544\r\n";
-
-// Both architectures share the Services key, and the purge takes every
-// matching key it finds, so tests that touch service keys take turns.
-class ServiceKeysLock {
- public:
-  ServiceKeysLock()
-      : fd_(open((WinePrefix() + "/.qsetup-service-keys.lock").c_str(),
-                 O_CREAT | O_RDWR | O_CLOEXEC, 0644)) {
-    if (fd_ >= 0) flock(fd_, LOCK_EX);
-  }
-  ~ServiceKeysLock() {
-    if (fd_ >= 0) close(fd_);
-  }
-  ServiceKeysLock(const ServiceKeysLock&) = delete;
-  ServiceKeysLock& operator=(const ServiceKeysLock&) = delete;
-
- private:
-  int fd_;
-};
 
 std::string LowerCase(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
