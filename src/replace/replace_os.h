@@ -1,11 +1,110 @@
-// The operating-system services that replace needs.
+// The operating-system services that driver replacement needs: registry keys
+// with their security, the package's tools as child processes, and the system
+// directory.
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
 namespace qsetup {
+
+// Registry and wait results, with the values the Windows API returns.
+inline constexpr long kErrorSuccess = 0;
+inline constexpr long kErrorFileNotFound = 2;
+inline constexpr long kErrorAccessDenied = 5;
+inline constexpr long kErrorNotEnoughMemory = 8;
+inline constexpr long kErrorInsufficientBuffer = 122;
+inline constexpr long kErrorMoreData = 234;
+inline constexpr long kErrorNoMoreItems = 259;
+inline constexpr long kErrorKeyDeleted = 1018;
+
+// Access rights asked for when a key is opened.
+inline constexpr std::uint32_t kKeyRead = 0x20019;
+inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+inline constexpr std::uint32_t kReadControl = 0x20000;
+inline constexpr std::uint32_t kWriteDac = 0x40000;
+
+// Exit code of a process that is still running.
+inline constexpr std::uint32_t kStillActive = 259;
+
+class RegistryKey;
+using RegistryKeyPtr = std::unique_ptr<RegistryKey>;
+
+// An open registry key; destroying it closes the key.
+class RegistryKey {
+ public:
+  virtual ~RegistryKey() = default;
+
+  // Opens the subkey `name` with `access` into `key` (options 0). Returns the
+  // registry status; `key` is set only on success.
+  virtual long OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) = 0;
+
+  // The name of the subkey at zero-based `index`, read into a 512-byte
+  // buffer. kErrorNoMoreItems past the last subkey.
+  virtual long EnumSubkey(std::uint32_t index, std::string& name) = 0;
+
+  // Deletes the subkey `name` with its values. Fails for a subkey that still
+  // has subkeys of its own.
+  virtual long DeleteSubkey(const std::string& name) = 0;
+
+  // Asks for the key's DACL with no buffer: kErrorInsufficientBuffer with
+  // the size that the DACL needs in `size`, or the failure.
+  virtual long QueryDaclSize(std::uint32_t& size) = 0;
+
+  // Reads the key's DACL into a process-heap buffer of `size` bytes and
+  // releases it again. kErrorNotEnoughMemory when the buffer cannot be had.
+  virtual long ReadDacl(std::uint32_t size) = 0;
+
+  // Replaces the key's DACL by one that holds a single access-allowed ACE:
+  // full control (0xF003F) for BUILTIN\Administrators, no inheritance flags,
+  // in an absolute security descriptor. Needs a key opened with kWriteDac.
+  // kErrorSuccess when it was written.
+  virtual long WriteAdministratorsOnlyDacl() = 0;
+};
+
+// How a started tool's wait ended.
+enum class ToolWait {
+  kEnded,     // the tool has ended
+  kTimedOut,  // the time given has passed and the tool still runs
+};
+
+// A started tool; destroying it closes its process and thread handles and
+// leaves the tool running if it still does.
+class ToolProcess {
+ public:
+  virtual ~ToolProcess() = default;
+
+  // The tool's exit code, kStillActive while it runs; nullopt when it cannot
+  // be read.
+  virtual std::optional<std::uint32_t> ExitCode() = 0;
+
+  // Waits until the tool ends, at most `milliseconds`.
+  virtual ToolWait Wait(std::uint32_t milliseconds) = 0;
+};
+
+using ToolProcessPtr = std::unique_ptr<ToolProcess>;
 
 class ReplaceOs {
  public:
   virtual ~ReplaceOs() = default;
+
+  // The Windows system directory without a trailing separator, read into a
+  // 520-byte buffer; nullopt when it cannot be read or does not fit.
+  virtual std::optional<std::string> ReadSystemDirectory() = 0;
+
+  // Opens `path` below HKEY_LOCAL_MACHINE with `access` into `key`. Returns
+  // the registry status.
+  virtual long OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                                   RegistryKeyPtr& key) = 0;
+
+  // Starts the program `application` with `command_line` in a new console
+  // whose window is hidden, with the installer's own startup information,
+  // environment and current directory, inheriting no handles. Null when it
+  // cannot be started.
+  virtual ToolProcessPtr StartTool(const std::string& application,
+                                   const std::string& command_line) = 0;
 };
 
 }  // namespace qsetup

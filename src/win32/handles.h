@@ -91,11 +91,38 @@ struct DeviceInfoSetTraits {
   static void Free(const Type& s) { s.destroy(s.handle); }
 };
 
+// Registry keys: null when absent.
+struct RegKeyTraits {
+  using Type = HKEY;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::RegCloseKey(h); }
+};
+
+// Blocks from HeapAlloc on the process heap.
+struct ProcessHeapTraits {
+  using Type = void*;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type p) { return p != nullptr; }
+  static void Free(Type p) { ::HeapFree(::GetProcessHeap(), 0, p); }
+};
+
+// SIDs from AllocateAndInitializeSid.
+struct SidTraits {
+  using Type = PSID;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type p) { return p != nullptr; }
+  static void Free(Type p) { ::FreeSid(p); }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
 using UniqueLocal = UniqueResource<LocalTraits>;
 using UniqueModule = UniqueResource<ModuleTraits>;
 using UniqueDeviceInfoSet = UniqueResource<DeviceInfoSetTraits>;
+using UniqueHkey = UniqueResource<RegKeyTraits>;
+using UniqueHeapBlock = UniqueResource<ProcessHeapTraits>;
+using UniqueSid = UniqueResource<SidTraits>;
 
 }  // namespace qsetup::win32

@@ -5,6 +5,13 @@
 
 namespace qsetup::win32 {
 
-class Win32ReplaceOs final : public ReplaceOs {};
+class Win32ReplaceOs final : public ReplaceOs {
+ public:
+  std::optional<std::string> ReadSystemDirectory() override;
+  long OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                           RegistryKeyPtr& key) override;
+  ToolProcessPtr StartTool(const std::string& application,
+                           const std::string& command_line) override;
+};
 
 }  // namespace qsetup::win32

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,6 +202,16 @@ std::string FreshWorkDir(const std::string& name) {
 std::string UnixSystemDir() {
   return WinePrefix() +
          (Arch() == "x86" ? "/drive_c/windows/syswow64" : "/drive_c/windows/system32");
+}
+
+ServiceKeysLock::ServiceKeysLock()
+    : fd_(open((WinePrefix() + "/.qsetup-service-keys.lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC,
+               0644)) {
+  if (fd_ < 0 || flock(fd_, LOCK_EX) != 0) throw std::runtime_error("cannot lock service keys");
+}
+
+ServiceKeysLock::~ServiceKeysLock() {
+  close(fd_);
 }
 
 std::string ReadFile(const std::string& path) {

@@ -42,6 +42,20 @@ std::string FreshWorkDir(const std::string& name);
 // directory (system32 for x64, syswow64 for x86 programs).
 std::string UnixSystemDir();
 
+// Held by a test that creates, deletes or purges service keys: both
+// architectures share the prefix's Services key, and the purge takes every
+// matching key it finds, so such tests take turns.
+class ServiceKeysLock {
+ public:
+  ServiceKeysLock();
+  ~ServiceKeysLock();
+  ServiceKeysLock(const ServiceKeysLock&) = delete;
+  ServiceKeysLock& operator=(const ServiceKeysLock&) = delete;
+
+ private:
+  int fd_;
+};
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 void CopyFile(const std::string& from, const std::string& to);

@@ -8,6 +8,7 @@
 #include "fakes/fake_deploy_os.h"
 #include "fakes/fake_detect_os.h"
 #include "fakes/fake_platform.h"
+#include "fakes/fake_replace_os.h"
 
 namespace qsetup {
 namespace {
@@ -27,7 +28,7 @@ class SetupMainTest : public ::testing::Test {
   FakeDriverOs driver_os;
   testing::FakeDetectOs detect_os;
   testing::FakeDeployOs deploy_os;
-  ReplaceOs replace_os;
+  testing::FakeReplaceOs replace_os;
   Platform platform{console_io, catalog_os, driver_os, detect_os, deploy_os, replace_os};
 
   int Run(std::vector<std::string> args, std::string command = "C:\\Pkg\\setup.exe") {

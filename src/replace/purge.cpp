@@ -1,0 +1,92 @@
+#include <string>
+
+#include "replace/replace.h"
+
+namespace qsetup {
+namespace {
+
+constexpr char kServicesPath[] = "SYSTEM\\CurrentControlSet\\Services\\";
+constexpr char kRestartToolPattern[] = "vanwdgsv";
+constexpr char kSecondPattern[] = "vanwdgex";
+constexpr int kPurgePasses = 2;
+
+// An enumeration status that delivered a name; anything else ends a walk.
+bool IsName(long status) {
+  return status == kErrorSuccess || status == kErrorMoreData;
+}
+
+// Deletes every subkey of `key` that has no subkeys of its own.
+void DeleteLeafSubkeys(RegistryKey& key) {
+  std::string name;
+  for (std::uint32_t index = 0; IsName(key.EnumSubkey(index, name));) {
+    // After a deletion the walk stays on this index: the next subkey has
+    // moved into its place.
+    if (key.DeleteSubkey(name) != kErrorSuccess) ++index;
+  }
+}
+
+// Deletes the service key `name` below `services` with its children and
+// grandchildren, after resetting its DACL. True when the service key was
+// deleted.
+bool RemoveServiceKey(RegistryKey& services, const std::string& name) {
+  RegistryKeyPtr service;
+  if (services.OpenSubkey(name, kKeyAllAccess, service) != kErrorSuccess) return false;
+
+  std::string child_name;
+  for (std::uint32_t index = 0; IsName(service->EnumSubkey(index, child_name));) {
+    RegistryKeyPtr child;
+    if (service->OpenSubkey(child_name, kKeyAllAccess, child) != kErrorSuccess) {
+      ++index;
+      continue;
+    }
+    DeleteLeafSubkeys(*child);
+    const bool deleted = service->DeleteSubkey(child_name) == kErrorSuccess;
+    child.reset();
+    if (!deleted) ++index;
+  }
+
+  if (ResetKeyDacl(services, name) != 0) return false;
+  return services.DeleteSubkey(name) == kErrorSuccess;
+}
+
+}  // namespace
+
+int PurgeLegacyServices(ReplaceOs& os) {
+  bool restart_tool_removed = false;
+  bool second_removed = false;
+  for (int pass = 0; pass < kPurgePasses && !(restart_tool_removed && second_removed); ++pass) {
+    RegistryKeyPtr services;
+    if (os.OpenLocalMachineKey(kServicesPath, kKeyRead, services) != kErrorSuccess) continue;
+    std::string name;
+    for (std::uint32_t index = 0; IsName(services->EnumSubkey(index, name));) {
+      bool deleted = false;
+      if (name.find(kRestartToolPattern) != std::string::npos &&
+          RemoveServiceKey(*services, name)) {
+        restart_tool_removed = deleted = true;
+      }
+      // A name that holds both patterns is tried again; once deleted, the
+      // second attempt finds no key to open.
+      if (name.find(kSecondPattern) != std::string::npos && RemoveServiceKey(*services, name)) {
+        second_removed = deleted = true;
+      }
+      if (!deleted) ++index;
+    }
+  }
+  return restart_tool_removed || second_removed ? 1 : 0;
+}
+
+int ResetKeyDacl(RegistryKey& parent, const std::string& name) {
+  RegistryKeyPtr key;
+  if (parent.OpenSubkey(name, kReadControl, key) != kErrorSuccess) return 1;
+  std::uint32_t size = 0;
+  if (key->QueryDaclSize(size) != kErrorInsufficientBuffer) return 1;
+  // The old DACL is not used; being able to read it is a condition of the
+  // reset.
+  if (key->ReadDacl(size) != kErrorSuccess) return 1;
+
+  key.reset();
+  if (parent.OpenSubkey(name, kWriteDac, key) != kErrorSuccess) return 1;
+  return key->WriteAdministratorsOnlyDacl() == kErrorSuccess ? 0 : 1;
+}
+
+}  // namespace qsetup

@@ -1,0 +1,74 @@
+#include "replace/replace.h"
+
+#include <optional>
+
+namespace qsetup {
+namespace {
+
+constexpr const char* kSystemCopies[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
+
+// Runs `tool_name` from the system directory, which is read anew for each
+// tool. A system directory that cannot be read leaves the tool unstarted.
+bool RunSystemTool(const ReplaceContext& ctx, const char* tool_name, const char* arguments) {
+  const std::optional<std::string> system_dir = ctx.os.ReadSystemDirectory();
+  if (!system_dir) return false;
+  return RunTool(ctx.os, ctx.console, *system_dir + "\\" + tool_name, arguments);
+}
+
+}  // namespace
+
+std::string QuoteProgramPath(const std::string& path) {
+  // Windows file names cannot hold a quote, so nothing inside needs escaping.
+  return "\"" + path + "\"";
+}
+
+bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
+             const std::string& arguments) {
+  ToolProcessPtr tool = os.StartTool(program, QuoteProgramPath(program) + " " + arguments);
+  if (!tool) return false;
+  console.PrintText("\n");
+  for (int poll = 0; poll < kToolPollLimit; ++poll) {
+    // An exit code that cannot be read will not become readable by waiting.
+    const std::optional<std::uint32_t> exit_code = tool->ExitCode();
+    if (!exit_code || *exit_code != kStillActive) break;
+    console.PrintText(".");
+    // A tool that ends during the wait has ended, whatever exit code it chose
+    // (it may be the very value that means "still running").
+    if (tool->Wait(kToolPollMs) == ToolWait::kEnded) break;
+  }
+  console.PrintText("\n");
+  return true;
+}
+
+int ReplaceDriver(const ReplaceContext& ctx) {
+  int result = kReplaceDone;
+
+  if (RunSystemTool(ctx, "vanwdgsv.exe", "-remove")) ctx.deploy.RefreshSystemTools();
+
+  if (PurgeLegacyServices(ctx.os) != 0) result = kReplaceLegacyRemoved;
+
+  if (RunSystemTool(ctx, "telmxsvc.exe", "-remove")) ctx.deploy.RefreshSystemTools();
+
+  const std::optional<std::string> system_dir = ctx.os.ReadSystemDirectory();
+  if (!system_dir) {
+    // Without the system directory none of the service's files can be put in
+    // place, and its installation cannot be found.
+    return kReplaceCopyFailed;
+  }
+  const std::string staging_folder = *system_dir + "\\drivers\\qln2\\";
+  const std::string system_folder = *system_dir + "\\";
+  if (ctx.verbose) {
+    ctx.console.PrintText("lpBuffer = >%s<\n", staging_folder.c_str());
+    ctx.console.PrintText("lpBuffr2 = >%s<\n", system_folder.c_str());
+  }
+  for (const char* file_name : kSystemCopies) {
+    if (!ctx.deploy.CopyVersioned(staging_folder, system_folder, file_name)) {
+      result = kReplaceCopyFailed;
+    }
+  }
+
+  RunTool(ctx.os, ctx.console, *system_dir + "\\telmxsvc.exe", "-install -QLN2");
+  return result;
+}
+
+}  // namespace qsetup

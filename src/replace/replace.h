@@ -1,0 +1,72 @@
+// Driver replacement: the package's tools run as child processes, the purge of
+// the legacy service keys, and the sequence that takes the older software off
+// the machine and puts the new service in place.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "console/console.h"
+#include "replace/replace_os.h"
+
+namespace qsetup {
+
+// Replacement results.
+inline constexpr int kReplaceDone = 0;
+inline constexpr int kReplaceLegacyRemoved = 1;  // a legacy service key was removed
+inline constexpr int kReplaceCopyFailed = 2;     // a file of the service was not put in place
+
+// Polls of a running tool, each followed by a wait of up to kToolPollMs.
+inline constexpr int kToolPollLimit = 60;
+inline constexpr std::uint32_t kToolPollMs = 5000;
+
+// The deployment operations that the replacement sequence calls.
+class ReplaceDeploySteps {
+ public:
+  virtual ~ReplaceDeploySteps() = default;
+
+  // Copies TELMXREM.EXE and TELMXSVC.EXE from the staging directory into the
+  // system directory.
+  virtual void RefreshSystemTools() = 0;
+
+  // Versioned copy of `file_name` from `source_folder` to `target_folder`
+  // (both ending in a separator). True unless the copy failed; a copy
+  // declined at the overwrite question counts as made.
+  virtual bool CopyVersioned(const std::string& source_folder, const std::string& target_folder,
+                             const std::string& file_name) = 0;
+};
+
+struct ReplaceContext {
+  ReplaceOs& os;
+  Console& console;
+  ReplaceDeploySteps& deploy;
+  bool verbose;  // trace lines
+};
+
+// "path" in quotes, so that a blank in it cannot end the program name.
+std::string QuoteProgramPath(const std::string& path);
+
+// Runs `program` with `arguments` in a new hidden console and waits for it:
+// "\n", a "." for each poll that finds it running (at most kToolPollLimit),
+// "\n". A tool still running after the last wait is left running. Returns
+// false, printing nothing, when the tool cannot be started.
+bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
+             const std::string& arguments);
+
+// Runs the legacy restart tool's and the service tool's removal, purges the
+// legacy service keys, copies the service's files from the staging directory
+// into the system directory and runs the service tool's installation.
+// Returns kReplaceDone, kReplaceLegacyRemoved or kReplaceCopyFailed.
+int ReplaceDriver(const ReplaceContext& ctx);
+
+// Deletes the service keys whose names contain "vanwdgsv" or "vanwdgex"
+// (case-sensitive), with up to two levels of subkeys, each after its DACL
+// was reset. Returns 1 if at least one service key was deleted, else 0.
+int PurgeLegacyServices(ReplaceOs& os);
+
+// Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators
+// full control and nobody else anything. The key's DACL must be readable.
+// Returns 0 when the new DACL was written, 1 on any failure.
+int ResetKeyDacl(RegistryKey& parent, const std::string& name);
+
+}  // namespace qsetup

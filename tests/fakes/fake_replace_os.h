@@ -1,0 +1,271 @@
+// Fakes of the replacement's services: a registry tree whose keys can refuse
+// to open, to be deleted or to have their DACL read or written; a table of
+// tools that run for a given number of polls; and the deployment steps.
+#pragma once
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/ascii.h"
+#include "replace/replace.h"
+#include "replace/replace_os.h"
+
+namespace qsetup::testing {
+
+struct FakeKey {
+  std::string name;
+  std::vector<std::shared_ptr<FakeKey>> subkeys;  // in enumeration order
+  bool deleted = false;
+  bool openable = true;
+  bool deletable = true;  // apart from having subkeys
+  bool dacl_readable = true;
+  bool dacl_writable = true;
+  bool administrators_only = false;  // the reset DACL has been written
+
+  // The subkey `name`, compared as the registry does, without regard to case.
+  std::shared_ptr<FakeKey> Find(const std::string& sub) const {
+    for (const auto& key : subkeys) {
+      if (EqualsIgnoringCase(key->name, sub)) return key;
+    }
+    return nullptr;
+  }
+
+  static bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
+  }
+};
+
+class FakeReplaceOs;
+
+class FakeRegistryKey final : public RegistryKey {
+ public:
+  FakeRegistryKey(FakeReplaceOs& os, std::shared_ptr<FakeKey> key, std::uint32_t access);
+  ~FakeRegistryKey() override;
+
+  long OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override;
+  long EnumSubkey(std::uint32_t index, std::string& name) override;
+  long DeleteSubkey(const std::string& name) override;
+  long QueryDaclSize(std::uint32_t& size) override;
+  long ReadDacl(std::uint32_t size) override;
+  long WriteAdministratorsOnlyDacl() override;
+
+ private:
+  static constexpr std::uint32_t kEnumerateSubKeys = 0x0008;
+
+  FakeReplaceOs& os_;
+  std::shared_ptr<FakeKey> key_;
+  std::uint32_t access_;
+};
+
+// A tool in the system directory.
+struct FakeTool {
+  int running_polls = 0;        // exit-code reads that find it running; -1: never ends
+  std::uint32_t exit_code = 0;  // once it has ended
+  bool exit_code_readable = true;
+  int exit_code_reads = 0;
+
+  bool Running() const { return running_polls < 0 || exit_code_reads < running_polls; }
+};
+
+class FakeReplaceOs : public ReplaceOs {
+ public:
+  static constexpr std::uint32_t kDaclSize = 28;  // an Administrators-only DACL
+
+  std::optional<std::string> system_dir = "C:\\WINDOWS\\system32";
+  FakeKey local_machine;
+  int local_machine_open_failures = 0;    // the next opens below HKLM that fail
+  bool heap_exhausted = false;            // DACL buffers cannot be allocated
+  std::map<std::string, FakeTool> tools;  // by program path, as started
+  std::vector<std::uint32_t> waits;       // the time given to each wait
+  std::vector<std::string> events;        // tool starts and Services opens, in order
+  int open_keys = 0;
+  int open_tools = 0;
+
+  // Creates `path` (separated by backslashes) below HKEY_LOCAL_MACHINE, and
+  // its missing parents, and returns it.
+  FakeKey& AddKey(const std::string& path) {
+    FakeKey* key = &local_machine;
+    for (const std::string& part : Split(path)) {
+      std::shared_ptr<FakeKey> sub = key->Find(part);
+      if (!sub) {
+        sub = std::make_shared<FakeKey>();
+        sub->name = part;
+        key->subkeys.push_back(sub);
+      }
+      key = sub.get();
+    }
+    return *key;
+  }
+
+  // The key at `path` below HKEY_LOCAL_MACHINE; null when there is none.
+  FakeKey* FindKey(const std::string& path) {
+    FakeKey* key = &local_machine;
+    for (const std::string& part : Split(path)) {
+      std::shared_ptr<FakeKey> sub = key->Find(part);
+      if (!sub) return nullptr;
+      key = sub.get();
+    }
+    return key;
+  }
+
+  std::optional<std::string> ReadSystemDirectory() override { return system_dir; }
+
+  long OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                           RegistryKeyPtr& key) override {
+    events.push_back("open HKLM\\" + path);
+    if (local_machine_open_failures > 0) {
+      --local_machine_open_failures;
+      return kErrorAccessDenied;
+    }
+    std::shared_ptr<FakeKey> found;
+    FakeKey* parent = &local_machine;
+    for (const std::string& part : Split(path)) {
+      found = parent->Find(part);
+      if (!found) return kErrorFileNotFound;
+      parent = found.get();
+    }
+    if (!found) return kErrorFileNotFound;
+    key = std::make_unique<FakeRegistryKey>(*this, found, access);
+    return kErrorSuccess;
+  }
+
+  ToolProcessPtr StartTool(const std::string& application,
+                           const std::string& command_line) override;
+
+ private:
+  static std::vector<std::string> Split(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path + "\\") {
+      if (c != '\\') {
+        part += c;
+      } else if (!part.empty()) {
+        parts.push_back(part);
+        part.clear();
+      }
+    }
+    return parts;
+  }
+};
+
+class FakeToolProcess final : public ToolProcess {
+ public:
+  FakeToolProcess(FakeReplaceOs& os, FakeTool& tool) : os_(os), tool_(tool) { ++os_.open_tools; }
+  ~FakeToolProcess() override { --os_.open_tools; }
+
+  std::optional<std::uint32_t> ExitCode() override {
+    if (!tool_.exit_code_readable) return std::nullopt;
+    const bool running = tool_.Running();
+    ++tool_.exit_code_reads;
+    return running ? kStillActive : tool_.exit_code;
+  }
+
+  ToolWait Wait(std::uint32_t milliseconds) override {
+    os_.waits.push_back(milliseconds);
+    return tool_.Running() ? ToolWait::kTimedOut : ToolWait::kEnded;
+  }
+
+ private:
+  FakeReplaceOs& os_;
+  FakeTool& tool_;
+};
+
+inline ToolProcessPtr FakeReplaceOs::StartTool(const std::string& application,
+                                               const std::string& command_line) {
+  events.push_back("start " + application + " | " + command_line);
+  const auto tool = tools.find(application);
+  if (tool == tools.end()) return nullptr;
+  return std::make_unique<FakeToolProcess>(*this, tool->second);
+}
+
+inline FakeRegistryKey::FakeRegistryKey(FakeReplaceOs& os, std::shared_ptr<FakeKey> key,
+                                        std::uint32_t access)
+    : os_(os), key_(std::move(key)), access_(access) {
+  ++os_.open_keys;
+}
+
+inline FakeRegistryKey::~FakeRegistryKey() {
+  --os_.open_keys;
+}
+
+inline long FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32_t access,
+                                        RegistryKeyPtr& key) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  const std::shared_ptr<FakeKey> sub = key_->Find(name);
+  if (!sub) return kErrorFileNotFound;
+  if (!sub->openable) return kErrorAccessDenied;
+  key = std::make_unique<FakeRegistryKey>(os_, sub, access);
+  return kErrorSuccess;
+}
+
+inline long FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& name) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if ((access_ & kEnumerateSubKeys) == 0) return kErrorAccessDenied;
+  if (index >= key_->subkeys.size()) return kErrorNoMoreItems;
+  name = key_->subkeys[index]->name;
+  return kErrorSuccess;
+}
+
+inline long FakeRegistryKey::DeleteSubkey(const std::string& name) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  const std::shared_ptr<FakeKey> sub = key_->Find(name);
+  if (!sub) return kErrorFileNotFound;
+  if (!sub->deletable || !sub->subkeys.empty()) return kErrorAccessDenied;
+  sub->deleted = true;
+  std::erase(key_->subkeys, sub);
+  return kErrorSuccess;
+}
+
+inline long FakeRegistryKey::QueryDaclSize(std::uint32_t& size) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if ((access_ & kReadControl) != kReadControl || !key_->dacl_readable) return kErrorAccessDenied;
+  size = FakeReplaceOs::kDaclSize;
+  return kErrorInsufficientBuffer;
+}
+
+inline long FakeRegistryKey::ReadDacl(std::uint32_t size) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if (os_.heap_exhausted) return kErrorNotEnoughMemory;
+  if ((access_ & kReadControl) != kReadControl || !key_->dacl_readable) return kErrorAccessDenied;
+  if (size < FakeReplaceOs::kDaclSize) return kErrorInsufficientBuffer;
+  return kErrorSuccess;
+}
+
+inline long FakeRegistryKey::WriteAdministratorsOnlyDacl() {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if ((access_ & kWriteDac) != kWriteDac || !key_->dacl_writable) return kErrorAccessDenied;
+  key_->administrators_only = true;
+  return kErrorSuccess;
+}
+
+// The deployment steps, recording their calls in the fake OS's event list.
+class FakeDeploySteps final : public ReplaceDeploySteps {
+ public:
+  explicit FakeDeploySteps(std::vector<std::string>& events) : events_(events) {}
+
+  std::vector<std::string> failing_copies;  // file names whose copy fails
+  const std::string* output = nullptr;      // the console's output, if watched
+  std::string output_at_first_copy;
+
+  void RefreshSystemTools() override { events_.push_back("refresh"); }
+
+  bool CopyVersioned(const std::string& source_folder, const std::string& target_folder,
+                     const std::string& file_name) override {
+    if (output != nullptr && !copied_) output_at_first_copy = *output;
+    copied_ = true;
+    events_.push_back("copy " + source_folder + " -> " + target_folder + " " + file_name);
+    return std::find(failing_copies.begin(), failing_copies.end(), file_name) ==
+           failing_copies.end();
+  }
+
+ private:
+  std::vector<std::string>& events_;
+  bool copied_ = false;
+};
+
+}  // namespace qsetup::testing

@@ -1,0 +1,180 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fakes/fake_replace_os.h"
+#include "replace/replace.h"
+
+namespace qsetup {
+namespace {
+
+using testing::FakeKey;
+using testing::FakeReplaceOs;
+
+constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services\\";
+
+class PurgeTest : public ::testing::Test {
+ protected:
+  FakeReplaceOs os;
+
+  void SetUp() override {
+    AddService("Tcpip\\Parameters");
+    AddService("W32Time");
+  }
+  void TearDown() override { EXPECT_EQ(os.open_keys, 0) << "a key was left open"; }
+
+  FakeKey& AddService(const std::string& path) { return os.AddKey(kServices + path); }
+  FakeKey* Service(const std::string& path) { return os.FindKey(kServices + path); }
+
+  // The names of the Services key's subkeys, in enumeration order.
+  std::vector<std::string> Services() {
+    std::vector<std::string> names;
+    for (const auto& key : os.FindKey(kServices)->subkeys) names.push_back(key->name);
+    return names;
+  }
+  int Passes() {
+    return static_cast<int>(
+        std::count(os.events.begin(), os.events.end(), std::string("open HKLM\\") + kServices));
+  }
+};
+
+TEST_F(PurgeTest, NothingMatchesTwoPassesChangeNothing) {
+  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_EQ(Passes(), 2);
+  EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time"));
+  EXPECT_NE(Service("Tcpip\\Parameters"), nullptr);
+}
+
+TEST_F(PurgeTest, AKeyWithChildrenIsDeletedAndASecondPassStillRuns) {
+  AddService("vanwdgsv\\Enum");
+  AddService("vanwdgsv\\Security");
+  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Passes(), 2);  // nothing of the second pattern was removed
+  EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time"));
+}
+
+TEST_F(PurgeTest, OnePassWhenBothPatternsWereRemoved) {
+  AddService("vanwdgsv");
+  AddService("vanwdgex");
+  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Passes(), 1);
+  EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time"));
+}
+
+TEST_F(PurgeTest, TheWalkVisitsTheKeyThatMovedIntoADeletedKeysPlace) {
+  // Each deletion moves the following keys one index down.
+  for (const char* name : {"vanwdgex", "vanwdgsv", "vanwdgsv2", "Zeta", "old_vanwdgex"}) {
+    AddService(name);
+  }
+  for (const char* child : {"a", "b", "c"}) {
+    AddService(std::string("vanwdgsv2\\") + child + "\\x");
+    AddService(std::string("vanwdgsv2\\") + child + "\\y");
+  }
+  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Passes(), 1);
+  EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time", "Zeta"));
+}
+
+TEST_F(PurgeTest, NamesMatchAnywhereButOnlyInLowerCase) {
+  const struct {
+    const char* name;
+    bool removed;
+  } cases[] = {
+      {"xvanwdgsvy", true}, {"old_vanwdgex", true},     {"vanwdgsv", true},
+      {"VANWDGSV", false},  {"VanWdgEx", false},        {"vanwdg", false},
+      {"vanwdgs_v", false}, {"vanwdgsvvanwdgex", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    AddService(std::string(c.name) + "\\Enum");
+    EXPECT_EQ(PurgeLegacyServices(os), c.removed ? 1 : 0);
+    EXPECT_EQ(Service(c.name) == nullptr, c.removed);
+    if (!c.removed) {
+      EXPECT_NE(Service(std::string(c.name) + "\\Enum"), nullptr);
+      EXPECT_FALSE(Service(c.name)->administrators_only);
+    }
+    os.FindKey(kServices)->subkeys.resize(2);
+  }
+}
+
+TEST_F(PurgeTest, DeletionReachesTwoLevelsAndNoFurther) {
+  AddService("vanwdgsv\\Plain");
+  AddService("vanwdgsv\\Deep\\Grand\\Great");
+  AddService("vanwdgsv\\Deep\\Sibling");
+  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_EQ(Passes(), 2);
+  EXPECT_EQ(Service("vanwdgsv\\Plain"), nullptr);
+  EXPECT_EQ(Service("vanwdgsv\\Deep\\Sibling"), nullptr);
+  EXPECT_NE(Service("vanwdgsv\\Deep\\Grand\\Great"), nullptr);
+  // The reset DACL stays on the key that could not be deleted.
+  EXPECT_TRUE(Service("vanwdgsv")->administrators_only);
+  EXPECT_FALSE(Service("vanwdgsv\\Deep")->administrators_only);
+}
+
+TEST_F(PurgeTest, AKeyIsDeletedOnlyAfterItsDaclWasReset) {
+  const struct {
+    const char* name;
+    bool dacl_readable, dacl_writable, heap_exhausted;
+  } cases[] = {
+      {"DACL cannot be read", false, true, false},
+      {"DACL cannot be written", true, false, false},
+      {"no buffer for the DACL", true, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeKey& key = AddService("vanwdgex");
+    key.dacl_readable = c.dacl_readable;
+    key.dacl_writable = c.dacl_writable;
+    os.heap_exhausted = c.heap_exhausted;
+    AddService("vanwdgex\\Enum");
+    EXPECT_EQ(PurgeLegacyServices(os), 0);
+    EXPECT_NE(Service("vanwdgex"), nullptr);
+    EXPECT_EQ(Service("vanwdgex\\Enum"), nullptr);  // its children went
+    EXPECT_FALSE(Service("vanwdgex")->administrators_only);
+    EXPECT_EQ(os.open_keys, 0);
+    os.FindKey(kServices)->subkeys.resize(2);
+  }
+}
+
+TEST_F(PurgeTest, KeysThatCannotBeOpenedOrDeletedStay) {
+  AddService("vanwdgsv_locked\\Enum").openable = true;
+  Service("vanwdgsv_locked")->openable = false;
+  AddService("vanwdgsv_child\\Locked").openable = false;
+  AddService("vanwdgsv_child\\Open");
+  AddService("vanwdgsv_kept\\Kept").deletable = false;
+  AddService("vanwdgsv_grand\\Child\\Kept").deletable = false;
+  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  for (const char* path : {"vanwdgsv_locked\\Enum", "vanwdgsv_child\\Locked", "vanwdgsv_kept\\Kept",
+                           "vanwdgsv_grand\\Child\\Kept"}) {
+    EXPECT_NE(Service(path), nullptr) << path;
+  }
+  EXPECT_EQ(Service("vanwdgsv_child\\Open"), nullptr);
+  EXPECT_FALSE(Service("vanwdgsv_locked")->administrators_only);
+  EXPECT_TRUE(Service("vanwdgsv_child")->administrators_only);
+}
+
+TEST_F(PurgeTest, AServicesKeyThatCannotBeOpenedEndsOnlyThatPass) {
+  AddService("vanwdgsv");
+  os.local_machine_open_failures = 1;
+  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Service("vanwdgsv"), nullptr);
+
+  AddService("vanwdgsv");
+  os.local_machine_open_failures = 2;
+  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_NE(Service("vanwdgsv"), nullptr);
+}
+
+TEST_F(PurgeTest, ResetKeyDaclGivesAdministratorsTheKey) {
+  AddService("vanwdgsv");
+  RegistryKeyPtr services;
+  ASSERT_EQ(os.OpenLocalMachineKey(kServices, kKeyRead, services), kErrorSuccess);
+  EXPECT_EQ(ResetKeyDacl(*services, "vanwdgsv"), 0);
+  EXPECT_TRUE(Service("vanwdgsv")->administrators_only);
+  EXPECT_EQ(ResetKeyDacl(*services, "missing"), 1);
+}
+
+}  // namespace
+}  // namespace qsetup

@@ -1,0 +1,221 @@
+#include "replace/replace.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "fakes/fake_console_io.h"
+#include "fakes/fake_replace_os.h"
+
+namespace qsetup {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using testing::FakeConsoleIo;
+using testing::FakeDeploySteps;
+using testing::FakeReplaceOs;
+using testing::FakeTool;
+
+constexpr char kRestartTool[] = "C:\\WINDOWS\\system32\\vanwdgsv.exe";
+constexpr char kServiceTool[] = "C:\\WINDOWS\\system32\\telmxsvc.exe";
+constexpr char kOpenServices[] = "open HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
+constexpr char kStartRestartRemove[] =
+    "start C:\\WINDOWS\\system32\\vanwdgsv.exe | \"C:\\WINDOWS\\system32\\vanwdgsv.exe\" -remove";
+constexpr char kStartServiceRemove[] =
+    "start C:\\WINDOWS\\system32\\telmxsvc.exe | \"C:\\WINDOWS\\system32\\telmxsvc.exe\" -remove";
+constexpr char kStartServiceInstall[] =
+    "start C:\\WINDOWS\\system32\\telmxsvc.exe | \"C:\\WINDOWS\\system32\\telmxsvc.exe\" "
+    "-install -QLN2";
+constexpr char kCopyDll[] =
+    "copy C:\\WINDOWS\\system32\\drivers\\qln2\\ -> C:\\WINDOWS\\system32\\ TELMXW.DLL";
+constexpr char kCopyRem[] =
+    "copy C:\\WINDOWS\\system32\\drivers\\qln2\\ -> C:\\WINDOWS\\system32\\ TELMXREM.EXE";
+constexpr char kCopySvc[] =
+    "copy C:\\WINDOWS\\system32\\drivers\\qln2\\ -> C:\\WINDOWS\\system32\\ TELMXSVC.EXE";
+
+class RunToolTest : public ::testing::Test {
+ protected:
+  FakeConsoleIo io;
+  Console console{io};
+  FakeReplaceOs os;
+};
+
+TEST_F(RunToolTest, DotsAndWaitsByHowLongTheToolRuns) {
+  const struct {
+    const char* name;
+    FakeTool tool;
+    std::string out;
+    std::size_t waits;
+    int exit_code_reads;
+  } cases[] = {
+      {"ended at the first poll", {.running_polls = 0}, "\r\n\r\n", 0, 1},
+      {"ends during the third wait", {.running_polls = 3}, "\r\n...\r\n", 3, 3},
+      {"ended with the code of a running tool",
+       {.running_polls = 1, .exit_code = kStillActive},
+       "\r\n.\r\n",
+       1,
+       1},
+      {"ends during the last wait",
+       {.running_polls = 60},
+       "\r\n" + std::string(60, '.') + "\r\n",
+       60,
+       60},
+      {"never ends", {.running_polls = -1}, "\r\n" + std::string(60, '.') + "\r\n", 60, 60},
+      {"exit code unreadable", {.exit_code_readable = false}, "\r\n\r\n", 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    io.out.clear();
+    os.waits.clear();
+    os.tools[kServiceTool] = c.tool;
+    EXPECT_TRUE(RunTool(os, console, kServiceTool, "-remove"));
+    EXPECT_EQ(io.out, c.out);
+    EXPECT_EQ(os.waits, std::vector<std::uint32_t>(c.waits, kToolPollMs));
+    EXPECT_EQ(os.tools[kServiceTool].exit_code_reads, c.exit_code_reads);
+    EXPECT_EQ(os.open_tools, 0);
+  }
+}
+
+TEST_F(RunToolTest, AToolThatCannotBeStartedPrintsNothing) {
+  EXPECT_FALSE(RunTool(os, console, kServiceTool, "-remove"));
+  EXPECT_EQ(io.out, "");
+  EXPECT_TRUE(os.waits.empty());
+}
+
+TEST_F(RunToolTest, TheProgramPathIsQuotedAndNamedAsTheApplication) {
+  const std::string program = "C:\\Program Files\\WIN\\system32\\telmxsvc.exe";
+  os.tools[program] = {};
+  EXPECT_TRUE(RunTool(os, console, program, "-install -QLN2"));
+  EXPECT_THAT(os.events, ElementsAre("start " + program + " | \"" + program + "\" -install -QLN2"));
+}
+
+class ReplaceDriverTest : public ::testing::Test {
+ protected:
+  FakeConsoleIo io;
+  Console console{io};
+  FakeReplaceOs os;
+  FakeDeploySteps deploy{os.events};
+
+  int Run(bool verbose = false) { return ReplaceDriver({os, console, deploy, verbose}); }
+  void AddLegacyServiceKey() { os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"); }
+};
+
+TEST_F(ReplaceDriverTest, WithBothToolsPresentEachRemovalIsFollowedByARefresh) {
+  os.tools[kRestartTool] = {.running_polls = 2};
+  os.tools[kServiceTool] = {.running_polls = 0};
+  EXPECT_EQ(Run(), kReplaceDone);
+  EXPECT_THAT(os.events, ElementsAre(kStartRestartRemove, "refresh", kOpenServices, kOpenServices,
+                                     kStartServiceRemove, "refresh", kCopyDll, kCopyRem, kCopySvc,
+                                     kStartServiceInstall));
+  EXPECT_EQ(io.out, "\r\n..\r\n\r\n\r\n\r\n\r\n");
+  EXPECT_EQ(os.open_tools, 0);
+}
+
+TEST_F(ReplaceDriverTest, AMissingToolIsPassedOverWithoutARefresh) {
+  const struct {
+    const char* name;
+    bool restart_tool, service_tool;
+    std::vector<std::string> events;
+    std::string out;
+  } cases[] = {
+      {"no tools",
+       false,
+       false,
+       {kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove, kCopyDll, kCopyRem,
+        kCopySvc, kStartServiceInstall},
+       ""},
+      {"only the restart tool",
+       true,
+       false,
+       {kStartRestartRemove, "refresh", kOpenServices, kOpenServices, kStartServiceRemove, kCopyDll,
+        kCopyRem, kCopySvc, kStartServiceInstall},
+       "\r\n\r\n"},
+      {"only the service tool",
+       false,
+       true,
+       {kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove, "refresh", kCopyDll,
+        kCopyRem, kCopySvc, kStartServiceInstall},
+       "\r\n\r\n\r\n\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    os.events.clear();
+    os.tools.clear();
+    io.out.clear();
+    if (c.restart_tool) os.tools[kRestartTool] = {};
+    if (c.service_tool) os.tools[kServiceTool] = {};
+    EXPECT_EQ(Run(), kReplaceDone);
+    EXPECT_THAT(os.events, ElementsAreArray(c.events));
+    EXPECT_EQ(io.out, c.out);
+  }
+}
+
+TEST_F(ReplaceDriverTest, ResultByPurgeAndCopies) {
+  const struct {
+    bool legacy_key;
+    std::vector<std::string> failing_copies;
+    int result;
+  } cases[] = {
+      {false, {}, kReplaceDone},
+      {true, {}, kReplaceLegacyRemoved},
+      {true, {"TELMXSVC.EXE"}, kReplaceCopyFailed},
+      {false, {"TELMXW.DLL"}, kReplaceCopyFailed},
+      {true, {"TELMXW.DLL", "TELMXREM.EXE"}, kReplaceCopyFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "legacy key " << c.legacy_key << ", failing "
+                                      << ::testing::PrintToString(c.failing_copies));
+    os.events.clear();
+    if (c.legacy_key) AddLegacyServiceKey();
+    deploy.failing_copies = c.failing_copies;
+    EXPECT_EQ(Run(), c.result);
+    // Every copy is tried, whatever the earlier ones did.
+    EXPECT_EQ(std::count_if(os.events.begin(), os.events.end(),
+                            [](const std::string& e) { return e.starts_with("copy "); }),
+              3);
+    EXPECT_EQ(os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
+    EXPECT_EQ(os.open_keys, 0);
+  }
+}
+
+TEST_F(ReplaceDriverTest, VerboseShowsBothFoldersBeforeTheFirstCopy) {
+  os.tools[kServiceTool] = {};
+  deploy.output = &io.out;
+  Run(true);
+  EXPECT_EQ(deploy.output_at_first_copy,
+            "\r\n\r\n"
+            "lpBuffer = >C:\\WINDOWS\\system32\\drivers\\qln2\\<\r\n"
+            "lpBuffr2 = >C:\\WINDOWS\\system32\\<\r\n");
+
+  io.out.clear();
+  FakeDeploySteps quiet(os.events);
+  quiet.output = &io.out;
+  ReplaceDriver({os, console, quiet, false});
+  EXPECT_EQ(quiet.output_at_first_copy, "\r\n\r\n");
+}
+
+TEST_F(ReplaceDriverTest, ASystemDirectoryWithABlankStaysOneProgramPath) {
+  os.system_dir = "C:\\Program Files\\WIN\\system32";
+  Run();
+  EXPECT_THAT(os.events,
+              ::testing::Contains("start C:\\Program Files\\WIN\\system32\\vanwdgsv.exe | "
+                                  "\"C:\\Program Files\\WIN\\system32\\vanwdgsv.exe\" -remove"));
+  EXPECT_THAT(os.events,
+              ::testing::Contains("start C:\\Program Files\\WIN\\system32\\telmxsvc.exe | "
+                                  "\"C:\\Program Files\\WIN\\system32\\telmxsvc.exe\" "
+                                  "-install -QLN2"));
+}
+
+TEST_F(ReplaceDriverTest, WithoutASystemDirectoryNothingIsPutInPlace) {
+  os.system_dir.reset();
+  AddLegacyServiceKey();
+  EXPECT_EQ(Run(), kReplaceCopyFailed);
+  EXPECT_THAT(os.events, ElementsAre(kOpenServices, kOpenServices));
+  EXPECT_EQ(io.out, "");
+}
+
+}  // namespace
+}  // namespace qsetup
