@@ -6,11 +6,9 @@
 #include <optional>
 #include <string>
 
-namespace qsetup {
+#include "base/win_errors.h"
 
-// Values of the thread's last error that the hardware-id scan tells apart.
-inline constexpr std::uint32_t kErrorInvalidData = 13;
-inline constexpr std::uint32_t kErrorInsufficientBuffer = 122;
+namespace qsetup {
 
 // The identity that a HID device reports.
 struct HidAttributes {

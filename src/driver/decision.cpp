@@ -37,11 +37,11 @@ int RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& co
     StageUnlessRunningFromStaging(steps, settings, staging_dir);
     TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
     switch (steps.ReplaceDriver()) {
-      case kReplaceRestart:
+      case kReplaceLegacyRemoved:
         console.PrintText(messages[kMsgInstallComplete]);
         console.PrintText(messages[kMsgRebootNeeded]);
         return kExitRestartNeeded;
-      case kReplaceFailed:
+      case kReplaceCopyFailed:
         console.PrintText(messages[kMsgInstallFailed]);
         return kExitFailed;
       default:
@@ -59,7 +59,7 @@ int RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& co
 
   TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
   StageUnlessRunningFromStaging(steps, settings, staging_dir);
-  if (steps.ReplaceDriver() == kReplaceFailed) {
+  if (steps.ReplaceDriver() == kReplaceCopyFailed) {
     console.PrintText(messages[kMsgInstallFailed]);
     return kExitFailed;
   }

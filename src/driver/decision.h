@@ -7,6 +7,7 @@
 #include "catalog/messages.h"
 #include "console/console.h"
 #include "driver/settings.h"
+#include "replace/replace.h"
 
 namespace qsetup {
 
@@ -23,13 +24,10 @@ class SetupSteps {
   // Copies the package into the staging directory.
   virtual void StagePackage() = 0;
   // Removes older software and installs the service; returns the
-  // replacement result (kReplaceDone, kReplaceRestart, kReplaceFailed).
+  // replacement result (kReplaceDone, kReplaceLegacyRemoved,
+  // kReplaceCopyFailed).
   virtual int ReplaceDriver() = 0;
 };
-
-inline constexpr int kReplaceDone = 0;
-inline constexpr int kReplaceRestart = 1;  // a legacy service key was removed
-inline constexpr int kReplaceFailed = 2;   // a copy into the system directory failed
 
 // The staging directory of a system directory.
 std::string StagingDirectory(const std::string& system_dir);

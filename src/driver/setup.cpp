@@ -2,8 +2,13 @@
 
 #include "catalog/catalog.h"
 #include "catalog/messages.h"
+#include "deploy/deploy.h"
+#include "detect/detect.h"
+#include "driver/decision.h"
 #include "driver/exit_codes.h"
 #include "driver/settings.h"
+#include "replace/deploy_steps.h"
+#include "replace/replace.h"
 
 namespace qsetup {
 namespace {
@@ -11,6 +16,36 @@ namespace {
 // The system directory must leave room for the file names appended to it in
 // 520-byte path buffers.
 constexpr std::uint32_t kMaxSystemDirectory = 259;
+
+// The decision's steps on the real subsystems.
+class RunSteps final : public SetupSteps {
+ public:
+  RunSteps(Platform& platform, Console& console, const RunSettings& settings,
+           const MessageTable& messages)
+      : detect_{platform.detect, console, settings.verbose, settings.force_code},
+        deploy_{platform.deploy, console, messages, settings.verbose},
+        replace_os_(platform.replace),
+        console_(console),
+        settings_(settings) {}
+
+  bool FindHidDevice() override { return qsetup::FindHidDevice(detect_) == 1; }
+  bool FindExistingDevice() override { return qsetup::FindExistingDevice(detect_, flags_) != 0; }
+  void StagePackage() override {
+    qsetup::StagePackage(deploy_, settings_.source_dir, settings_.unattended);
+  }
+  int ReplaceDriver() override {
+    DeploySteps steps(deploy_, settings_.unattended);
+    return qsetup::ReplaceDriver({replace_os_, console_, steps, settings_.verbose});
+  }
+
+ private:
+  DetectContext detect_;
+  DeployContext deploy_;
+  ReplaceOs& replace_os_;
+  Console& console_;
+  const RunSettings& settings_;
+  DetectionFlags flags_;  // the run's: set by the scan, never cleared
+};
 
 }  // namespace
 
@@ -35,13 +70,15 @@ int SetupMain(int argc, char** argv, Platform& platform) {
 
   console.PrintText(messages[kMsgBanner]);
 
-  int exit_code = kExitInstalled;
+  int exit_code = kExitFailed;
   const SystemDirectory system_dir = platform.driver.ReadSystemDirectory();
   if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
     TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
                kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);
-    exit_code = kExitFailed;
+  } else {
+    RunSteps steps(platform, console, settings, messages);
+    exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path);
   }
 
   if (!settings.unattended) {

@@ -8,17 +8,9 @@
 #include <optional>
 #include <string>
 
-namespace qsetup {
+#include "base/win_errors.h"
 
-// Registry and wait results, with the values the Windows API returns.
-inline constexpr long kErrorSuccess = 0;
-inline constexpr long kErrorFileNotFound = 2;
-inline constexpr long kErrorAccessDenied = 5;
-inline constexpr long kErrorNotEnoughMemory = 8;
-inline constexpr long kErrorInsufficientBuffer = 122;
-inline constexpr long kErrorMoreData = 234;
-inline constexpr long kErrorNoMoreItems = 259;
-inline constexpr long kErrorKeyDeleted = 1018;
+namespace qsetup {
 
 // Access rights asked for when a key is opened.
 inline constexpr std::uint32_t kKeyRead = 0x20019;

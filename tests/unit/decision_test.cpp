@@ -79,9 +79,9 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
       {"HID route, restart",
        true,
        false,
-       kReplaceRestart,
+       kReplaceLegacyRemoved,
        {1, std::string(kComplete) + kReboot, "HSR"}},
-      {"HID route, copy failed", true, false, kReplaceFailed, {2, kFailed, "HSR"}},
+      {"HID route, copy failed", true, false, kReplaceCopyFailed, {2, kFailed, "HSR"}},
       {"scan route, nothing found",
        false,
        false,
@@ -95,9 +95,9 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
       {"scan route, found, restart",
        false,
        true,
-       kReplaceRestart,
+       kReplaceLegacyRemoved,
        {16, not_working_out + kComplete, "HESR"}},
-      {"scan route, found, copy failed", false, true, kReplaceFailed, {2, kFailed, "HESR"}},
+      {"scan route, found, copy failed", false, true, kReplaceCopyFailed, {2, kFailed, "HESR"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -161,7 +161,7 @@ TEST(SetupDecision, TracePausesUnderTheVerboseFlag) {
       std::string("Didn't find USB SP.\r\nPress ENTER to continue\r\n") + kNotFound + kFailed);
   FakeSteps scan;
   scan.existing = true;
-  scan.replace_result = kReplaceFailed;
+  scan.replace_result = kReplaceCopyFailed;
   EXPECT_EQ(
       Decide(scan, verbose, true).out,
       std::string("Found Taskel but NO DRIVER.\r\nPress ENTER to continue\r\n<staged>") + kFailed);

@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include "catalog/messages.h"
+#include "console/format.h"
+
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
 #include "fakes/fake_detect_os.h"
@@ -20,7 +23,16 @@ using testing::FakeDriverOs;
 constexpr char kBanner[] = "Orvane Quillon 2 software installation\r\n\r";
 constexpr char kFinalPrompt[] = "Press any key to exit.";
 constexpr char kFailed[] = "\r\nInstallation failed\r\n";
+constexpr char kComplete[] = "Installation complete\r\n\r";
+constexpr char kReboot[] = "Reboot the machine for the device driver to start. \r\n\r";
+constexpr char kNotFound[] =
+    "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n";
+constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
+constexpr char kPackageFiles[][13] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
+                                      "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
 
+// The whole installer on a machine made of fakes. By default the machine has
+// no adapter, and the package lies in C:\Pkg.
 class SetupMainTest : public ::testing::Test {
  protected:
   FakeConsoleIo console_io;
@@ -31,31 +43,125 @@ class SetupMainTest : public ::testing::Test {
   testing::FakeReplaceOs replace_os;
   Platform platform{console_io, catalog_os, driver_os, detect_os, deploy_os, replace_os};
 
+  void SetUp() override {
+    deploy_os.AddDirectory("C:\\WINDOWS\\system32\\drivers");
+    for (const char* file : kPackageFiles) {
+      deploy_os.AddFile(std::string("C:\\Pkg\\") + file, std::string("!@#$2.1$#@!") + file);
+    }
+    replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\Tcpip");
+  }
+
+  void AttachHidAdapter() {
+    detect_os.hid_interfaces.push_back({"\\\\?\\hid#vid_7a5c&pid_4001", {0x7A5C, 0x4001}});
+  }
+  void AttachUnconfiguredAdapter() {
+    detect_os.devices.push_back({testing::MultiSz({"USB\\Vid_7a5c&Pid_4001&Rev_0100"}), 0});
+  }
+
   int Run(std::vector<std::string> args, std::string command = "C:\\Pkg\\setup.exe") {
     args.insert(args.begin(), command);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     return SetupMain(static_cast<int>(argv.size()), argv.data(), platform);
   }
+
+  bool Installed() const {
+    for (const char* file : {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"}) {
+      if (!deploy_os.HasFile(std::string("C:\\WINDOWS\\system32\\") + file)) return false;
+    }
+    return true;
+  }
 };
 
-TEST_F(SetupMainTest, PlainRunPrintsTheBannerAndWaitsForAKey) {
+TEST_F(SetupMainTest, NoAdapterChangesNothing) {
   console_io.PressChar(' ');
-  EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + kFinalPrompt);
+  EXPECT_EQ(Run({}), 8);
+  EXPECT_EQ(console_io.out, std::string(kBanner) + kNotFound + kFailed + kFinalPrompt);
   EXPECT_TRUE(console_io.keys.empty());
+  EXPECT_TRUE(deploy_os.copies.empty());
+  EXPECT_TRUE(deploy_os.made_directories.empty());
+  EXPECT_TRUE(replace_os.events.empty());  // no tool started, no key opened
 }
 
 TEST_F(SetupMainTest, UnattendedRunsDoNotWait) {
   for (const char* sw : {"/Q", "-x", "/h"}) {
-    FakeConsoleIo io;
-    Platform p{io, catalog_os, driver_os, detect_os, deploy_os, replace_os};
-    std::string cmd = "setup.exe", arg = sw;
-    char* argv[] = {cmd.data(), arg.data()};
-    EXPECT_EQ(SetupMain(2, argv, p), 0);
-    EXPECT_EQ(io.out, kBanner) << sw;
-    EXPECT_EQ(io.open_calls, 0) << sw;
+    SCOPED_TRACE(sw);
+    console_io.out.clear();
+    EXPECT_EQ(Run({sw}), 8);
+    EXPECT_EQ(console_io.out, std::string(kBanner) + kNotFound + kFailed);
+    EXPECT_EQ(console_io.open_calls, 0);
   }
+}
+
+TEST_F(SetupMainTest, HidRouteStagesAndInstalls) {
+  AttachHidAdapter();
+  EXPECT_EQ(Run({"/Q"}), 0);
+  EXPECT_EQ(console_io.out, std::string(kBanner) + kComplete);
+  for (const char* file : kPackageFiles) {
+    EXPECT_TRUE(deploy_os.HasFile(std::string(kStaging) + file)) << file;
+  }
+  EXPECT_TRUE(Installed());
+  EXPECT_EQ(detect_os.device_sets_opened, 0);  // the scan never ran
+}
+
+TEST_F(SetupMainTest, LegacyServiceKeyAsksForARestart) {
+  AttachHidAdapter();
+  replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
+  EXPECT_EQ(Run({"/Q"}), 1);
+  EXPECT_EQ(console_io.out, std::string(kBanner) + kComplete + kReboot);
+  EXPECT_EQ(replace_os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
+}
+
+TEST_F(SetupMainTest, MissingPackageFileFailsTheRun) {
+  AttachHidAdapter();
+  deploy_os.files.erase(deploy_os.Key("C:\\Pkg\\TELMXSVC.EXE"));
+  EXPECT_EQ(Run({"/Q"}), 2);
+  EXPECT_EQ(console_io.out, std::string(kBanner) + kFailed);
+}
+
+TEST_F(SetupMainTest, ScanRouteInstallsWithANotice) {
+  AttachUnconfiguredAdapter();
+  replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgex");  // no restart message
+  EXPECT_EQ(Run({"/Q"}), 16);
+  const std::string notice = FormatText(BuiltinMessages()[kMsgDeviceNotWorking], {});
+  std::string notice_out;
+  for (char c : notice) notice_out += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(console_io.out, std::string(kBanner) + notice_out + kComplete);
+  EXPECT_TRUE(Installed());
+}
+
+TEST_F(SetupMainTest, SkipHidLetsTheScanDecideEvenWhenTheAdapterAnswers) {
+  AttachHidAdapter();
+  EXPECT_EQ(Run({"/H"}), 8);
+  EXPECT_EQ(console_io.out, std::string(kBanner) + kNotFound + kFailed);
+  EXPECT_EQ(detect_os.hid_sets_opened, 1);  // the probe ran; its answer was overruled
+  EXPECT_FALSE(Installed());
+}
+
+TEST_F(SetupMainTest, ForcedHidRouteWithoutAnAdapter) {
+  EXPECT_EQ(Run({"-fu", "/q"}), 0);
+  EXPECT_EQ(console_io.out,
+            std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner + kComplete);
+  EXPECT_EQ(detect_os.hid_sets_opened, 0);
+  EXPECT_TRUE(Installed());
+
+  // With /H as well, the full scan decides.
+  console_io.out.clear();
+  EXPECT_EQ(Run({"-FU", "/H"}), 8);
+  EXPECT_EQ(detect_os.device_sets_opened, 1);
+}
+
+TEST_F(SetupMainTest, RunFromTheStagingDirectoryStagesNothing) {
+  AttachHidAdapter();
+  for (const char* file : {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"}) {
+    deploy_os.AddFile(std::string(kStaging) + file, "!@#$2.1$#@!");
+  }
+  EXPECT_EQ(Run({"/Q"}, "c:\\windows\\SYSTEM32\\drivers\\qln2\\setup.exe"), 0);
+  for (const std::string& copy : deploy_os.copies) {
+    EXPECT_EQ(copy.find(std::string(">") + kStaging), std::string::npos) << copy;
+  }
+  EXPECT_FALSE(deploy_os.HasFile(std::string(kStaging) + "SETUP.EXE"));
+  EXPECT_TRUE(Installed());
 }
 
 TEST_F(SetupMainTest, InvalidForceCodeEndsTheRunAtOnce) {
@@ -64,6 +170,7 @@ TEST_F(SetupMainTest, InvalidForceCodeEndsTheRunAtOnce) {
   EXPECT_EQ(console_io.out, "Invalid force code!\r\n");
   EXPECT_TRUE(catalog_os.files.opened.empty());  // no catalog was looked for
   EXPECT_EQ(console_io.open_calls, 0);           // and no key awaited
+  EXPECT_EQ(detect_os.hid_sets_opened, 0);
 }
 
 TEST_F(SetupMainTest, CatalogOfTheSystemLanguageIsUsed) {
@@ -74,19 +181,21 @@ TEST_F(SetupMainTest, CatalogOfTheSystemLanguageIsUsed) {
     german.push_back('\0');
   }
   catalog_os.files.files["C:\\Pkg\\\\nls\\german.nls"].data = german;
-  EXPECT_EQ(Run({"/Q"}), 0);
-  EXPECT_EQ(console_io.out, "de8\r\n\r");
+  EXPECT_EQ(Run({"/Q"}), 8);
+  EXPECT_EQ(console_io.out, "de8\r\n\rde70de28");
 }
 
-TEST_F(SetupMainTest, VerboseRunTracesAMissingCatalog) {
-  console_io.PressChar('\r');
-  EXPECT_EQ(Run({"/D", "/Q"}), 0);
+TEST_F(SetupMainTest, VerboseRunTracesAndPauses) {
+  for (int i = 0; i < 2; ++i) console_io.PressChar('\r');
+  EXPECT_EQ(Run({"/D", "/Q"}), 8);
   EXPECT_EQ(console_io.out,
-            std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner);
-  EXPECT_TRUE(console_io.keys.empty());  // the pause waited even though unattended
+            std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner +
+                "Didn't find USB SP.\r\nPress ENTER to continue\r\n" + kNotFound + kFailed);
+  EXPECT_TRUE(console_io.keys.empty());  // the pauses waited even though unattended
 }
 
 TEST_F(SetupMainTest, UnusableSystemDirectoryFailsWithCode2) {
+  AttachHidAdapter();
   const std::uint32_t lengths[] = {0, 260, 519, 520, 4000};
   for (std::uint32_t length : lengths) {
     SCOPED_TRACE(length);
@@ -95,10 +204,8 @@ TEST_F(SetupMainTest, UnusableSystemDirectoryFailsWithCode2) {
     EXPECT_EQ(Run({"/Q"}), 2);
     EXPECT_EQ(console_io.out, std::string(kBanner) + kFailed);
   }
-  console_io.out.clear();
-  driver_os.system_dir = {259, std::string(259, 's')};
-  EXPECT_EQ(Run({"/Q"}), 0);
-  EXPECT_EQ(console_io.out, kBanner);
+  EXPECT_EQ(detect_os.hid_sets_opened, 0);
+  EXPECT_TRUE(deploy_os.copies.empty());
 }
 
 TEST_F(SetupMainTest, VerboseUnusableSystemDirectory) {
@@ -121,8 +228,8 @@ TEST_F(SetupMainTest, CatalogTextsWithConversionsPrintSafely) {
     hostile.push_back('\0');
   }
   catalog_os.files.files["C:\\Pkg\\\\nls\\english.nls"].data = hostile;
-  EXPECT_EQ(Run({"/Q"}), 0);
-  EXPECT_EQ(console_io.out, "%s%n%d%\r\n");
+  EXPECT_EQ(Run({"/Q"}), 8);
+  EXPECT_EQ(console_io.out, "%s%n%d%\r\nUnknown MessageUnknown Message");
 }
 
 }  // namespace
