@@ -10,6 +10,22 @@ namespace {
 
 constexpr char kBanner[] = "Orvane Quillon 2 software installation\r\n\r";
 constexpr char kFinalPrompt[] = "Press any key to exit.";
+constexpr char kNoAdapter[] =
+    "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n"
+    "\r\nInstallation failed\r\n";
+constexpr char kCatalogTrace[] = "Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n";
+constexpr char kNotFoundPause[] = "Didn't find USB SP.\r\nPress ENTER to continue\r\n";
+
+// Under /D the scan traces every id of every device that Wine shows; these
+// tests check what comes before and after those lines.
+::testing::AssertionResult StartsAndEndsWith(const std::string& text, const std::string& start,
+                                             const std::string& end) {
+  if (text.size() >= start.size() + end.size() && text.compare(0, start.size(), start) == 0 &&
+      text.compare(text.size() - end.size(), end.size(), end) == 0) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << "output: " << ::testing::PrintToString(text);
+}
 
 std::string SetupExe() {
   return PackageDir() + "/SETUP.EXE";
@@ -40,7 +56,9 @@ std::string PackageWithCatalogs(const std::string& name) {
   for (const char* lang : {"english", "french", "german", "spanish", "japanese"}) {
     std::vector<std::string> texts(81, "x");
     texts[8] = std::string("banner of ") + lang + ".nls\n\r";
-    texts[33] = std::string("key? (") + lang + ")";
+    texts[28] = std::string(" failed (") + lang + ")";
+    texts[33] = std::string(" key? (") + lang + ")";
+    texts[70] = std::string(" not found (") + lang + ")";
     WriteFile(dir + "/nls/" + lang + ".nls", Catalog(texts));
   }
   return dir;
@@ -56,28 +74,30 @@ TEST(Entry, InvalidForceCodeIsTheOnlyOutput) {
 }
 
 TEST(Entry, ForceCodeLineComesBeforeTheBanner) {
-  const RunResult r = RunWine(SetupExe(), {.args = {"-fu", "/q"}});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner);
+  // With /H the scan decides, and this machine has no adapter.
+  const RunResult r = RunWine(SetupExe(), {.args = {"-fu", "/h"}});
+  EXPECT_EQ(r.exit_code, 8);
+  EXPECT_EQ(r.out, std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner +
+                       kNoAdapter);
 }
 
-TEST(Entry, BuiltinBannerWithoutACatalog) {
+TEST(Entry, BuiltinTextsWithoutACatalog) {
   const RunResult r = RunWine(SetupExeWithoutCatalogs("bare-banner"), {.args = {"/Q"}});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, kBanner);
+  EXPECT_EQ(r.exit_code, 8);
+  EXPECT_EQ(r.out, std::string(kBanner) + kNoAdapter);
 }
 
 TEST(Entry, WithoutAConsoleTheKeyWaitsReturnAtOnce) {
   // Standard input is not a terminal, so Wine gives the program no console.
   const std::string setup = SetupExeWithoutCatalogs("bare-keys");
   const RunResult plain = RunWine(setup, {.timeout_seconds = 30});
-  EXPECT_EQ(plain.exit_code, 0);
-  EXPECT_EQ(plain.out, std::string(kBanner) + kFinalPrompt);
+  EXPECT_EQ(plain.exit_code, 8);
+  EXPECT_EQ(plain.out, std::string(kBanner) + kNoAdapter + kFinalPrompt);
 
   const RunResult verbose = RunWine(setup, {.args = {"/d"}, .timeout_seconds = 30});
-  EXPECT_EQ(verbose.exit_code, 0);
-  EXPECT_EQ(verbose.out, std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") +
-                             kBanner + kFinalPrompt);
+  EXPECT_EQ(verbose.exit_code, 8);
+  EXPECT_TRUE(StartsAndEndsWith(verbose.out, std::string(kCatalogTrace) + kBanner,
+                                std::string(kNotFoundPause) + kNoAdapter + kFinalPrompt));
 }
 
 TEST(Entry, CatalogOfTheSystemLanguage) {
@@ -94,8 +114,10 @@ TEST(Entry, CatalogOfTheSystemLanguage) {
     SCOPED_TRACE(c.locale);
     const RunResult r =
         RunWine(dir + "/SETUP.EXE", {.env = {{"LC_ALL", c.locale}}, .timeout_seconds = 30});
-    EXPECT_EQ(r.exit_code, 0);
-    EXPECT_EQ(r.out, std::string("banner of ") + c.file + ".nls\r\n\rkey? (" + c.file + ")");
+    EXPECT_EQ(r.exit_code, 8);
+    const std::string lang = c.file;
+    EXPECT_EQ(r.out, "banner of " + lang + ".nls\r\n\r not found (" + lang + ") failed (" + lang +
+                         ") key? (" + lang + ")");
   }
 }
 
@@ -106,16 +128,16 @@ TEST(Entry, MissingCatalogOfTheLanguageFallsBackToEnglishTexts) {
   CopyFile(dir + "/nls/english.nls", dir + "/GERMAN.NLS");
   const RunResult r =
       RunWine(dir + "/SETUP.EXE", {.args = {"-D", "-Q"}, .env = {{"LC_ALL", "de_DE.UTF-8"}}});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out,
-            std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner);
+  EXPECT_EQ(r.exit_code, 8);
+  EXPECT_TRUE(StartsAndEndsWith(r.out, std::string(kCatalogTrace) + kBanner,
+                                std::string(kNotFoundPause) + kNoAdapter));
 }
 
 TEST(Entry, StartedFromAnotherDirectoryByRelativePath) {
   const std::string dir = PackageWithCatalogs("relative");
   const RunResult r = RunWine("relative/SETUP.EXE", {.args = {"/x"}, .cwd = dir + "/.."});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out, "banner of english.nls\r\n\r");
+  EXPECT_EQ(r.exit_code, 8);
+  EXPECT_EQ(r.out, "banner of english.nls\r\n\r not found (english) failed (english)");
 }
 
 }  // namespace

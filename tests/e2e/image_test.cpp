@@ -23,13 +23,14 @@ TEST(Image, VersionResourceAndManifest) {
 
 TEST(Image, CarriesItsVersionStampEarly) {
   const std::string image = ReadFile(SetupExe());
+  // The first start marker is the stamp's: the image holds the markers again
+  // later, as the constants of its own stamp reader.
   const std::size_t start = image.find("!@#$");
   ASSERT_NE(start, std::string::npos);
   const std::size_t end = image.find("$#@!", start);
   ASSERT_NE(end, std::string::npos);
   EXPECT_LE(end + 4, 100000u);
   EXPECT_EQ(image.substr(start + 4, end - start - 4), QSETUP_PRODUCT_VERSION_TEXT);
-  EXPECT_EQ(image.find("!@#$", start + 1), std::string::npos);  // one stamp only
 }
 
 }  // namespace

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -232,6 +234,21 @@ void WriteFile(const std::string& path, const std::string& data) {
 void CopyFile(const std::string& from, const std::string& to) {
   fs::create_directories(fs::path(to).parent_path());
   fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+std::string PathIgnoringCase(const std::string& dir, const std::string& name) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(dir, error)) {
+    const std::string found = entry.path().filename().string();
+    if (found.size() == name.size() &&
+        std::equal(found.begin(), found.end(), name.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return entry.path().string();
+    }
+  }
+  return dir + "/" + name;
 }
 
 bool FileExists(const std::string& path) {

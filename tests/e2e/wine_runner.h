@@ -61,4 +61,8 @@ void WriteFile(const std::string& path, const std::string& data);
 void CopyFile(const std::string& from, const std::string& to);
 bool FileExists(const std::string& path);
 
+// The entry of `dir` named `name` in any letter case, as Windows programs see
+// it; `dir`/`name` when there is none.
+std::string PathIgnoringCase(const std::string& dir, const std::string& name);
+
 }  // namespace qsetup::e2e

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "e2e/devices/machine.h"
 #include "e2e/wine_runner.h"
 
 namespace qsetup::e2e {
@@ -15,48 +16,12 @@ namespace {
 constexpr char kPause[] = "Press ENTER to continue \r\n";
 constexpr char kNothingFound[] = "FindExistingDevice = 0, flags 0000, last error 259\r\n";
 
-std::string Fixture(const std::string& name) {
-  return FixtureDir() + "/" + name + ".exe";
-}
-
 RunResult Detect(const std::vector<std::string>& args) {
   return RunWine(Fixture("detect_run"), {.args = args});
 }
 
 std::string Found(const std::string& id) {
   return "FindExistingDevice - Device ID " + id + " was found \r\n";
-}
-
-// A root device with the given hardware ids, present while this object
-// lives.
-class RegisteredDevice {
- public:
-  RegisteredDevice(std::string instance_id, const std::vector<std::string>& ids)
-      : instance_id_(std::move(instance_id)) {
-    std::vector<std::string> args = {"add", instance_id_};
-    args.insert(args.end(), ids.begin(), ids.end());
-    const RunResult r = RunWine(Fixture("device_registry"), {.args = args});
-    registered_ = r.exit_code == 0;
-    EXPECT_TRUE(registered_) << r.out;
-  }
-  ~RegisteredDevice() {
-    if (!registered_) return;
-    const RunResult r = RunWine(Fixture("device_registry"), {.args = {"remove", instance_id_}});
-    EXPECT_EQ(r.exit_code, 0) << r.out;
-  }
-  RegisteredDevice(const RegisteredDevice&) = delete;
-  RegisteredDevice& operator=(const RegisteredDevice&) = delete;
-
-  bool registered() const { return registered_; }
-
- private:
-  std::string instance_id_;
-  bool registered_ = false;
-};
-
-// An instance id that no other test and no other architecture uses.
-std::string InstanceId(const std::string& name) {
-  return "ROOT\\QSETUP_" + Arch() + "_" + name + "\\0000";
 }
 
 TEST(HidProbe, WalksAndRejectsWinesOwnHidDevices) {

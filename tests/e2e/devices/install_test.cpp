@@ -1,0 +1,326 @@
+// The whole installer under Wine: SETUP.EXE from the package directory on a
+// machine that the test sets up (registered adapter devices, a legacy tool
+// and its service keys), checked by its output, exit code, files and
+// registry keys. These tests change the system directory and the services,
+// so they share the device tests' prefix and run one at a time; each leaves
+// the machine as it found it.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e/devices/machine.h"
+#include "e2e/wine_runner.h"
+
+namespace qsetup::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kBanner[] = "Orvane Quillon 2 software installation\r\n\r";
+constexpr char kComplete[] = "Installation complete\r\n\r";
+constexpr char kReboot[] = "Reboot the machine for the device driver to start. \r\n\r";
+constexpr char kFailed[] = "\r\nInstallation failed\r\n";
+constexpr char kNotFound[] =
+    "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n";
+constexpr char kNotWorking[] =
+    "The Quillon II (QLN II) device was found, but the QLN II is\r\nnot configured for Windows, "
+    "or the Windows USB drivers are not correctly \r\ninstalled for the QLN II device, or the "
+    "QLN II is not properly connected to\r\nUSB.  First check the USB connection of the QLN II. "
+    "Then in BIOS \r\nConfiguration/Setup use the Advanced Setup menu to check the QLN II "
+    "\r\nConfiguration.  Then check Device Manager in Windows.  If a HID_SYS device is\r\nshown, "
+    "select Update Driver for it. \r\n\r\nThe Orvane QLN II software will now be installed, but "
+    "will not work properly\r\nuntil the QLN II connection and configuration are "
+    "corrected.\r\n\r\n";
+// A tool that the installer ran: the line feeds around its progress dots.
+constexpr char kToolRun[] = "\r\n\r\n";
+constexpr char kSystemDir[] = "C:\\windows\\system32";
+
+const char* const kPackageFiles[] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
+                                     "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
+const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
+
+// How long a tool runs is up to the machine: the progress dots between the
+// two line feeds of a tool run are taken out before comparing.
+std::string NormalizeDots(std::string out) {
+  for (std::size_t pos = out.find("\r\n."); pos != std::string::npos;
+       pos = out.find("\r\n.", pos + 2)) {
+    std::size_t end = pos + 2;
+    while (end < out.size() && out[end] == '.') ++end;
+    if (out.compare(end, 2, "\r\n") == 0) out.erase(pos + 2, end - pos - 2);
+  }
+  return out;
+}
+
+std::string WindowsPath(const std::string& unix_path) {
+  std::string path = "Z:" + unix_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+std::string StagingDir() {
+  return UnixSystemDir() + "/drivers/qln2";
+}
+
+// A file of the system directory, in whatever letter case it was made.
+std::string SystemFile(const std::string& name) {
+  return PathIgnoringCase(UnixSystemDir(), name);
+}
+
+class Installer : public ::testing::Test {
+ protected:
+  void SetUp() override { CleanMachine(); }
+  void TearDown() override { CleanMachine(); }
+
+  // Takes away what an installation or a test left: the service, the
+  // installed and legacy files, the staging directory, the legacy keys.
+  static void CleanMachine() {
+    RunWine(PackageDir() + "/TELMXSVC.EXE", {.args = {"-remove"}});
+    RunWine(Fixture("service_keys"),
+            {.args = {"remove", "vanwdgsv", "vanwdgex_helper", "qsetup_other"}});
+    for (const char* file :
+         {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {
+      fs::remove(PathIgnoringCase(UnixSystemDir(), file));
+    }
+    fs::remove_all(StagingDir());
+  }
+
+  static RunResult Setup(std::vector<std::string> args, const std::string& package = PackageDir()) {
+    return RunWine(package + "/SETUP.EXE", {.args = std::move(args)});
+  }
+
+  static bool ServiceRegistered() {
+    const RunResult r = RunWine(Fixture("service_keys"), {.args = {"exists", "QLN2Svc"}});
+    return r.out == "QLN2Svc yes\r\n";
+  }
+
+  static void ExpectInstalled(const std::string& package = PackageDir()) {
+    for (const char* file : kInstalledFiles) {
+      EXPECT_EQ(ReadFile(SystemFile(file)), ReadFile(package + "/" + file)) << file;
+    }
+    EXPECT_TRUE(ServiceRegistered());
+  }
+
+  static void ExpectStaged(const std::string& package = PackageDir()) {
+    for (const char* file : kPackageFiles) {
+      const std::string staged = StagingDir() + "/" + file;
+      ASSERT_TRUE(FileExists(staged)) << file;
+      EXPECT_EQ(ReadFile(staged), ReadFile(package + "/" + file)) << file;
+    }
+  }
+
+  static void ExpectUntouched() {
+    EXPECT_FALSE(FileExists(StagingDir()));
+    for (const char* file : kInstalledFiles) {
+      EXPECT_FALSE(FileExists(SystemFile(file))) << file;
+    }
+    EXPECT_FALSE(ServiceRegistered());
+  }
+
+  // A legacy installation: the restart tool in the system directory and its
+  // service keys, one with a child.
+  static void InstallLegacySoftware() {
+    CopyFile(Fixture("tool_standin"), SystemFile("vanwdgsv.exe"));
+    const RunResult r =
+        RunWine(Fixture("service_keys"),
+                {.args = {"create", "vanwdgsv\\Parameters", "vanwdgex_helper", "qsetup_other"}});
+    ASSERT_EQ(r.exit_code, 0) << r.out;
+  }
+
+  // A copy of the package without `missing`.
+  static std::string PackageWithout(const std::string& missing) {
+    const std::string dir = FreshWorkDir("package-without-" + missing);
+    for (const auto& entry : fs::recursive_directory_iterator(PackageDir())) {
+      const fs::path relative = fs::relative(entry.path(), PackageDir());
+      if (relative == missing) continue;
+      if (entry.is_directory()) {
+        fs::create_directories(dir / relative);
+      } else {
+        CopyFile(entry.path().string(), (dir / relative).string());
+      }
+    }
+    return dir;
+  }
+};
+
+TEST_F(Installer, NoAdapterChangesNothing) {
+  const RunResult r = Setup({"/Q"});
+  EXPECT_EQ(r.exit_code, 8);
+  EXPECT_EQ(r.out, std::string(kBanner) + kNotFound + kFailed);
+  ExpectUntouched();
+}
+
+TEST_F(Installer, ForcedWithSkipHidRunsTheFullScan) {
+  const RunResult r = Setup({"-FU", "/H"});
+  EXPECT_EQ(r.exit_code, 8);
+  EXPECT_EQ(r.out, std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner +
+                       kNotFound + kFailed);
+  ExpectUntouched();
+}
+
+TEST_F(Installer, AdapterWithoutWorkingDriverIsInstalledWithANotice) {
+  const RegisteredDevice adapter(InstanceId("INSTALL"), {"USB\\Vid_7a5c&Pid_4001&Rev_0100"});
+  ASSERT_TRUE(adapter.registered());
+  const RunResult r = Setup({"/Q"});
+  EXPECT_EQ(r.exit_code, 16);
+  EXPECT_EQ(NormalizeDots(r.out), std::string(kBanner) + kToolRun + kNotWorking + kComplete);
+  ExpectStaged();
+  ExpectInstalled();
+}
+
+TEST_F(Installer, TaskelWithModuleIsInstalledToo) {
+  const RegisteredDevice module(InstanceId("MODULE"), {"USB\\Vid_7a5c&Pid_4004"});
+  const RegisteredDevice taskel(InstanceId("TASKEL"), {"PCI\\VEN_1002&DEV_5159&SUBSYS_029A1F7D"});
+  const RunResult r = Setup({"/H"});
+  EXPECT_EQ(r.exit_code, 16);
+  ExpectInstalled();
+}
+
+TEST_F(Installer, AdapterWithManagementModuleOnlyIsNotFound) {
+  const RegisteredDevice adapter(InstanceId("ALT"), {"USB\\Vid_7a5c&Pid_4003"});
+  const RegisteredDevice module(InstanceId("KZ"), {"USB\\Vid_7a5c&Pid_4004"});
+  const RunResult r = Setup({"/Q"});
+  EXPECT_EQ(r.exit_code, 8);
+  EXPECT_EQ(r.out, std::string(kBanner) + kNotFound + kFailed);
+  ExpectUntouched();
+}
+
+TEST_F(Installer, ForcedHidRouteReplacesLegacySoftwareAndAsksForARestart) {
+  InstallLegacySoftware();
+  const RunResult r = Setup({"-fu", "/q"});
+  EXPECT_EQ(r.exit_code, 1);
+  // The legacy tool's removal, the service tool's removal (refreshed into the
+  // system directory after the first), and the installation.
+  EXPECT_EQ(NormalizeDots(r.out), std::string("Skipping hardware detection - forcing Taskel.\r\n") +
+                                      kBanner + kToolRun + kToolRun + kToolRun + kComplete +
+                                      kReboot);
+  EXPECT_EQ(ReadFile(SystemFile("qsetup-tools.log")),
+            std::string("\"") + kSystemDir + "\\vanwdgsv.exe\" -remove | flags 1 show 0\r\n");
+  const RunResult keys = RunWine(
+      Fixture("service_keys"), {.args = {"exists", "vanwdgsv", "vanwdgex_helper", "qsetup_other"}});
+  EXPECT_EQ(keys.out, "vanwdgsv no\r\nvanwdgex_helper no\r\nqsetup_other yes\r\n");
+  ExpectStaged();
+  ExpectInstalled();
+
+  // A second run finds everything in place: same versions, nothing to purge.
+  const RunResult again = Setup({"-FU", "/Q"});
+  EXPECT_EQ(again.exit_code, 0);
+  EXPECT_EQ(NormalizeDots(again.out),
+            std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner + kToolRun +
+                kToolRun + kToolRun + kComplete);
+  ExpectInstalled();
+}
+
+TEST_F(Installer, MissingPackageFileFailsWithCode2) {
+  const std::string package = PackageWithout("TELMXW.DLL");
+  const RunResult r = Setup({"-FU", "/Q"}, package);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(NormalizeDots(r.out), std::string("Skipping hardware detection - forcing Taskel.\r\n") +
+                                      kBanner + kToolRun + kFailed);
+  EXPECT_FALSE(FileExists(SystemFile("TELMXW.DLL")));
+}
+
+TEST_F(Installer, ScanRouteCopyFailureFailsWithCode2) {
+  const RegisteredDevice adapter(InstanceId("FAIL"), {"USB\\Vid_7a5c&Pid_4003"});
+  const std::string package = PackageWithout("TELMXREM.EXE");
+  const RunResult r = Setup({"/Q"}, package);
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(NormalizeDots(r.out), std::string(kBanner) + kToolRun + kFailed);
+}
+
+TEST_F(Installer, RunFromTheStagingDirectoryStagesNothing) {
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+  // Mark the staged catalog: a run that staged would put the package's back.
+  WriteFile(StagingDir() + "/JAPANESE.NLS", "!@#$9.9$#@! marked");
+  // Started the way a script on the server would start it, by its Windows
+  // path in other letters.
+  const RunResult r =
+      RunWine(Fixture("launch"),
+              {.args = {"C:\\WINDOWS\\SYSTEM32\\DRIVERS\\QLN2\\SETUP.EXE", "-FU", "/Q", "/D"}});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.out.find("CopyFile source = >C:\\WINDOWS\\SYSTEM32\\DRIVERS\\QLN2\\\\"),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Found USB SP.\r\n"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFile(StagingDir() + "/JAPANESE.NLS"), "!@#$9.9$#@! marked");
+}
+
+TEST_F(Installer, VerboseTranscriptOfTheScanRoute) {
+  const RegisteredDevice adapter(InstanceId("VERBOSE"), {"USB\\Vid_7a5c&Pid_4001"});
+  ASSERT_TRUE(adapter.registered());
+  // The scan traces every id of every device that Wine shows; take them from
+  // the scan on its own.
+  const RunResult scan = RunWine(Fixture("detect_run"), {.args = {"/D", "scan"}});
+  const std::string last = "FindExistingDevice = 1, flags 1000, last error 259\r\n";
+  ASSERT_GE(scan.out.size(), last.size());
+  ASSERT_EQ(scan.out.substr(scan.out.size() - last.size()), last) << scan.out;
+  const std::string scan_traces = scan.out.substr(0, scan.out.size() - last.size());
+
+  const RunResult r = Setup({"/D", "/Q"});
+  EXPECT_EQ(r.exit_code, 16);
+  const std::string source = WindowsPath(PackageDir()) + "\\\\";
+  const std::string staging = std::string(kSystemDir) + "\\drivers\\qln2\\";
+  std::string expected = std::string(kBanner) + scan_traces +
+                         "Found Taskel but NO DRIVER.\r\nPress ENTER to continue\r\n";
+  for (const char* file : kPackageFiles) {
+    expected +=
+        "CopyFile source = >" + source + file + "<\r\nCopyFile dest = >" + staging + file + "<\r\n";
+  }
+  expected += "lpBuffer = >" + staging + "<\r\nlpBuffr2 = >" + kSystemDir + "\\<\r\n";
+  for (const char* file : kInstalledFiles) {
+    expected += "CopyFile source = >" + staging + file + "<\r\nCopyFile dest = >" + kSystemDir +
+                "\\" + file + "<\r\n";
+  }
+  expected += std::string(kToolRun) + kNotWorking + kComplete;
+  EXPECT_EQ(NormalizeDots(r.out), expected);
+}
+
+TEST_F(Installer, NewerFileInTheSystemDirectoryIsKeptWhenTheAnswerIsNo) {
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+  const std::string newer = "!@#$99.0$#@! a newer companion tool";
+  WriteFile(SystemFile("TELMXREM.EXE"), newer);
+  // Staging brings the package's TELMXREM.EXE again; the copy into the
+  // system directory meets the newer one and asks.
+  const RunResult r = RunWine(PackageDir() + "/SETUP.EXE", {.args = {"-FU"}, .stdin_data = "n\n"});
+  EXPECT_EQ(r.exit_code, 0);
+  const std::string notice = "\r\n" + std::string(kSystemDir) + "\\drivers\\qln2\\TELMXREM.EXE" +
+                             " is older than " + kSystemDir +
+                             "\\TELMXREM.EXE.\r\nDo you want to copy anyway? (y/n):\r\n";
+  EXPECT_NE(r.out.find(notice), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFile(SystemFile("TELMXREM.EXE")), newer);
+}
+
+TEST_F(Installer, OverwriteQuestionTakesTheAnswerWordsOfTheSystemLanguage) {
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+  const std::string newer = "!@#$99.0$#@! a newer companion tool";
+  const struct {
+    const char* locale;
+    const char* yes;
+  } languages[] = {
+      {"fr_FR.UTF-8", "o"}, {"de_DE.UTF-8", "J"}, {"es_ES.UTF-8", "si"}, {"ja_JP.UTF-8", "y"}};
+  for (const auto& language : languages) {
+    SCOPED_TRACE(language.locale);
+    // The question comes twice: when the tools are refreshed after the
+    // service tool's removal, and when the service's files are copied.
+    WriteFile(SystemFile("TELMXREM.EXE"), newer);
+    const RunResult no =
+        RunWine(PackageDir() + "/SETUP.EXE",
+                {.args = {"-FU"}, .stdin_data = "n\nn\n", .env = {{"LC_ALL", language.locale}}});
+    EXPECT_EQ(no.exit_code, 0);
+    EXPECT_EQ(ReadFile(SystemFile("TELMXREM.EXE")), newer);
+
+    const std::string yes = std::string(language.yes) + "\n";
+    const RunResult r =
+        RunWine(PackageDir() + "/SETUP.EXE",
+                {.args = {"-FU"}, .stdin_data = yes + yes, .env = {{"LC_ALL", language.locale}}});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(ReadFile(SystemFile("TELMXREM.EXE")), ReadFile(PackageDir() + "/TELMXREM.EXE"));
+  }
+}
+
+}  // namespace
+}  // namespace qsetup::e2e
