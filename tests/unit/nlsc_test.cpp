@@ -2,6 +2,7 @@
 // the catalogs that the build compiled from the repository's sources.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -271,14 +272,18 @@ class CompiledCatalogs : public ::testing::Test {
     return data.str();
   }
   // The texts of a catalog file, asserting its shape: count byte 81, exactly
-  // 81 texts each with its NUL, nothing after them.
+  // 81 texts each with its NUL, then the package's version stamp and nothing
+  // else.
   static std::vector<std::string> Texts(const std::string& bytes) {
     std::vector<std::string> texts;
     EXPECT_FALSE(bytes.empty());
     if (bytes.empty()) return texts;
     EXPECT_EQ(bytes[0], 81);
+    const std::string stamp = "!@#$" QSETUP_PRODUCT_VERSION_TEXT "$#@!";
+    const std::size_t end = bytes.size() - std::min(bytes.size(), stamp.size());
+    EXPECT_EQ(bytes.substr(end), stamp);
     std::size_t pos = 1;
-    while (pos < bytes.size()) {
+    while (pos < end) {
       const std::size_t nul = bytes.find('\0', pos);
       EXPECT_NE(nul, std::string::npos) << "last text without its NUL";
       if (nul == std::string::npos) break;

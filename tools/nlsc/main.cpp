@@ -1,9 +1,11 @@
 // nlsc: compiles a message catalog source into a catalog file.
 //
-//   nlsc [--charset NAME] --output FILE [SOURCE.po]
+//   nlsc [--charset NAME] [--stamp VERSION] --output FILE [SOURCE.po]
 //
 // Without a source it compiles the built-in English texts. NAME is an iconv
-// charset (default CP850). Faults go to standard error as
+// charset (default CP850). With --stamp the file carries the version stamp
+// "!@#$VERSION$#@!" after its texts, where the catalog loader does not look
+// and the installer's version comparison does. Faults go to standard error as
 // "SOURCE:LINE: message N: ..."; then nothing is written and the exit code
 // is 1. Usage errors exit with 2.
 #include <cstdio>
@@ -20,7 +22,7 @@
 namespace {
 
 int Usage() {
-  std::cerr << "usage: nlsc [--charset NAME] --output FILE [SOURCE.po]\n";
+  std::cerr << "usage: nlsc [--charset NAME] [--stamp VERSION] --output FILE [SOURCE.po]\n";
   return 2;
 }
 
@@ -45,10 +47,11 @@ int main(int argc, char** argv) {
   std::string charset = "CP850";
   std::string output;
   std::string source;
+  std::string stamp;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if ((arg == "--charset" || arg == "--output") && i + 1 < argc) {
-      (arg == "--charset" ? charset : output) = argv[++i];
+    if ((arg == "--charset" || arg == "--output" || arg == "--stamp") && i + 1 < argc) {
+      (arg == "--charset" ? charset : arg == "--output" ? output : stamp) = argv[++i];
     } else if (!arg.empty() && arg[0] != '-' && source.empty()) {
       source = arg;
     } else {
@@ -56,6 +59,9 @@ int main(int argc, char** argv) {
     }
   }
   if (output.empty()) return Usage();
+  for (const char c : stamp) {
+    if (c < 0x21 || c > 0x7E) return Usage();  // printable ASCII only
+  }
 
   namespace nlsc = qsetup::nlsc;
   nlsc::CompileResult result;
@@ -77,6 +83,7 @@ int main(int argc, char** argv) {
     for (const nlsc::Diagnostic& d : result.errors) std::cerr << nlsc::Describe(name, d) << "\n";
     return 1;
   }
+  if (!stamp.empty()) result.bytes += "!@#$" + stamp + "$#@!";
   if (!WriteAtomically(output, result.bytes)) {
     std::cerr << output << ": cannot be written\n";
     return 1;
