@@ -19,5 +19,8 @@ if [ "${2:-}" = "--keep-server" ]; then
   # One server for all the programs of a test run, instead of one started
   # and stopped around each; "wineserver -k" ends it.
   wineserver -p </dev/null >/dev/null 2>&1
+  # Start the prefix's services (device enumeration among them) now, so that
+  # the first test does not wait for them.
+  wineboot </dev/null >/dev/null 2>&1
 fi
 echo "wine prefix ready: $prefix"

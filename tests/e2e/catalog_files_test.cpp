@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include "e2e/wine_runner.h"
+#include "support/written_messages.h"
 
 namespace qsetup::e2e {
 namespace {
+
+using namespace written;
 
 // Message 8 (banner) and message 33 (final prompt) of each shipped catalog,
 // as the console receives them: code page 850 or 932, a line feed written as
@@ -43,16 +46,6 @@ std::string CatalogText(const std::string& catalog, int number) {
   return catalog.substr(pos, catalog.find('\0', pos) - pos);
 }
 
-// `text` written to a text stream: each line feed goes out as CR LF.
-std::string AsWritten(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    if (c == '\n') out.push_back('\r');
-    out.push_back(c);
-  }
-  return out;
-}
-
 TEST(ShippedCatalogs, LaidOutInThePackage) {
   for (const char* name : {"english", "french", "german", "spanish", "japanese"}) {
     SCOPED_TRACE(name);
@@ -76,8 +69,8 @@ TEST(ShippedCatalogs, BannerAndPromptInTheSystemLanguage) {
     // This machine has no adapter: the outcome messages come from the
     // catalog too.
     const std::string outcome = AsWritten(CatalogText(catalog, 70) + CatalogText(catalog, 28));
-    const RunResult plain = RunWine(PackageDir() + "/SETUP.EXE",
-                                    {.env = {{"LC_ALL", language.locale}}, .timeout_seconds = 30});
+    const RunResult plain =
+        RunWine(PackageDir() + "/SETUP.EXE", {.env = {{"LC_ALL", language.locale}}});
     EXPECT_EQ(plain.exit_code, 8);
     EXPECT_EQ(plain.out, language.banner + outcome + language.prompt);
 

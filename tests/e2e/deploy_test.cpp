@@ -9,14 +9,16 @@
 #include <memory>
 
 #include "e2e/wine_runner.h"
+#include "support/written_messages.h"
 
 namespace qsetup::e2e {
 namespace {
 
+using namespace written;
+
 namespace fs = std::filesystem;
 
 constexpr char kWinSystem[] = "C:\\windows\\system32\\";
-constexpr char kQuestion[] = "Do you want to copy anyway? (y/n):\r\n";
 
 std::string Probe() {
   return FixtureDir() + "/deploy_probe.exe";

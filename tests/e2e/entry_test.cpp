@@ -4,12 +4,13 @@
 #include <filesystem>
 
 #include "e2e/wine_runner.h"
+#include "support/written_messages.h"
 
 namespace qsetup::e2e {
 namespace {
 
-constexpr char kBanner[] = "Orvane Quillon 2 software installation\r\n\r";
-constexpr char kFinalPrompt[] = "Press any key to exit.";
+using namespace written;
+
 constexpr char kNoAdapter[] =
     "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n"
     "\r\nInstallation failed\r\n";
@@ -90,11 +91,11 @@ TEST(Entry, BuiltinTextsWithoutACatalog) {
 TEST(Entry, WithoutAConsoleTheKeyWaitsReturnAtOnce) {
   // Standard input is not a terminal, so Wine gives the program no console.
   const std::string setup = SetupExeWithoutCatalogs("bare-keys");
-  const RunResult plain = RunWine(setup, {.timeout_seconds = 30});
+  const RunResult plain = RunWine(setup, {});
   EXPECT_EQ(plain.exit_code, 8);
   EXPECT_EQ(plain.out, std::string(kBanner) + kNoAdapter + kFinalPrompt);
 
-  const RunResult verbose = RunWine(setup, {.args = {"/d"}, .timeout_seconds = 30});
+  const RunResult verbose = RunWine(setup, {.args = {"/d"}});
   EXPECT_EQ(verbose.exit_code, 8);
   EXPECT_TRUE(StartsAndEndsWith(verbose.out, std::string(kCatalogTrace) + kBanner,
                                 std::string(kNotFoundPause) + kNoAdapter + kFinalPrompt));
@@ -112,8 +113,7 @@ TEST(Entry, CatalogOfTheSystemLanguage) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.locale);
-    const RunResult r =
-        RunWine(dir + "/SETUP.EXE", {.env = {{"LC_ALL", c.locale}}, .timeout_seconds = 30});
+    const RunResult r = RunWine(dir + "/SETUP.EXE", {.env = {{"LC_ALL", c.locale}}});
     EXPECT_EQ(r.exit_code, 8);
     const std::string lang = c.file;
     EXPECT_EQ(r.out, "banner of " + lang + ".nls\r\n\r not found (" + lang + ") failed (" + lang +

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include "console/format.h"
 #include "fakes/fake_console_io.h"
+#include "support/written_messages.h"
 
 namespace qsetup {
 namespace {
+
+using namespace written;
 
 using testing::FakeConsoleIo;
 
@@ -37,11 +39,6 @@ class FakeSteps : public SetupSteps {
 };
 
 constexpr char kSystemDir[] = "C:\\WINDOWS\\system32";
-constexpr char kComplete[] = "Installation complete\r\n\r";
-constexpr char kReboot[] = "Reboot the machine for the device driver to start. \r\n\r";
-constexpr char kFailed[] = "\r\nInstallation failed\r\n";
-constexpr char kNotFound[] =
-    "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n";
 
 struct Outcome {
   int exit_code;
@@ -61,13 +58,6 @@ Outcome Decide(FakeSteps steps, RunSettings settings = {}, bool mark_staging = f
 }
 
 TEST(SetupDecision, EachRowOfTheDecisionTable) {
-  const std::string not_working =
-      FormatText(BuiltinMessages()[kMsgDeviceNotWorking], {});  // no conversions
-  std::string not_working_out;
-  for (char c : not_working) {
-    if (c == '\n') not_working_out += '\r';
-    not_working_out += c;
-  }
   struct Row {
     const char* name;
     bool hid, existing;
@@ -91,12 +81,12 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
        false,
        true,
        kReplaceDone,
-       {16, not_working_out + kComplete, "HESR"}},
+       {16, std::string(kNotWorking) + kComplete, "HESR"}},
       {"scan route, found, restart",
        false,
        true,
        kReplaceLegacyRemoved,
-       {16, not_working_out + kComplete, "HESR"}},
+       {16, std::string(kNotWorking) + kComplete, "HESR"}},
       {"scan route, found, copy failed", false, true, kReplaceCopyFailed, {2, kFailed, "HESR"}},
   };
   for (const Row& row : rows) {

@@ -9,9 +9,12 @@
 #include "deploy/question.h"
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
+#include "support/written_messages.h"
 
 namespace qsetup {
 namespace {
+
+using namespace written;
 
 using testing::FakeConsoleIo;
 using testing::FakeDeployOs;
@@ -19,7 +22,6 @@ using testing::FakeDeployOs;
 constexpr char kPkg[] = "C:\\pkg\\";
 constexpr char kSys[] = "C:\\WINDOWS\\system32\\";
 constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
-constexpr char kQuestion[] = "Do you want to copy anyway? (y/n):\r\n";
 
 std::string Stamped(std::string_view version, std::string_view body = "body") {
   return "MZ!@#$" + std::string(version) + "$#@!" + std::string(body);

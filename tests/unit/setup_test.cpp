@@ -5,28 +5,23 @@
 #include <vector>
 
 #include "catalog/messages.h"
-#include "console/format.h"
 
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
 #include "fakes/fake_detect_os.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_replace_os.h"
+#include "support/written_messages.h"
 
 namespace qsetup {
 namespace {
+
+using namespace written;
 
 using testing::FakeCatalogOs;
 using testing::FakeConsoleIo;
 using testing::FakeDriverOs;
 
-constexpr char kBanner[] = "Orvane Quillon 2 software installation\r\n\r";
-constexpr char kFinalPrompt[] = "Press any key to exit.";
-constexpr char kFailed[] = "\r\nInstallation failed\r\n";
-constexpr char kComplete[] = "Installation complete\r\n\r";
-constexpr char kReboot[] = "Reboot the machine for the device driver to start. \r\n\r";
-constexpr char kNotFound[] =
-    "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n";
 constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
 constexpr char kPackageFiles[][13] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
                                       "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
@@ -123,10 +118,7 @@ TEST_F(SetupMainTest, ScanRouteInstallsWithANotice) {
   AttachUnconfiguredAdapter();
   replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgex");  // no restart message
   EXPECT_EQ(Run({"/Q"}), 16);
-  const std::string notice = FormatText(BuiltinMessages()[kMsgDeviceNotWorking], {});
-  std::string notice_out;
-  for (char c : notice) notice_out += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + notice_out + kComplete);
+  EXPECT_EQ(console_io.out, std::string(kBanner) + kNotWorking + kComplete);
   EXPECT_TRUE(Installed());
 }
 

@@ -13,27 +13,15 @@
 
 #include "e2e/devices/machine.h"
 #include "e2e/wine_runner.h"
+#include "support/written_messages.h"
 
 namespace qsetup::e2e {
 namespace {
 
+using namespace written;
+
 namespace fs = std::filesystem;
 
-constexpr char kBanner[] = "Orvane Quillon 2 software installation\r\n\r";
-constexpr char kComplete[] = "Installation complete\r\n\r";
-constexpr char kReboot[] = "Reboot the machine for the device driver to start. \r\n\r";
-constexpr char kFailed[] = "\r\nInstallation failed\r\n";
-constexpr char kNotFound[] =
-    "The Quillon II device was not found.\r\nCheck the USB cable connection of the QLN II.\r\n";
-constexpr char kNotWorking[] =
-    "The Quillon II (QLN II) device was found, but the QLN II is\r\nnot configured for Windows, "
-    "or the Windows USB drivers are not correctly \r\ninstalled for the QLN II device, or the "
-    "QLN II is not properly connected to\r\nUSB.  First check the USB connection of the QLN II. "
-    "Then in BIOS \r\nConfiguration/Setup use the Advanced Setup menu to check the QLN II "
-    "\r\nConfiguration.  Then check Device Manager in Windows.  If a HID_SYS device is\r\nshown, "
-    "select Update Driver for it. \r\n\r\nThe Orvane QLN II software will now be installed, but "
-    "will not work properly\r\nuntil the QLN II connection and configuration are "
-    "corrected.\r\n\r\n";
 // A tool that the installer ran: the line feeds around its progress dots.
 constexpr char kToolRun[] = "\r\n\r\n";
 constexpr char kSystemDir[] = "C:\\windows\\system32";
