@@ -172,6 +172,33 @@ RunResult RunWine(const std::string& program, const RunOptions& options) {
   return result;
 }
 
+HeldFile::HeldFile(const std::string& windows_path) {
+  std::map<std::string, std::string> env;
+  env["WINEPREFIX"] = WinePrefix();
+  Child child = Spawn({"wine", FixtureDir() + "/hold_file.exe", windows_path}, env, true, "");
+  pid_ = child.pid;
+  in_ = child.in;
+  close(child.err);
+  // The fixture says "held" once the file is open.
+  std::string said;
+  char buffer[64];
+  for (ssize_t r;
+       said.find('\n') == std::string::npos && (r = read(child.out, buffer, sizeof buffer)) > 0;) {
+    said.append(buffer, static_cast<std::size_t>(r));
+  }
+  close(child.out);
+  if (said != "held\n") {
+    close(in_);
+    waitpid(pid_, nullptr, 0);
+    throw std::runtime_error("cannot hold " + windows_path + ": " + said);
+  }
+}
+
+HeldFile::~HeldFile() {
+  close(in_);  // the fixture lets go when its input ends
+  waitpid(pid_, nullptr, 0);
+}
+
 int RunCommand(const std::vector<std::string>& argv, std::string* out,
                const std::map<std::string, std::string>& env) {
   Child child = Spawn(argv, env, false, "");

@@ -25,6 +25,21 @@ struct RunResult {
 // Runs `program` (a Unix path to a Windows executable) with wine.
 RunResult RunWine(const std::string& program, const RunOptions& options = {});
 
+// A file of the prefix held open without sharing by the hold_file fixture,
+// as a program that has it in use would, until this object is destroyed.
+class HeldFile {
+ public:
+  // `windows_path` as the fixture of the architecture under test sees it.
+  explicit HeldFile(const std::string& windows_path);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+
+ private:
+  int pid_ = -1;
+  int in_ = -1;
+};
+
 // Runs a Unix command and returns its exit code (stdout and stderr to `out`).
 int RunCommand(const std::vector<std::string>& argv, std::string* out = nullptr,
                const std::map<std::string, std::string>& env = {});
