@@ -43,9 +43,13 @@ class PosixFile final : public ReadableFile {
 };
 
 // Only reading is benchmarked; the other services are not called.
+class NoSystemDirectory final : public SystemDirectoryOs {
+ public:
+  SystemDirectory ReadSystemDirectory() override { return {}; }
+};
+
 class PosixDeployOs final : public DeployOs {
  public:
-  std::uint32_t ReadSystemDirectory(std::string&) override { return 0; }
   bool PathExists(const std::string& path) override { return fs::exists(path); }
   bool SetAttributes(const std::string&, std::uint32_t) override { return false; }
   bool CopyOver(const std::string&, const std::string&) override { return false; }
@@ -93,9 +97,10 @@ void CompareFiles(benchmark::State& state) {
   const std::string second = MakeStampedFile("second-" + tag, size, "2.0.9");
 
   PosixDeployOs os;
+  NoSystemDirectory system;
   NullConsoleIo io;
   Console console(io);
-  const DeployContext ctx{os, console, MessageTable(BuiltinMessages()), false};
+  const DeployContext ctx{os, system, console, MessageTable(BuiltinMessages()), false};
   for (auto _ : state) {
     const int result = CompareVersionStamps(ctx, first, second);
     if (result != 1) state.SkipWithError("unexpected comparison result");

@@ -9,6 +9,7 @@
 #include "deploy/question.h"
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
+#include "fakes/fake_system_directory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace qsetup;
@@ -27,10 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     table[static_cast<std::size_t>(i)] = words[static_cast<std::size_t>(i)].c_str();
 
   testing::FakeDeployOs os;
+  testing::FakeSystemDirectory system;
   testing::FakeConsoleIo io;
   io.in = input.substr(pos);
   Console console(io);
-  const DeployContext ctx{os, console, MessageTable(table.data()), false};
+  const DeployContext ctx{os, system, console, MessageTable(table.data()), false};
   const int answer = AskQuestion(ctx, "Do you want to copy anyway? (y/n):\n", false);
   if (answer < 0 || answer > 2) __builtin_trap();
   return 0;

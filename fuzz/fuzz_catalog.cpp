@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Console console(io);
   CatalogStore store(os, console, "P\\");
   const char* const* table = nullptr;
-  if (loadlangtbl(store, table, kMessageCount, kLangEnglish) != 0) __builtin_trap();
+  if (loadlangtbl(store, table, kMessageCount, kEnglishLanguage) != 0) __builtin_trap();
   std::size_t total = 0;
   for (int i = 0; i < kMessageCount; ++i) {
     total += std::strlen(table[i]);

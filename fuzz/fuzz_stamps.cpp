@@ -9,6 +9,7 @@
 #include "deploy/version_stamp.h"
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
+#include "fakes/fake_system_directory.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace qsetup;
@@ -18,11 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string second = split == std::string::npos ? std::string() : input.substr(split + 3);
 
   testing::FakeDeployOs os;
+  testing::FakeSystemDirectory system;
   os.AddFile("C:\\a", first);
   os.AddFile("C:\\b", second);
   testing::FakeConsoleIo io;
   Console console(io);
-  const DeployContext ctx{os, console, MessageTable(BuiltinMessages()), false};
+  const DeployContext ctx{os, system, console, MessageTable(BuiltinMessages()), false};
   const int forward = CompareVersionStamps(ctx, "C:\\a", "C:\\b");
   const int backward = CompareVersionStamps(ctx, "C:\\b", "C:\\a");
   if (forward < -1 || forward > 1) __builtin_trap();

@@ -5,25 +5,26 @@
 #include <cstdio>
 
 #include "stamp.h"
+#include "win32/handles.h"
 
 QSETUP_DEFINE_VERSION_STAMP(kTelmxremVersionStamp);
 
 int main() {
   QSETUP_KEEP_VERSION_STAMP(kTelmxremVersionStamp);
-  SC_HANDLE scm = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (scm == nullptr) return 1;
-  SC_HANDLE service = ::OpenServiceA(scm, "QLN2Svc", SERVICE_QUERY_STATUS);
-  int rc = 0;
-  if (service == nullptr) {
+  using qsetup::win32::UniqueServiceHandle;
+  const UniqueServiceHandle scm(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!scm) return 1;
+  const UniqueServiceHandle service(::OpenServiceA(scm.get(), "QLN2Svc", SERVICE_QUERY_STATUS));
+  if (!service) {
     std::printf("QLN2Svc: not registered\n");
-    rc = 1;
-  } else {
-    SERVICE_STATUS status{};
-    ::QueryServiceStatus(service, &status);
-    std::printf("QLN2Svc: registered, %s\n",
-                status.dwCurrentState == SERVICE_RUNNING ? "running" : "not running");
-    ::CloseServiceHandle(service);
+    return 1;
   }
-  ::CloseServiceHandle(scm);
-  return rc;
+  SERVICE_STATUS status{};
+  if (!::QueryServiceStatus(service.get(), &status)) {
+    std::printf("QLN2Svc: registered, state unknown (%lu)\n", ::GetLastError());
+    return 1;
+  }
+  std::printf("QLN2Svc: registered, %s\n",
+              status.dwCurrentState == SERVICE_RUNNING ? "running" : "not running");
+  return 0;
 }

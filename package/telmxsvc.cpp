@@ -8,10 +8,14 @@
 #include <cstring>
 
 #include "stamp.h"
+#include "win32/handles.h"
 
 QSETUP_DEFINE_VERSION_STAMP(kTelmxsvcVersionStamp);
 
 namespace {
+
+using qsetup::win32::UniqueHandle;
+using qsetup::win32::UniqueServiceHandle;
 
 constexpr char kServiceName[] = "QLN2Svc";
 constexpr char kDisplayName[] = "Quillon 2 management service (sample)";
@@ -38,10 +42,12 @@ DWORD WINAPI ControlHandler(DWORD control, DWORD, void*, void*) {
 void WINAPI ServiceMain(DWORD, char**) {
   g_status_handle = ::RegisterServiceCtrlHandlerExA(kServiceName, ControlHandler, nullptr);
   if (g_status_handle == nullptr) return;
-  g_stop_event = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  ReportStatus(SERVICE_RUNNING);
-  ::WaitForSingleObject(g_stop_event, INFINITE);
-  ::CloseHandle(g_stop_event);
+  const UniqueHandle stop_event(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (stop_event) {
+    g_stop_event = stop_event.get();
+    ReportStatus(SERVICE_RUNNING);
+    ::WaitForSingleObject(g_stop_event, INFINITE);
+  }
   ReportStatus(SERVICE_STOPPED);
 }
 
@@ -51,42 +57,34 @@ int Install() {
   if (n == 0 || n >= MAX_PATH) return 1;
   path[0] = '"';
   std::strcat(path, "\" -service");
-  SC_HANDLE scm = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE);
-  if (scm == nullptr) {
+  const UniqueServiceHandle scm(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CREATE_SERVICE));
+  if (!scm) {
     std::printf("telmxsvc: cannot open the service control manager (%lu)\n", ::GetLastError());
     return 1;
   }
-  SC_HANDLE service =
-      ::CreateServiceA(scm, kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
+  const UniqueServiceHandle service(
+      ::CreateServiceA(scm.get(), kServiceName, kDisplayName, SERVICE_ALL_ACCESS,
                        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, path,
-                       nullptr, nullptr, nullptr, nullptr, nullptr);
-  int rc = 0;
-  if (service == nullptr) {
+                       nullptr, nullptr, nullptr, nullptr, nullptr));
+  if (!service) {
     const DWORD error = ::GetLastError();
     if (error != ERROR_SERVICE_EXISTS) {
       std::printf("telmxsvc: cannot create the service (%lu)\n", error);
-      rc = 1;
+      return 1;
     }
-  } else {
-    ::CloseServiceHandle(service);
   }
-  ::CloseServiceHandle(scm);
-  return rc;
+  return 0;
 }
 
 int Remove() {
-  SC_HANDLE scm = ::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
-  if (scm == nullptr) return 1;
-  SC_HANDLE service = ::OpenServiceA(scm, kServiceName, SERVICE_STOP | DELETE);
-  int rc = 0;
-  if (service != nullptr) {
-    SERVICE_STATUS status{};
-    ::ControlService(service, SERVICE_CONTROL_STOP, &status);
-    if (!::DeleteService(service)) rc = 1;
-    ::CloseServiceHandle(service);
-  }
-  ::CloseServiceHandle(scm);
-  return rc;
+  const UniqueServiceHandle scm(::OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!scm) return 1;
+  const UniqueServiceHandle service(::OpenServiceA(scm.get(), kServiceName, SERVICE_STOP | DELETE));
+  if (!service) return 0;  // not registered: nothing to remove
+  // A service that is not running refuses the stop; it is deleted all the same.
+  SERVICE_STATUS status{};
+  ::ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+  return ::DeleteService(service.get()) ? 0 : 1;
 }
 
 }  // namespace

@@ -1,18 +1,25 @@
 // Windows error and status values that the portable code tells apart, with
 // the values the Windows API uses. Last errors (DWORD) and registry statuses
-// (LONG) share one numbering.
+// (LONG) share one numbering, held in one type.
 #pragma once
+
+#include <cstdint>
 
 namespace qsetup {
 
-inline constexpr int kErrorSuccess = 0;
-inline constexpr int kErrorFileNotFound = 2;
-inline constexpr int kErrorAccessDenied = 5;
-inline constexpr int kErrorNotEnoughMemory = 8;
-inline constexpr int kErrorInvalidData = 13;
-inline constexpr int kErrorInsufficientBuffer = 122;
-inline constexpr int kErrorMoreData = 234;
-inline constexpr int kErrorNoMoreItems = 259;
-inline constexpr int kErrorKeyDeleted = 1018;
+using WinError = std::uint32_t;
+
+inline constexpr WinError kErrorSuccess = 0;
+inline constexpr WinError kErrorFileNotFound = 2;
+inline constexpr WinError kErrorAccessDenied = 5;
+inline constexpr WinError kErrorNotEnoughMemory = 8;
+inline constexpr WinError kErrorInvalidData = 13;
+inline constexpr WinError kErrorSharingViolation = 32;
+inline constexpr WinError kErrorInvalidParameter = 87;
+inline constexpr WinError kErrorDiskFull = 112;
+inline constexpr WinError kErrorInsufficientBuffer = 122;
+inline constexpr WinError kErrorMoreData = 234;
+inline constexpr WinError kErrorNoMoreItems = 259;
+inline constexpr WinError kErrorKeyDeleted = 1018;
 
 }  // namespace qsetup

@@ -14,17 +14,6 @@ constexpr std::size_t kTextReserve = 20;
 
 constexpr char kCtrlZ = 0x1A;
 
-struct LangEntry {
-  std::uint16_t lang_id;
-  int index;
-};
-
-constexpr LangEntry kLanguages[] = {
-    {0x040C, kLangFrench},  {0x080C, kLangFrench},  {0x0C0C, kLangFrench},  {0x100C, kLangFrench},
-    {0x040B, kLangFrench},  {0x0407, kLangGerman},  {0x0807, kLangGerman},  {0x0C07, kLangGerman},
-    {0x040A, kLangSpanish}, {0x080A, kLangSpanish}, {0x0C0A, kLangSpanish}, {0x0411, kLangJapanese},
-};
-
 // Text-mode translation in place: CR LF becomes LF, and the first Ctrl-Z
 // ends the data. Returns the length of the translated data.
 std::size_t TranslateText(char* data, std::size_t length) {
@@ -41,27 +30,18 @@ std::size_t TranslateText(char* data, std::size_t length) {
 }  // namespace
 
 const char* CatalogFileName(int lang_index) {
-  switch (lang_index) {
-    case kLangFrench:
-      return "\\nls\\french.nls";
-    case kLangGerman:
-      return "\\nls\\german.nls";
-    case kLangSpanish:
-      return "\\nls\\spanish.nls";
-    case kLangJapanese:
-      return "\\nls\\japanese.nls";
-    case kLangEnglish:
-      return "\\nls\\english.nls";
-    default:
-      return nullptr;
-  }
+  if (lang_index < 0 || lang_index >= kLanguageCount) return nullptr;
+  return kLanguages[lang_index].file_name;
 }
 
 int LanguageIndexOf(std::uint16_t lang_id) {
-  for (const LangEntry& entry : kLanguages) {
-    if (entry.lang_id == lang_id) return entry.index;
+  for (int index = 0; index < kEnglishLanguage; ++index) {
+    for (const std::uint16_t id : kLanguages[index].lang_ids) {
+      if (id == 0) break;
+      if (id == lang_id) return index;
+    }
   }
-  return kLangEnglish;
+  return kEnglishLanguage;
 }
 
 int getlangindex(CatalogOs& os) {

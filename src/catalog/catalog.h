@@ -5,6 +5,9 @@
 // first Ctrl-Z ends the data.
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -13,20 +16,31 @@
 
 namespace qsetup {
 
-// Language index of a catalog file.
-enum LanguageIndex : int {
-  kLangFrench = 0,  // also Finnish
-  kLangGerman = 1,
-  kLangSpanish = 2,
-  kLangJapanese = 3,
-  kLangEnglish = 4,
+// A language that has a catalog file. Its language index is its row in
+// kLanguages.
+struct Language {
+  const char* file_name;                  // under the source directory, beginning with a backslash
+  std::array<std::uint16_t, 5> lang_ids;  // the whole ids that choose it; 0 ends the list
 };
+
+// Every language, by language index. The last row has no ids: it serves every
+// id that no other row names. Adding a language takes one row here and its
+// translation source.
+inline constexpr Language kLanguages[] = {
+    {"\\nls\\french.nls", {0x040C, 0x080C, 0x0C0C, 0x100C, 0x040B}},  // Finnish systems too
+    {"\\nls\\german.nls", {0x0407, 0x0807, 0x0C07}},
+    {"\\nls\\spanish.nls", {0x040A, 0x080A, 0x0C0A}},
+    {"\\nls\\japanese.nls", {0x0411}},
+    {"\\nls\\english.nls", {}},
+};
+inline constexpr int kLanguageCount = static_cast<int>(std::size(kLanguages));
+inline constexpr int kEnglishLanguage = kLanguageCount - 1;
 
 // Text of the table entries that a catalog file does not supply.
 inline constexpr const char kPlaceholderMessage[] = "Unknown Message";
 
-// Catalog file name of a language index, beginning with a backslash;
-// null outside 0-4.
+// Catalog file name of a language index, beginning with a backslash; null
+// for an index that names no language.
 const char* CatalogFileName(int lang_index);
 
 // The language index for a 16-bit language id.

@@ -14,6 +14,10 @@ bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
 
+bool IsOneOf(char c, const char* set) {
+  return c != '\0' && std::strchr(set, c) != nullptr;
+}
+
 // Reads a decimal number at `pos`; false if it exceeds kMaxFieldWidth.
 bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t& value) {
   value = 0;
@@ -28,6 +32,63 @@ bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t& value) {
   return fits;
 }
 
+// One conversion of a format, from its "%" to its conversion character.
+struct Conversion {
+  std::size_t end = 0;    // one past the conversion character, or the end of the text
+  bool cut_off = false;   // the text ends before the conversion character
+  char character = '\0';  // 's', 'd', ... ; '%' for "%%"
+  bool usable = true;     // false once the conversion cannot be honoured as "%s"
+  bool left = false;      // '-' flag
+  std::size_t width = 0;
+  bool has_precision = false;
+  std::size_t precision = 0;
+};
+
+// Parses the conversion whose "%" is at `start`.
+Conversion ParseConversion(std::string_view format, std::size_t start) {
+  Conversion c;
+  std::size_t pos = start + 1;
+  if (pos < format.size() && format[pos] == '%') {
+    c.character = '%';
+    c.end = pos + 1;
+    return c;
+  }
+  while (pos < format.size() && IsOneOf(format[pos], "-+ #0")) {
+    if (format[pos] == '-') c.left = true;
+    ++pos;
+  }
+  if (pos < format.size() && format[pos] == '*') {
+    c.usable = false;  // would take an integer argument, which no caller passes
+    ++pos;
+  } else if (!ReadNumber(format, pos, c.width)) {
+    c.usable = false;
+  }
+  if (pos < format.size() && format[pos] == '.') {
+    ++pos;
+    c.has_precision = true;
+    if (pos < format.size() && format[pos] == '*') {
+      c.usable = false;
+      ++pos;
+    } else if (!ReadNumber(format, pos, c.precision)) {
+      c.usable = false;
+    }
+  }
+  // Length modifiers of C and of the Microsoft runtime. Any of them turns
+  // "%s" into something other than a narrow string.
+  while (pos < format.size() && IsOneOf(format[pos], "hlLjztqwI3264")) {
+    c.usable = false;
+    ++pos;
+  }
+  if (pos >= format.size()) {
+    c.cut_off = true;
+    c.end = format.size();
+    return c;
+  }
+  c.character = format[pos];
+  c.end = pos + 1;
+  return c;
+}
+
 }  // namespace
 
 std::string FormatText(std::string_view format, std::span<const char* const> args) {
@@ -36,69 +97,36 @@ std::string FormatText(std::string_view format, std::span<const char* const> arg
   std::size_t next_arg = 0;
   std::size_t pos = 0;
   while (pos < format.size()) {
-    const char c = format[pos];
-    if (c != '%') {
-      out.push_back(c);
-      ++pos;
+    if (format[pos] != '%') {
+      out.push_back(format[pos++]);
       continue;
     }
-    const std::size_t start = pos++;
-    if (pos < format.size() && format[pos] == '%') {
+    const Conversion c = ParseConversion(format, pos);
+    if (c.character == '%') {
       out.push_back('%');
-      ++pos;
-      continue;
+    } else if (c.character != 's' || !c.usable || next_arg >= args.size()) {
+      out.append(format.substr(pos, c.end - pos));  // printed as it stands
+    } else {
+      const char* arg = args[next_arg++];
+      if (arg == nullptr) arg = "(null)";
+      const std::size_t length = c.has_precision ? strnlen(arg, c.precision) : std::strlen(arg);
+      const std::size_t padding = c.width > length ? c.width - length : 0;
+      if (!c.left) out.append(padding, ' ');
+      out.append(arg, length);
+      if (c.left) out.append(padding, ' ');
     }
+    pos = c.end;
+  }
+  return out;
+}
 
-    bool left = false;
-    bool usable = true;  // false once the conversion cannot be honoured
-    while (pos < format.size() && std::strchr("-+ #0", format[pos]) != nullptr &&
-           format[pos] != '\0') {
-      if (format[pos] == '-') left = true;
-      ++pos;
-    }
-    std::size_t width = 0;
-    if (pos < format.size() && format[pos] == '*') {
-      usable = false;  // would take an integer argument, which no caller passes
-      ++pos;
-    } else if (!ReadNumber(format, pos, width)) {
-      usable = false;
-    }
-    bool has_precision = false;
-    std::size_t precision = 0;
-    if (pos < format.size() && format[pos] == '.') {
-      ++pos;
-      has_precision = true;
-      if (pos < format.size() && format[pos] == '*') {
-        usable = false;
-        ++pos;
-      } else if (!ReadNumber(format, pos, precision)) {
-        usable = false;
-      }
-    }
-    // Length modifiers of C and of the Microsoft runtime. Any of them turns
-    // "%s" into something other than a narrow string.
-    while (pos < format.size() && std::strchr("hlLjztqwI3264", format[pos]) != nullptr &&
-           format[pos] != '\0') {
-      usable = false;
-      ++pos;
-    }
-    if (pos >= format.size()) {
-      out.append(format.substr(start));  // a conversion cut off by the end of the text
-      break;
-    }
-    const char conversion = format[pos++];
-    if (conversion != 's' || !usable || next_arg >= args.size()) {
-      out.append(format.substr(start, pos - start));
-      continue;
-    }
-
-    const char* arg = args[next_arg++];
-    if (arg == nullptr) arg = "(null)";
-    std::size_t length = has_precision ? strnlen(arg, precision) : std::strlen(arg);
-    const std::size_t padding = width > length ? width - length : 0;
-    if (!left) out.append(padding, ' ');
-    out.append(arg, length);
-    if (left) out.append(padding, ' ');
+std::vector<std::string> Conversions(std::string_view format) {
+  std::vector<std::string> out;
+  std::size_t pos = 0;
+  while ((pos = format.find('%', pos)) != std::string_view::npos) {
+    const Conversion c = ParseConversion(format, pos);
+    if (c.character != '%') out.emplace_back(format.substr(pos, c.end - pos));
+    pos = c.end;
   }
   return out;
 }

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qsetup {
 
@@ -14,5 +15,10 @@ namespace qsetup {
 // left without an argument, is copied as it stands and takes no argument. A
 // null argument prints as "(null)".
 std::string FormatText(std::string_view format, std::span<const char* const> args);
+
+// The conversions of `format` in order, each as written ("%s", "%-10s", "%d",
+// "%n"), as FormatText reads them; "%%" is not one. A conversion cut off by
+// the end of the text is returned as it stands.
+std::vector<std::string> Conversions(std::string_view format);
 
 }  // namespace qsetup

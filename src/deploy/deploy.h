@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/system_directory.h"
 #include "catalog/messages.h"
 #include "console/console.h"
 #include "deploy/deploy_os.h"
@@ -21,6 +22,7 @@ inline constexpr int kSetCopyFailed = 2;
 // What every deployment operation works with.
 struct DeployContext {
   DeployOs& os;
+  SystemDirectoryOs& system;
   Console& console;
   MessageTable messages;  // the current message table
   bool verbose;           // trace lines

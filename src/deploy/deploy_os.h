@@ -18,11 +18,6 @@ class DeployOs {
  public:
   virtual ~DeployOs() = default;
 
-  // Reads the Windows system directory into a 520-byte buffer. Returns the
-  // length the system reports (0 on failure, the required size when it did
-  // not fit); `path` is set only when it fitted.
-  virtual std::uint32_t ReadSystemDirectory(std::string& path) = 0;
-
   // True when a directory search for exactly `path` finds an entry.
   virtual bool PathExists(const std::string& path) = 0;
 

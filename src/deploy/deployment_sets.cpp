@@ -3,8 +3,6 @@
 namespace qsetup {
 namespace {
 
-constexpr char kStagingSubdirectory[] = "\\drivers\\qln2\\";
-
 // The package, in the order it is staged.
 constexpr const char* kPackageFiles[] = {
     "SETUP.EXE", "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS",
@@ -16,12 +14,11 @@ constexpr const char* kSystemTools[] = {"TELMXREM.EXE", "TELMXSVC.EXE"};
 }  // namespace
 
 int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended) {
-  std::string system_dir;
-  const std::uint32_t length = ctx.os.ReadSystemDirectory(system_dir);
+  const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   // Without it every path below would name the root of the current drive.
-  if (system_dir.empty()) return kSetCopyFailed;
+  if (!system_dir.Fitted()) return kSetCopyFailed;
 
-  const std::string staging = system_dir + kStagingSubdirectory;
+  const std::string staging = StagingFolder(system_dir.path);
   ctx.os.MakeDirectory(staging);  // already there on a repeated run
   const std::string source_folder = source_dir + "\\";
 
@@ -31,16 +28,15 @@ int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool u
       failed = true;
     }
   }
-  return failed ? kSetCopyFailed : static_cast<int>(length);
+  return failed ? kSetCopyFailed : static_cast<int>(system_dir.length);
 }
 
 int RefreshSystemTools(const DeployContext& ctx, bool unattended) {
-  std::string system_dir;
-  const std::uint32_t length = ctx.os.ReadSystemDirectory(system_dir);
-  if (system_dir.empty()) return kSetCopyFailed;
+  const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
+  if (!system_dir.Fitted()) return kSetCopyFailed;
 
-  const std::string staging = system_dir + kStagingSubdirectory;
-  const std::string system_folder = system_dir + "\\";
+  const std::string staging = StagingFolder(system_dir.path);
+  const std::string system_folder = SystemFolder(system_dir.path);
 
   bool failed = false;
   for (const char* file : kSystemTools) {
@@ -48,7 +44,7 @@ int RefreshSystemTools(const DeployContext& ctx, bool unattended) {
       failed = true;
     }
   }
-  return failed ? kSetCopyFailed : static_cast<int>(length);
+  return failed ? kSetCopyFailed : static_cast<int>(system_dir.length);
 }
 
 }  // namespace qsetup

@@ -1,6 +1,5 @@
 #include <cstring>
 
-#include "base/ascii.h"
 #include "console/format.h"
 #include "deploy/deploy.h"
 #include "deploy/question.h"
@@ -18,15 +17,6 @@ constexpr std::size_t kQuestionMax = 255;
 
 // Name of the copy that is made beside a target before it replaces it.
 constexpr char kPendingSuffix[] = ".~qln2";
-
-// True when `line` begins with `word`, ignoring the case of ASCII letters.
-// An empty word matches any line.
-bool BeginsWithWord(const char* line, const char* word) {
-  for (; *word != '\0'; ++line, ++word) {
-    if (AsciiLower(*line) != AsciiLower(*word)) return false;  // a line's NUL ends it here
-  }
-  return true;
-}
 
 void TracePaths(const DeployContext& ctx, const std::string& source, const std::string& target) {
   if (!ctx.verbose) return;
@@ -54,35 +44,15 @@ bool ReplaceTarget(DeployOs& os, const std::string& source, const std::string& t
 
 }  // namespace
 
-const char* SkipToGraphic(const char* text) {
-  if (text == nullptr) return nullptr;
-  for (; *text != '\0'; ++text) {
-    const auto c = static_cast<unsigned char>(*text);
-    if (c >= 0x21 && c <= 0x7E) return text;
-  }
-  return nullptr;
-}
-
 int AskQuestion(const DeployContext& ctx, const std::string& question, bool answer_yes) {
   if (answer_yes) return kAnswerYes;
-  static constexpr struct {
-    MessageId word;
-    AnswerCode code;
-  } kAnswers[] = {
-      {kMsgAnswerCancel, kAnswerCancel},
-      {kMsgAnswerYes, kAnswerYes},
-      {kMsgAnswerNo, kAnswerNo},
-  };
+  const AnswerWords words = AnswerWordsOf(ctx.messages);
   AnswerLine line{};
   for (;;) {
     ctx.console.PrintText("%s", question.c_str());
     // No line can ever come again: keep what is there.
     if (!ctx.console.ReadAnswerLine(line)) return kAnswerNo;
-    const char* answer = SkipToGraphic(line.data());
-    if (answer == nullptr) continue;
-    for (const auto& a : kAnswers) {
-      if (BeginsWithWord(answer, ctx.messages[a.word])) return a.code;
-    }
+    if (const std::optional<AnswerCode> answer = MatchAnswer(line.data(), words)) return *answer;
   }
 }
 

@@ -5,8 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "driver/settings.h"
-
 namespace qsetup {
 namespace {
 
@@ -56,7 +54,7 @@ enum class IdRead { kRead, kNoIds, kFailed };
 IdRead ReadHardwareIds(DetectOs& os, DeviceSet& devices, IdBuffer& buffer) {
   for (;;) {
     const std::uint32_t size = buffer.usable();
-    std::uint32_t error = 0;
+    WinError error = kErrorSuccess;
     if (devices.ReadHardwareIds(buffer.data(), size, buffer.required, error)) {
       return IdRead::kRead;
     }
@@ -103,7 +101,7 @@ int Decide(const DetectionFlags& flags) {
 }  // namespace
 
 int FindHidDevice(const DetectContext& context) {
-  if (context.force_code == kForceUsb) return 1;
+  if (context.force_usb) return 1;
   const std::unique_ptr<HidInterfaceSet> interfaces = context.os.OpenHidInterfaces();
   if (!interfaces) return 0;
   for (std::uint32_t index = 0; interfaces->EnumInterface(index); ++index) {

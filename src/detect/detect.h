@@ -10,8 +10,8 @@ namespace qsetup {
 struct DetectContext {
   DetectOs& os;
   Console& console;
-  bool verbose = false;  // /D: trace lines and trace pauses of the scan
-  char force_code = 0;   // 'U' after -FU
+  bool verbose = false;    // /D: trace lines and trace pauses of the scan
+  bool force_usb = false;  // -FU: the adapter is taken as present over USB HID
 };
 
 // The ids that the hardware-id scan has seen. They belong to the run: clear
@@ -25,7 +25,7 @@ struct DetectionFlags {
 
 // 1 when the adapter is attached as a HID device that can be opened for
 // reading and writing (vendor 0x7A5C, product 0x4001 or 0x4003), else 0.
-// Force code 'U' answers 1 without looking at any device. Prints nothing.
+// With `force_usb` it answers 1 without looking at any device. Prints nothing.
 int FindHidDevice(const DetectContext& context);
 
 // Scans the hardware ids of all present devices, sets `flags` for the known

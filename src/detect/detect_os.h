@@ -60,7 +60,7 @@ class DeviceSet {
   // platform reports in it: the length of the data after a read, the size
   // needed when they do not fit.
   virtual bool ReadHardwareIds(char* buffer, std::uint32_t size, std::uint32_t& required_size,
-                               std::uint32_t& error) = 0;
+                               WinError& error) = 0;
 };
 
 // A zero-filled block of local memory; freed when destroyed.

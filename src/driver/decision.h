@@ -29,9 +29,6 @@ class SetupSteps {
   virtual int ReplaceDriver() = 0;
 };
 
-// The staging directory of a system directory.
-std::string StagingDirectory(const std::string& system_dir);
-
 // Runs the decision for a usable system directory; returns the exit code.
 int RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
                      const MessageTable& messages, const std::string& system_dir);

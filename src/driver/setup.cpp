@@ -5,9 +5,9 @@
 #include "deploy/deploy.h"
 #include "detect/detect.h"
 #include "driver/decision.h"
+#include "driver/deploy_steps.h"
 #include "driver/exit_codes.h"
 #include "driver/settings.h"
-#include "replace/deploy_steps.h"
 #include "replace/replace.h"
 
 namespace qsetup {
@@ -22,9 +22,10 @@ class RunSteps final : public SetupSteps {
  public:
   RunSteps(Platform& platform, Console& console, const RunSettings& settings,
            const MessageTable& messages)
-      : detect_{platform.detect, console, settings.verbose, settings.force_code},
-        deploy_{platform.deploy, console, messages, settings.verbose},
+      : detect_{platform.detect, console, settings.verbose, settings.force_code == kForceUsb},
+        deploy_{platform.deploy, platform.system, console, messages, settings.verbose},
         replace_os_(platform.replace),
+        system_(platform.system),
         console_(console),
         settings_(settings) {}
 
@@ -35,13 +36,14 @@ class RunSteps final : public SetupSteps {
   }
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, settings_.unattended);
-    return qsetup::ReplaceDriver({replace_os_, console_, steps, settings_.verbose});
+    return qsetup::ReplaceDriver({replace_os_, system_, console_, steps, settings_.verbose});
   }
 
  private:
   DetectContext detect_;
   DeployContext deploy_;
   ReplaceOs& replace_os_;
+  SystemDirectoryOs& system_;
   Console& console_;
   const RunSettings& settings_;
   DetectionFlags flags_;  // the run's: set by the scan, never cleared
@@ -71,7 +73,7 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   console.PrintText(messages[kMsgBanner]);
 
   int exit_code = kExitFailed;
-  const SystemDirectory system_dir = platform.driver.ReadSystemDirectory();
+  const SystemDirectory system_dir = platform.system.ReadSystemDirectory();
   if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
     TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
                kDriverPausePrompt);

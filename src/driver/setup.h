@@ -1,6 +1,7 @@
 // The frame of one run of SETUP.EXE.
 #pragma once
 
+#include "base/system_directory.h"
 #include "catalog/catalog_os.h"
 #include "console/console.h"
 #include "deploy/deploy_os.h"
@@ -16,6 +17,7 @@ struct Platform {
   ConsoleIo& console;
   CatalogOs& catalog;
   DriverOs& driver;
+  SystemDirectoryOs& system;  // the one reader of the system directory, for every subsystem
   DetectOs& detect;
   DeployOs& deploy;
   ReplaceOs& replace;

@@ -11,7 +11,7 @@ constexpr char kSecondPattern[] = "vanwdgex";
 constexpr int kPurgePasses = 2;
 
 // An enumeration status that delivered a name; anything else ends a walk.
-bool IsName(long status) {
+bool IsName(WinError status) {
   return status == kErrorSuccess || status == kErrorMoreData;
 }
 

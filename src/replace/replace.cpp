@@ -10,9 +10,9 @@ constexpr const char* kSystemCopies[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC
 // Runs `tool_name` from the system directory, which is read anew for each
 // tool. A system directory that cannot be read leaves the tool unstarted.
 bool RunSystemTool(const ReplaceContext& ctx, const char* tool_name, const char* arguments) {
-  const std::optional<std::string> system_dir = ctx.os.ReadSystemDirectory();
-  if (!system_dir) return false;
-  return RunTool(ctx.os, ctx.console, *system_dir + "\\" + tool_name, arguments);
+  const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
+  if (!system_dir.Fitted()) return false;
+  return RunTool(ctx.os, ctx.console, SystemFolder(system_dir.path) + tool_name, arguments);
 }
 
 }  // namespace
@@ -49,14 +49,14 @@ int ReplaceDriver(const ReplaceContext& ctx) {
 
   if (RunSystemTool(ctx, "telmxsvc.exe", "-remove")) ctx.deploy.RefreshSystemTools();
 
-  const std::optional<std::string> system_dir = ctx.os.ReadSystemDirectory();
-  if (!system_dir) {
+  const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
+  if (!system_dir.Fitted()) {
     // Without the system directory none of the service's files can be put in
     // place, and its installation cannot be found.
     return kReplaceCopyFailed;
   }
-  const std::string staging_folder = *system_dir + "\\drivers\\qln2\\";
-  const std::string system_folder = *system_dir + "\\";
+  const std::string staging_folder = StagingFolder(system_dir.path);
+  const std::string system_folder = SystemFolder(system_dir.path);
   if (ctx.verbose) {
     ctx.console.PrintText("lpBuffer = >%s<\n", staging_folder.c_str());
     ctx.console.PrintText("lpBuffr2 = >%s<\n", system_folder.c_str());
@@ -67,7 +67,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
     }
   }
 
-  RunTool(ctx.os, ctx.console, *system_dir + "\\telmxsvc.exe", "-install -QLN2");
+  RunTool(ctx.os, ctx.console, system_folder + "telmxsvc.exe", "-install -QLN2");
   return result;
 }
 

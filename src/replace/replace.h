@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/system_directory.h"
 #include "console/console.h"
 #include "replace/replace_os.h"
 
@@ -38,6 +39,7 @@ class ReplaceDeploySteps {
 
 struct ReplaceContext {
   ReplaceOs& os;
+  SystemDirectoryOs& system;
   Console& console;
   ReplaceDeploySteps& deploy;
   bool verbose;  // trace lines

@@ -1,6 +1,5 @@
 // The operating-system services that driver replacement needs: registry keys
-// with their security, the package's tools as child processes, and the system
-// directory.
+// with their security, and the package's tools as child processes.
 #pragma once
 
 #include <cstdint>
@@ -31,29 +30,30 @@ class RegistryKey {
 
   // Opens the subkey `name` with `access` into `key` (options 0). Returns the
   // registry status; `key` is set only on success.
-  virtual long OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) = 0;
+  virtual WinError OpenSubkey(const std::string& name, std::uint32_t access,
+                              RegistryKeyPtr& key) = 0;
 
   // The name of the subkey at zero-based `index`, read into a 512-byte
   // buffer. kErrorNoMoreItems past the last subkey.
-  virtual long EnumSubkey(std::uint32_t index, std::string& name) = 0;
+  virtual WinError EnumSubkey(std::uint32_t index, std::string& name) = 0;
 
   // Deletes the subkey `name` with its values. Fails for a subkey that still
   // has subkeys of its own.
-  virtual long DeleteSubkey(const std::string& name) = 0;
+  virtual WinError DeleteSubkey(const std::string& name) = 0;
 
   // Asks for the key's DACL with no buffer: kErrorInsufficientBuffer with
   // the size that the DACL needs in `size`, or the failure.
-  virtual long QueryDaclSize(std::uint32_t& size) = 0;
+  virtual WinError QueryDaclSize(std::uint32_t& size) = 0;
 
   // Reads the key's DACL into a process-heap buffer of `size` bytes and
   // releases it again. kErrorNotEnoughMemory when the buffer cannot be had.
-  virtual long ReadDacl(std::uint32_t size) = 0;
+  virtual WinError ReadDacl(std::uint32_t size) = 0;
 
   // Replaces the key's DACL by one that holds a single access-allowed ACE:
   // full control (0xF003F) for BUILTIN\Administrators, no inheritance flags,
   // in an absolute security descriptor. Needs a key opened with kWriteDac.
   // kErrorSuccess when it was written.
-  virtual long WriteAdministratorsOnlyDacl() = 0;
+  virtual WinError WriteAdministratorsOnlyDacl() = 0;
 };
 
 // How a started tool's wait ended.
@@ -82,14 +82,10 @@ class ReplaceOs {
  public:
   virtual ~ReplaceOs() = default;
 
-  // The Windows system directory without a trailing separator, read into a
-  // 520-byte buffer; nullopt when it cannot be read or does not fit.
-  virtual std::optional<std::string> ReadSystemDirectory() = 0;
-
   // Opens `path` below HKEY_LOCAL_MACHINE with `access` into `key`. Returns
   // the registry status.
-  virtual long OpenLocalMachineKey(const std::string& path, std::uint32_t access,
-                                   RegistryKeyPtr& key) = 0;
+  virtual WinError OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                                       RegistryKeyPtr& key) = 0;
 
   // Starts the program `application` with `command_line` in a new console
   // whose window is hidden, with the installer's own startup information,

@@ -115,6 +115,14 @@ struct SidTraits {
   static void Free(Type p) { ::FreeSid(p); }
 };
 
+// Service control manager and service handles.
+struct ServiceHandleTraits {
+  using Type = SC_HANDLE;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::CloseServiceHandle(h); }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
@@ -124,5 +132,6 @@ using UniqueDeviceInfoSet = UniqueResource<DeviceInfoSetTraits>;
 using UniqueHkey = UniqueResource<RegKeyTraits>;
 using UniqueHeapBlock = UniqueResource<ProcessHeapTraits>;
 using UniqueSid = UniqueResource<SidTraits>;
+using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 
 }  // namespace qsetup::win32

@@ -23,9 +23,10 @@ int main(int argc, char** argv) {
   qsetup::win32::Win32ConsoleIo console;
   qsetup::win32::Win32CatalogOs catalog;
   qsetup::win32::Win32DriverOs driver;
+  qsetup::win32::Win32SystemDirectoryOs system;
   qsetup::win32::Win32DetectOs detect;
   qsetup::win32::Win32DeployOs deploy;
   qsetup::win32::Win32ReplaceOs replace;
-  qsetup::Platform platform{console, catalog, driver, detect, deploy, replace};
+  qsetup::Platform platform{console, catalog, driver, system, detect, deploy, replace};
   return qsetup::SetupMain(argc, argv, platform);
 }

@@ -7,13 +7,6 @@
 
 namespace qsetup::win32 {
 
-std::uint32_t Win32DeployOs::ReadSystemDirectory(std::string& path) {
-  char buffer[520];
-  const UINT length = ::GetSystemDirectoryA(buffer, sizeof buffer);
-  if (length > 0 && length < sizeof buffer) path.assign(buffer, length);
-  return length;
-}
-
 bool Win32DeployOs::PathExists(const std::string& path) {
   WIN32_FIND_DATAA found;
   const UniqueFind search(::FindFirstFileA(path.c_str(), &found));

@@ -7,7 +7,6 @@ namespace qsetup::win32 {
 
 class Win32DeployOs final : public DeployOs {
  public:
-  std::uint32_t ReadSystemDirectory(std::string& path) override;
   bool PathExists(const std::string& path) override;
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
   bool CopyOver(const std::string& source, const std::string& target) override;

@@ -97,7 +97,7 @@ class Win32DeviceSet final : public DeviceSet {
   }
 
   bool ReadHardwareIds(char* buffer, std::uint32_t size, std::uint32_t& required_size,
-                       std::uint32_t& error) override {
+                       WinError& error) override {
     DWORD type = 0;
     DWORD reported = required_size;
     const BOOL read =

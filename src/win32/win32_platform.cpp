@@ -14,7 +14,7 @@ ReadableFilePtr Win32CatalogOs::OpenForReading(const std::string& path) {
   return OpenReadableFile(path);
 }
 
-SystemDirectory Win32DriverOs::ReadSystemDirectory() {
+SystemDirectory Win32SystemDirectoryOs::ReadSystemDirectory() {
   char buffer[520];
   SystemDirectory result;
   result.length = ::GetSystemDirectoryA(buffer, sizeof buffer);

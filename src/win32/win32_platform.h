@@ -1,6 +1,7 @@
 // The operating-system services of the subsystems, on the Windows API.
 #pragma once
 
+#include "base/system_directory.h"
 #include "catalog/catalog_os.h"
 #include "driver/driver_os.h"
 
@@ -12,9 +13,13 @@ class Win32CatalogOs final : public CatalogOs {
   ReadableFilePtr OpenForReading(const std::string& path) override;
 };
 
-class Win32DriverOs final : public DriverOs {
+class Win32SystemDirectoryOs final : public SystemDirectoryOs {
  public:
   SystemDirectory ReadSystemDirectory() override;
+};
+
+class Win32DriverOs final : public DriverOs {
+ public:
   std::string ReadCurrentDirectory() override;
   bool IsDbcsLeadByte(unsigned char byte) override;
 };

@@ -13,18 +13,24 @@ namespace {
 // Room for any key name: names are at most 255 characters.
 constexpr DWORD kKeyNameBuffer = 512;
 
+// Registry calls return their error as a status instead of setting the last
+// error; both share one numbering.
+WinError Status(LONG status) {
+  return static_cast<WinError>(status);
+}
+
 class Win32RegistryKey final : public RegistryKey {
  public:
   explicit Win32RegistryKey(HKEY key) : key_(key) {}
 
-  long OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override {
+  WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override {
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyExA(key_.get(), name.c_str(), 0, access, &opened);
     if (status == ERROR_SUCCESS) key = std::make_unique<Win32RegistryKey>(opened);
-    return status;
+    return Status(status);
   }
 
-  long EnumSubkey(std::uint32_t index, std::string& name) override {
+  WinError EnumSubkey(std::uint32_t index, std::string& name) override {
     char buffer[kKeyNameBuffer] = {};
     DWORD length = sizeof buffer;
     FILETIME last_write;
@@ -33,47 +39,48 @@ class Win32RegistryKey final : public RegistryKey {
     if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
       name.assign(buffer, ::strnlen(buffer, sizeof buffer));
     }
-    return status;
+    return Status(status);
   }
 
-  long DeleteSubkey(const std::string& name) override {
-    return ::RegDeleteKeyA(key_.get(), name.c_str());
+  WinError DeleteSubkey(const std::string& name) override {
+    return Status(::RegDeleteKeyA(key_.get(), name.c_str()));
   }
 
-  long QueryDaclSize(std::uint32_t& size) override {
+  WinError QueryDaclSize(std::uint32_t& size) override {
     DWORD needed = 0;
     const LONG status =
         ::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, nullptr, &needed);
     size = needed;
-    return status;
+    return Status(status);
   }
 
-  long ReadDacl(std::uint32_t size) override {
+  WinError ReadDacl(std::uint32_t size) override {
     UniqueHeapBlock buffer(::HeapAlloc(::GetProcessHeap(), 0, size));
     if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
     DWORD length = size;
-    return ::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION,
-                               static_cast<PSECURITY_DESCRIPTOR>(buffer.get()), &length);
+    return Status(::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION,
+                                      static_cast<PSECURITY_DESCRIPTOR>(buffer.get()), &length));
   }
 
-  long WriteAdministratorsOnlyDacl() override {
+  WinError WriteAdministratorsOnlyDacl() override {
     SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
     PSID sid_value = nullptr;
     if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
                                     DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid_value)) {
-      return static_cast<long>(::GetLastError());
+      return ::GetLastError();
     }
     const UniqueSid administrators(sid_value);
 
-    // The ACL header (8 bytes), the ACE's header and mask (8 bytes), and the
-    // SID that ends the ACE.
-    const DWORD acl_size = ::GetLengthSid(administrators.get()) + 16;
+    // The ACL header and one access-allowed ACE, whose SID takes the place of
+    // its last (SidStart) member.
+    const DWORD acl_size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) +
+                           ::GetLengthSid(administrators.get());
     const UniqueHeapBlock acl_block(::HeapAlloc(::GetProcessHeap(), 0, acl_size));
     if (!acl_block) return ERROR_NOT_ENOUGH_MEMORY;
     const auto acl = static_cast<PACL>(acl_block.get());
     if (!::InitializeAcl(acl, acl_size, ACL_REVISION) ||
         !::AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, administrators.get())) {
-      return static_cast<long>(::GetLastError());
+      return ::GetLastError();
     }
 
     const UniqueHeapBlock descriptor_block(
@@ -82,9 +89,9 @@ class Win32RegistryKey final : public RegistryKey {
     const auto descriptor = static_cast<PSECURITY_DESCRIPTOR>(descriptor_block.get());
     if (!::InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) ||
         !::SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE)) {
-      return static_cast<long>(::GetLastError());
+      return ::GetLastError();
     }
-    return ::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor);
+    return Status(::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor));
   }
 
  private:
@@ -122,19 +129,12 @@ class Win32ToolProcess final : public ToolProcess {
 
 }  // namespace
 
-std::optional<std::string> Win32ReplaceOs::ReadSystemDirectory() {
-  char buffer[520];
-  const UINT length = ::GetSystemDirectoryA(buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) return std::nullopt;
-  return std::string(buffer, length);
-}
-
-long Win32ReplaceOs::OpenLocalMachineKey(const std::string& path, std::uint32_t access,
-                                         RegistryKeyPtr& key) {
+WinError Win32ReplaceOs::OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                                             RegistryKeyPtr& key) {
   HKEY opened = nullptr;
   const LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, &opened);
   if (status == ERROR_SUCCESS) key = std::make_unique<Win32RegistryKey>(opened);
-  return status;
+  return Status(status);
 }
 
 ToolProcessPtr Win32ReplaceOs::StartTool(const std::string& application,

@@ -7,9 +7,8 @@ namespace qsetup::win32 {
 
 class Win32ReplaceOs final : public ReplaceOs {
  public:
-  std::optional<std::string> ReadSystemDirectory() override;
-  long OpenLocalMachineKey(const std::string& path, std::uint32_t access,
-                           RegistryKeyPtr& key) override;
+  WinError OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                               RegistryKeyPtr& key) override;
   ToolProcessPtr StartTool(const std::string& application,
                            const std::string& command_line) override;
 };

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "base/ascii.h"
+
 extern char** environ;
 
 namespace qsetup::e2e {
@@ -267,11 +269,7 @@ std::string PathIgnoringCase(const std::string& dir, const std::string& name) {
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error)) {
     const std::string found = entry.path().filename().string();
-    if (found.size() == name.size() &&
-        std::equal(found.begin(), found.end(), name.begin(), [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) ==
-                 std::tolower(static_cast<unsigned char>(b));
-        })) {
+    if (EqualsIgnoringAsciiCase(found, name)) {
       return entry.path().string();
     }
   }

@@ -22,10 +22,6 @@ struct FakeDeployFile {
 
 class FakeDeployOs : public DeployOs {
  public:
-  // GetSystemDirectoryA: what it returns and what it writes.
-  std::uint32_t system_dir_length = 19;
-  std::string system_dir = "C:\\WINDOWS\\system32";
-
   std::map<std::string, FakeDeployFile> files;  // by Key()
   std::set<std::string> directories;            // by Key()
   std::set<std::string> locked;                 // in use: cannot be written, replaced or removed
@@ -63,11 +59,6 @@ class FakeDeployOs : public DeployOs {
   bool HasFile(const std::string& path) const { return files.count(Key(path)) != 0; }
   const FakeDeployFile& File(const std::string& path) const { return files.at(Key(path)); }
   std::size_t FileCount() const { return files.size(); }
-
-  std::uint32_t ReadSystemDirectory(std::string& path) override {
-    if (system_dir_length > 0 && system_dir_length < 520) path = system_dir;
-    return system_dir_length;
-  }
 
   bool PathExists(const std::string& path) override {
     const std::string key = Key(path);

@@ -24,7 +24,7 @@ struct FakeHidInterface {
 // A present device with its hardware-id property.
 struct FakeDevice {
   std::optional<std::string> hardware_ids;  // the property's bytes; nullopt: none
-  std::uint32_t read_error = 0;             // a read fails with this error when not 0
+  WinError read_error = kErrorSuccess;      // a read fails with this error when not 0
 };
 
 // Builds a REG_MULTI_SZ list: each id with its NUL, then the empty string.
@@ -126,10 +126,10 @@ class FakeDetectOs : public DetectOs {
       return current_ != nullptr;
     }
     bool ReadHardwareIds(char* buffer, std::uint32_t size, std::uint32_t& required_size,
-                         std::uint32_t& error) override {
+                         WinError& error) override {
       os_.read_sizes.push_back(size);
       if (current_ == nullptr) {
-        error = 87;  // ERROR_INVALID_PARAMETER
+        error = kErrorInvalidParameter;
         return false;
       }
       if (current_->read_error != 0) {

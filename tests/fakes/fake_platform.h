@@ -20,11 +20,9 @@ class FakeCatalogOs : public CatalogOs {
 
 class FakeDriverOs : public DriverOs {
  public:
-  SystemDirectory system_dir{19, "C:\\WINDOWS\\system32"};
   std::string current_dir = "C:\\Users\\admin";
   unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
 
-  SystemDirectory ReadSystemDirectory() override { return system_dir; }
   std::string ReadCurrentDirectory() override { return current_dir; }
   bool IsDbcsLeadByte(unsigned char byte) override {
     return lead_high != 0 && byte >= lead_low && byte <= lead_high;

@@ -29,14 +29,9 @@ struct FakeKey {
   // The subkey `name`, compared as the registry does, without regard to case.
   std::shared_ptr<FakeKey> Find(const std::string& sub) const {
     for (const auto& key : subkeys) {
-      if (EqualsIgnoringCase(key->name, sub)) return key;
+      if (EqualsIgnoringAsciiCase(key->name, sub)) return key;
     }
     return nullptr;
-  }
-
-  static bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                      [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
   }
 };
 
@@ -47,12 +42,12 @@ class FakeRegistryKey final : public RegistryKey {
   FakeRegistryKey(FakeReplaceOs& os, std::shared_ptr<FakeKey> key, std::uint32_t access);
   ~FakeRegistryKey() override;
 
-  long OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override;
-  long EnumSubkey(std::uint32_t index, std::string& name) override;
-  long DeleteSubkey(const std::string& name) override;
-  long QueryDaclSize(std::uint32_t& size) override;
-  long ReadDacl(std::uint32_t size) override;
-  long WriteAdministratorsOnlyDacl() override;
+  WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override;
+  WinError EnumSubkey(std::uint32_t index, std::string& name) override;
+  WinError DeleteSubkey(const std::string& name) override;
+  WinError QueryDaclSize(std::uint32_t& size) override;
+  WinError ReadDacl(std::uint32_t size) override;
+  WinError WriteAdministratorsOnlyDacl() override;
 
  private:
   static constexpr std::uint32_t kEnumerateSubKeys = 0x0008;
@@ -76,7 +71,6 @@ class FakeReplaceOs : public ReplaceOs {
  public:
   static constexpr std::uint32_t kDaclSize = 28;  // an Administrators-only DACL
 
-  std::optional<std::string> system_dir = "C:\\WINDOWS\\system32";
   FakeKey local_machine;
   int local_machine_open_failures = 0;    // the next opens below HKLM that fail
   bool heap_exhausted = false;            // DACL buffers cannot be allocated
@@ -113,10 +107,8 @@ class FakeReplaceOs : public ReplaceOs {
     return key;
   }
 
-  std::optional<std::string> ReadSystemDirectory() override { return system_dir; }
-
-  long OpenLocalMachineKey(const std::string& path, std::uint32_t access,
-                           RegistryKeyPtr& key) override {
+  WinError OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                               RegistryKeyPtr& key) override {
     events.push_back("open HKLM\\" + path);
     if (local_machine_open_failures > 0) {
       --local_machine_open_failures;
@@ -193,8 +185,8 @@ inline FakeRegistryKey::~FakeRegistryKey() {
   --os_.open_keys;
 }
 
-inline long FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32_t access,
-                                        RegistryKeyPtr& key) {
+inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32_t access,
+                                            RegistryKeyPtr& key) {
   if (key_->deleted) return kErrorKeyDeleted;
   const std::shared_ptr<FakeKey> sub = key_->Find(name);
   if (!sub) return kErrorFileNotFound;
@@ -203,7 +195,7 @@ inline long FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32_t a
   return kErrorSuccess;
 }
 
-inline long FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& name) {
+inline WinError FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& name) {
   if (key_->deleted) return kErrorKeyDeleted;
   if ((access_ & kEnumerateSubKeys) == 0) return kErrorAccessDenied;
   if (index >= key_->subkeys.size()) return kErrorNoMoreItems;
@@ -211,7 +203,7 @@ inline long FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& name) 
   return kErrorSuccess;
 }
 
-inline long FakeRegistryKey::DeleteSubkey(const std::string& name) {
+inline WinError FakeRegistryKey::DeleteSubkey(const std::string& name) {
   if (key_->deleted) return kErrorKeyDeleted;
   const std::shared_ptr<FakeKey> sub = key_->Find(name);
   if (!sub) return kErrorFileNotFound;
@@ -221,14 +213,14 @@ inline long FakeRegistryKey::DeleteSubkey(const std::string& name) {
   return kErrorSuccess;
 }
 
-inline long FakeRegistryKey::QueryDaclSize(std::uint32_t& size) {
+inline WinError FakeRegistryKey::QueryDaclSize(std::uint32_t& size) {
   if (key_->deleted) return kErrorKeyDeleted;
   if ((access_ & kReadControl) != kReadControl || !key_->dacl_readable) return kErrorAccessDenied;
   size = FakeReplaceOs::kDaclSize;
   return kErrorInsufficientBuffer;
 }
 
-inline long FakeRegistryKey::ReadDacl(std::uint32_t size) {
+inline WinError FakeRegistryKey::ReadDacl(std::uint32_t size) {
   if (key_->deleted) return kErrorKeyDeleted;
   if (os_.heap_exhausted) return kErrorNotEnoughMemory;
   if ((access_ & kReadControl) != kReadControl || !key_->dacl_readable) return kErrorAccessDenied;
@@ -236,7 +228,7 @@ inline long FakeRegistryKey::ReadDacl(std::uint32_t size) {
   return kErrorSuccess;
 }
 
-inline long FakeRegistryKey::WriteAdministratorsOnlyDacl() {
+inline WinError FakeRegistryKey::WriteAdministratorsOnlyDacl() {
   if (key_->deleted) return kErrorKeyDeleted;
   if ((access_ & kWriteDac) != kWriteDac || !key_->dacl_writable) return kErrorAccessDenied;
   key_->administrators_only = true;

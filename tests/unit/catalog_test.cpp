@@ -38,7 +38,7 @@ class CatalogTest : public ::testing::Test {
   void PutFile(const std::string& data, const char* name = "C:\\Pkg\\\\nls\\english.nls") {
     os.files.files[name].data = data;
   }
-  int Load(int lang = kLangEnglish) { return loadlangtbl(store, table, kMessageCount, lang); }
+  int Load(int lang = kEnglishLanguage) { return loadlangtbl(store, table, kMessageCount, lang); }
   void ExpectEntries(int from, int to, const std::string& prefix_or_placeholder) {
     for (int i = from; i < to; ++i) {
       SCOPED_TRACE(i);
@@ -211,7 +211,7 @@ TEST_F(CatalogTest, FreeReleasesTheTable) {
   EXPECT_EQ(store.table, nullptr);
 }
 
-TEST(BuiltinMessages, TextsThatThePartsPrint) {
+TEST(BuiltinMessages, TextsThatTheProgramPrints) {
   const MessageTable messages(BuiltinMessages());
   EXPECT_STREQ(messages[kMsgAnswerNo], "n");
   EXPECT_STREQ(messages[kMsgAnswerYes], "y");

@@ -157,9 +157,5 @@ TEST(SetupDecision, TracePausesUnderTheVerboseFlag) {
       std::string("Found Taskel but NO DRIVER.\r\nPress ENTER to continue\r\n<staged>") + kFailed);
 }
 
-TEST(SetupDecision, StagingDirectoryOfTheSystemDirectory) {
-  EXPECT_EQ(StagingDirectory("C:\\WINNT\\system32"), "C:\\WINNT\\system32\\drivers\\qln2\\");
-}
-
 }  // namespace
 }  // namespace qsetup

@@ -9,6 +9,7 @@
 #include "deploy/question.h"
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
+#include "fakes/fake_system_directory.h"
 #include "support/written_messages.h"
 
 namespace qsetup {
@@ -32,6 +33,7 @@ class DeployTest : public ::testing::Test {
   FakeConsoleIo io;
   Console console{io};
   FakeDeployOs os;
+  testing::FakeSystemDirectory system;
   std::array<const char*, kMessageCount> texts{};
 
   DeployTest() {
@@ -40,7 +42,7 @@ class DeployTest : public ::testing::Test {
   }
 
   DeployContext Ctx(bool verbose = false) {
-    return DeployContext{os, console, MessageTable(texts.data()), verbose};
+    return DeployContext{os, system, console, MessageTable(texts.data()), verbose};
   }
 
   int Copy(const char* name, bool answer_yes = false, bool verbose = false) {
@@ -87,7 +89,7 @@ TEST_F(DeployTest, AnswersWithTheBuiltinWords) {
     FakeConsoleIo local_io;
     Console local(local_io);
     local_io.in = c.input;
-    const DeployContext ctx{os, local, MessageTable(texts.data()), false};
+    const DeployContext ctx{os, system, local, MessageTable(texts.data()), false};
     EXPECT_EQ(AskQuestion(ctx, "Copy? (y/n):\n", false), c.answer);
     std::string expected;
     for (int i = 0; i < c.asked; ++i) expected += "Copy? (y/n):\r\n";
@@ -124,7 +126,7 @@ TEST_F(DeployTest, AnswersWithCatalogWords) {
     FakeConsoleIo local_io;
     Console local(local_io);
     local_io.in = c.input;
-    const DeployContext ctx{os, local, MessageTable(texts.data()), false};
+    const DeployContext ctx{os, system, local, MessageTable(texts.data()), false};
     EXPECT_EQ(AskQuestion(ctx, "?", false), c.answer);
     EXPECT_EQ(local_io.out, std::string(static_cast<std::size_t>(c.asked), '?'));
   }
@@ -253,7 +255,7 @@ TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
     if (fault == kRenameFails) fresh.move_fails.insert(FakeDeployOs::Key(target));
     FakeConsoleIo local_io;
     Console local(local_io);
-    const DeployContext ctx{fresh, local, MessageTable(texts.data()), true};
+    const DeployContext ctx{fresh, system, local, MessageTable(texts.data()), true};
     const std::string folder = target.substr(0, target.rfind('\\') + 1);
     EXPECT_EQ(CopyVersionedFile(ctx, kPkg, folder, "A.DLL", false), kCopyFailed);
     if (fault != kFolderMissing) {
@@ -278,7 +280,10 @@ TEST_F(DeployTest, PathsThatDoNotFitFailInsteadOfBeingCut) {
   os.AddDirectory(long_folder);
   os.AddFile(long_folder + "A.DLL", "new");  // 520 characters
   os.AddFile("C:\\WINDOWS\\system32\\A.DLL", "old", kAttributeReadOnly);
-  EXPECT_EQ(CopyVersionedFile(Ctx(), long_folder, kSys, "A.DLL", false), kCopyFailed);
+  EXPECT_EQ(CopyVersionedFile(Ctx(true), long_folder, kSys, "A.DLL", false), kCopyFailed);
+  const std::string source = long_folder + "A.DLL";
+  EXPECT_EQ(io.out, "CopyFile source = >" + source + "<\r\nCopyFile dest = >" + kSys +
+                        "A.DLL<\r\nCopyFile error on source file = >" + source + "<\r\n");
   EXPECT_EQ(CopyVersionedFile(Ctx(), kSys, long_folder, "A.DLL", false), kCopyFailed);
   EXPECT_TRUE(os.copies.empty());
   EXPECT_EQ(os.File("C:\\WINDOWS\\system32\\A.DLL").attributes, kAttributeReadOnly);
@@ -320,7 +325,11 @@ TEST_F(DeploymentSetsTest, StagesTheWholePackage) {
     SCOPED_TRACE(f);
     EXPECT_EQ(os.File(std::string(kStaging) + f).data, Stamped("2", f));
   }
-  EXPECT_EQ(os.copies.size(), 6u);
+  // In the package's order, which the installer's own file comes first in.
+  ASSERT_EQ(os.copies.size(), 6u);
+  for (std::size_t i = 0; i < 6; ++i) {
+    EXPECT_EQ(os.copies[i].substr(0, os.copies[i].find('>')), std::string(kPkg) + kPackage[i]);
+  }
   EXPECT_EQ(io.out, "");
   // A second run finds the directory in place and copies again.
   EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), 19);
@@ -353,7 +362,7 @@ TEST_F(DeploymentSetsTest, StagingFailsWithoutTheDriverDirectory) {
 TEST_F(DeploymentSetsTest, UnreadableSystemDirectoryCopiesNothing) {
   AddPackage();
   for (const std::uint32_t length : {0u, 600u}) {
-    os.system_dir_length = length;
+    system.Set(std::string(length, 's'));
     EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), kSetCopyFailed);
     EXPECT_EQ(RefreshSystemTools(Ctx(), false), kSetCopyFailed);
   }

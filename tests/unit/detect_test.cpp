@@ -36,12 +36,12 @@ class DetectTest : public ::testing::Test {
   Console console{console_io};
   DetectionFlags flags;
 
-  DetectContext Context(bool verbose = false, char force_code = 0) {
-    return {os, console, verbose, force_code};
+  DetectContext Context(bool verbose = false, bool force_usb = false) {
+    return {os, console, verbose, force_usb};
   }
-  int Probe(char force_code = 0) { return FindHidDevice(Context(true, force_code)); }
-  int Scan(bool verbose = false, char force_code = 0) {
-    return FindExistingDevice(Context(verbose, force_code), flags);
+  int Probe(bool force_usb = false) { return FindHidDevice(Context(true, force_usb)); }
+  int Scan(bool verbose = false, bool force_usb = false) {
+    return FindExistingDevice(Context(verbose, force_usb), flags);
   }
   void AddDevice(const std::vector<std::string>& ids) { os.devices.push_back({MultiSz(ids)}); }
   static std::string Found(const std::string& id) {
@@ -51,7 +51,7 @@ class DetectTest : public ::testing::Test {
 
 TEST_F(DetectTest, ProbeForceCodeUAnswersWithoutLookingAtDevices) {
   os.hid_interfaces = {{"adapter", {0x7A5C, 0x4001}}};
-  EXPECT_EQ(Probe('U'), 1);
+  EXPECT_EQ(Probe(true), 1);
   EXPECT_EQ(os.hid_sets_opened, 0);
   EXPECT_TRUE(os.opened_paths.empty());
 }
@@ -196,7 +196,7 @@ TEST_F(DetectTest, ScanTracesEveryIdAndPausesAfterKnownOnes) {
   console_io.out.clear();
   console_io.PressChar(' ');
   DetectionFlags quiet;
-  EXPECT_EQ(FindExistingDevice(Context(false, 'U'), quiet), 1);
+  EXPECT_EQ(FindExistingDevice(Context(false, true), quiet), 1);
   EXPECT_EQ(console_io.out, "");
   EXPECT_EQ(console_io.keys.size(), 1u);
   EXPECT_TRUE(quiet.qln2_usb && quiet.kz_usb && quiet.taskel_pci);

@@ -65,6 +65,26 @@ TEST(FormatText, HugeFieldWidthsAreNotHonoured) {
   EXPECT_EQ(Format("%4096s", {"x"}).size(), 4096u);
 }
 
+// The catalog compiler holds every translation to the English text's
+// conversions as this reads them.
+TEST(FormatText, ConversionsAreTheOnesFormattingReads) {
+  const struct {
+    const char* text;
+    std::vector<std::string> conversions;
+  } cases[] = {
+      {"%s is older than %s.\n", {"%s", "%s"}},
+      {"100%% done", {}},
+      {"%-10s|%.5s|%ld", {"%-10s", "%.5s", "%ld"}},
+      {"%%%s", {"%s"}},
+      {"cut off %", {"%"}},
+      {"%I64d %5.3.2s", {"%I64d", "%5.3."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(Conversions(c.text), c.conversions);
+  }
+}
+
 TEST(FormatText, NullArgumentPrintsNull) {
   EXPECT_EQ(Format("[%s]", {nullptr}), "[(null)]");
 }

@@ -4,6 +4,8 @@
 
 #include "console/console_io.h"
 
+#include <utility>
+
 namespace qsetup {
 namespace {
 
@@ -74,14 +76,77 @@ TEST(ExtendedKeyTable, KeysThatDoNotEndAWait) {
   }
 }
 
-TEST(ExtendedKeyTable, EveryEntryHasAValidLead) {
+// The BIOS keyboard interface's codes as rules, for every slot of both
+// tables: nothing is left to a sample.
+std::optional<ExtendedKey> BiosCode(std::uint16_t scan, int modifier, bool enhanced) {
+  enum { kNone, kShift, kCtrl, kAlt };
+  const auto std_code = [](int code) { return ExtendedKey{0, static_cast<std::uint8_t>(code)}; };
+  const auto ext_code = [](int code) { return ExtendedKey{0xE0, static_cast<std::uint8_t>(code)}; };
+  // The navigation keys of the keypad and of the separate block share their
+  // Ctrl codes.
+  const std::pair<std::uint16_t, int> ctrl_navigation[] = {
+      {0x47, 0x77}, {0x48, 0x8D}, {0x49, 0x84}, {0x4B, 0x73}, {0x4D, 0x74},
+      {0x4F, 0x75}, {0x50, 0x91}, {0x51, 0x76}, {0x52, 0x92}, {0x53, 0x93}};
+  std::optional<int> ctrl_code;
+  for (const auto& [key, code] : ctrl_navigation) {
+    if (key == scan) ctrl_code = code;
+  }
+
+  if (enhanced) {
+    if (ctrl_code) {  // the separate block: Alt gives the plain code plus 0x50
+      if (modifier == kAlt) return std_code(scan + 0x50);
+      return modifier == kCtrl ? ext_code(*ctrl_code) : ext_code(scan);
+    }
+    if (scan == 0x1C && modifier == kAlt) return std_code(0xA6);   // keypad Enter
+    if (scan == 0x35 && modifier == kCtrl) return std_code(0x95);  // keypad /
+    if (scan == 0x35 && modifier == kAlt) return std_code(0xA4);
+    return std::nullopt;
+  }
+  if (scan >= 0x3B && scan <= 0x44) {  // F1 to F10
+    const int offset[] = {0, 0x19, 0x23, 0x2D};
+    return std_code(scan + offset[modifier]);
+  }
+  if (scan == 0x57 || scan == 0x58) return ext_code(0x85 + (scan - 0x57) + 2 * modifier);
+  if (ctrl_code) {  // the keypad with Num Lock off; Alt composes a character
+    if (modifier == kAlt) return std::nullopt;
+    return modifier == kCtrl ? std_code(*ctrl_code) : std_code(scan);
+  }
+  if (scan == 0x4C) return modifier == kCtrl ? std::optional(std_code(0x8F)) : std::nullopt;
+  if (scan == 0x37 || scan == 0x4A || scan == 0x4E) {  // keypad *, -, +
+    if (modifier == kAlt) return std_code(scan);
+    if (modifier == kCtrl) return std_code(scan == 0x37 ? 0x96 : scan == 0x4A ? 0x8E : 0x90);
+    return std::nullopt;
+  }
+  const bool modifier_key = scan == 0x1D || scan == 0x2A || scan == 0x36;
+  if (scan >= 0x01 && scan <= 0x35 && !modifier_key) {  // the main block
+    if (scan == 0x0F) {                                 // Tab
+      const int codes[] = {0, 0x0F, 0x94, 0xA5};
+      if (modifier == kNone) return std::nullopt;
+      return std_code(codes[modifier]);
+    }
+    if (modifier == kCtrl && scan == 0x03) return std_code(0x03);  // Ctrl+2 gives NUL
+    if (modifier != kAlt) return std::nullopt;                     // a character
+    // Alt+1 to Alt+= have codes of their own; every other key gives its scan
+    // code, Alt+letter among them.
+    return std_code(scan >= 0x02 && scan <= 0x0D ? scan + 0x76 : scan);
+  }
+  return std::nullopt;  // modifiers, locks, Space, SysRq and unused codes
+}
+
+TEST(ExtendedKeyTable, EverySlotFollowsTheBiosRules) {
+  const std::uint32_t states[] = {0, kShiftPressed, kLeftCtrlPressed, kLeftAltPressed};
   for (std::uint16_t scan = 0; scan <= 0x58; ++scan) {
-    for (std::uint32_t state : {0u, kShiftPressed, kLeftCtrlPressed, kLeftAltPressed}) {
-      for (std::uint32_t enhanced : {0u, kEnhancedKey}) {
-        const auto key = TranslateExtendedKey(scan, state | enhanced);
+    for (int modifier = 0; modifier < 4; ++modifier) {
+      for (const bool enhanced : {false, true}) {
+        SCOPED_TRACE(::testing::Message() << "scan " << scan << " modifier " << modifier
+                                          << (enhanced ? " enhanced" : ""));
+        const std::optional<ExtendedKey> expected = BiosCode(scan, modifier, enhanced);
+        const std::optional<ExtendedKey> key =
+            TranslateExtendedKey(scan, states[modifier] | (enhanced ? kEnhancedKey : 0));
+        ASSERT_EQ(key.has_value(), expected.has_value());
         if (!key) continue;
-        EXPECT_TRUE(key->lead == 0 || key->lead == 0xE0) << scan;
-        EXPECT_NE(key->code, 0) << scan;
+        EXPECT_EQ(key->lead, expected->lead);
+        EXPECT_EQ(key->code, expected->code);
       }
     }
   }

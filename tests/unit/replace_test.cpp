@@ -8,6 +8,7 @@
 
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_replace_os.h"
+#include "fakes/fake_system_directory.h"
 
 namespace qsetup {
 namespace {
@@ -97,9 +98,10 @@ class ReplaceDriverTest : public ::testing::Test {
   FakeConsoleIo io;
   Console console{io};
   FakeReplaceOs os;
+  testing::FakeSystemDirectory system;
   FakeDeploySteps deploy{os.events};
 
-  int Run(bool verbose = false) { return ReplaceDriver({os, console, deploy, verbose}); }
+  int Run(bool verbose = false) { return ReplaceDriver({os, system, console, deploy, verbose}); }
   void AddLegacyServiceKey() { os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"); }
 };
 
@@ -193,12 +195,12 @@ TEST_F(ReplaceDriverTest, VerboseShowsBothFoldersBeforeTheFirstCopy) {
   io.out.clear();
   FakeDeploySteps quiet(os.events);
   quiet.output = &io.out;
-  ReplaceDriver({os, console, quiet, false});
+  ReplaceDriver({os, system, console, quiet, false});
   EXPECT_EQ(quiet.output_at_first_copy, "\r\n\r\n");
 }
 
 TEST_F(ReplaceDriverTest, ASystemDirectoryWithABlankStaysOneProgramPath) {
-  os.system_dir = "C:\\Program Files\\WIN\\system32";
+  system.Set("C:\\Program Files\\WIN\\system32");
   Run();
   EXPECT_THAT(os.events,
               ::testing::Contains("start C:\\Program Files\\WIN\\system32\\vanwdgsv.exe | "
@@ -210,7 +212,7 @@ TEST_F(ReplaceDriverTest, ASystemDirectoryWithABlankStaysOneProgramPath) {
 }
 
 TEST_F(ReplaceDriverTest, WithoutASystemDirectoryNothingIsPutInPlace) {
-  os.system_dir.reset();
+  system.Fail();
   AddLegacyServiceKey();
   EXPECT_EQ(Run(), kReplaceCopyFailed);
   EXPECT_THAT(os.events, ElementsAre(kOpenServices, kOpenServices));

@@ -11,6 +11,7 @@
 #include "fakes/fake_detect_os.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_replace_os.h"
+#include "fakes/fake_system_directory.h"
 #include "support/written_messages.h"
 
 namespace qsetup {
@@ -36,7 +37,8 @@ class SetupMainTest : public ::testing::Test {
   testing::FakeDetectOs detect_os;
   testing::FakeDeployOs deploy_os;
   testing::FakeReplaceOs replace_os;
-  Platform platform{console_io, catalog_os, driver_os, detect_os, deploy_os, replace_os};
+  testing::FakeSystemDirectory system_os;
+  Platform platform{console_io, catalog_os, driver_os, system_os, detect_os, deploy_os, replace_os};
 
   void SetUp() override {
     deploy_os.AddDirectory("C:\\WINDOWS\\system32\\drivers");
@@ -192,16 +194,21 @@ TEST_F(SetupMainTest, UnusableSystemDirectoryFailsWithCode2) {
   for (std::uint32_t length : lengths) {
     SCOPED_TRACE(length);
     console_io.out.clear();
-    driver_os.system_dir = {length, length < 520 ? std::string(length, 's') : std::string()};
+    system_os.Set(std::string(length, 's'));
     EXPECT_EQ(Run({"/Q"}), 2);
     EXPECT_EQ(console_io.out, std::string(kBanner) + kFailed);
   }
   EXPECT_EQ(detect_os.hid_sets_opened, 0);
   EXPECT_TRUE(deploy_os.copies.empty());
+
+  // 259 characters leave room for the names appended to it.
+  system_os.Set("C:\\" + std::string(256, 's'));
+  Run({"/Q"});
+  EXPECT_EQ(detect_os.hid_sets_opened, 1);
 }
 
 TEST_F(SetupMainTest, VerboseUnusableSystemDirectory) {
-  driver_os.system_dir = {0, ""};
+  system_os.Fail();
   console_io.PressChar('a');
   console_io.PressChar('b');
   console_io.PressChar('c');

@@ -8,6 +8,7 @@
 #include "catalog/messages.h"
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
+#include "fakes/fake_system_directory.h"
 
 namespace qsetup {
 namespace {
@@ -71,7 +72,8 @@ class CompareVersionStampsTest : public ::testing::Test {
   FakeConsoleIo io;
   Console console{io};
   FakeDeployOs os;
-  DeployContext ctx{os, console, MessageTable(BuiltinMessages()), false};
+  testing::FakeSystemDirectory system;
+  DeployContext ctx{os, system, console, MessageTable(BuiltinMessages()), false};
 
   static constexpr char kFirst[] = "C:\\pkg\\TELMXW.DLL";
   static constexpr char kSecond[] = "C:\\WINDOWS\\system32\\TELMXW.DLL";
@@ -165,7 +167,7 @@ TEST_F(CompareVersionStampsTest, FailuresCountAsANewerFirstFile) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakeDeployOs fresh;
-    DeployContext local{fresh, console, ctx.messages, false};
+    DeployContext local{fresh, system, console, ctx.messages, false};
     if (!c.first_missing) fresh.AddFile(kFirst, c.first);
     if (!c.second_missing) fresh.AddFile(kSecond, c.second);
     EXPECT_EQ(CompareVersionStamps(local, kFirst, kSecond), 1);

@@ -9,6 +9,8 @@
 #include <memory>
 #include <optional>
 
+#include "console/format.h"
+#include "deploy/answer_words.h"
 #include "po_file.h"
 
 namespace qsetup::nlsc {
@@ -209,24 +211,33 @@ void CheckText(std::string_view text, std::string_view english, int number, int 
   }
 }
 
-// The answer words must each give their own answer when typed.
+const char* AnswerName(AnswerCode answer) {
+  switch (answer) {
+    case kAnswerNo:
+      return "no";
+    case kAnswerYes:
+      return "yes";
+    case kAnswerCancel:
+      return "cancel";
+  }
+  return "?";
+}
+
+// The answer words must each give their own answer when typed, as the
+// installer's own matching reads them.
 void CheckAnswerWords(const std::vector<std::string>& texts, const std::vector<int>& lines,
                       std::vector<Diagnostic>& errors) {
-  const std::string_view no = texts[0], yes = texts[1], cancel = texts[2];
-  const char* names[] = {"no", "yes", "cancel"};
-  const int expected[] = {2, 1, 0};
+  const AnswerWords words{texts[0].c_str(), texts[1].c_str(), texts[2].c_str()};
+  const AnswerCode expected[] = {kAnswerNo, kAnswerYes, kAnswerCancel};  // by message number
   for (int number = 0; number < 3; ++number) {
     const std::string& word = texts[number];
-    const unsigned char first = word.empty() ? 0 : static_cast<unsigned char>(word[0]);
-    if (first <= ' ' || first == 0x7F) {
-      errors.push_back({lines[number], number,
-                        std::string("the answer word for ") + names[number] +
-                            " must begin with a visible character"});
-    } else if (AnswerFor(word, no, yes, cancel) != expected[number]) {
-      errors.push_back({lines[number], number,
-                        "typing the answer word " + Quoted(word) + " does not answer " +
-                            names[number] + ": another answer word is a prefix of it"});
-    }
+    const std::optional<AnswerCode> answer = MatchAnswer(word.c_str(), words);
+    if (answer == expected[number]) continue;
+    errors.push_back({lines[number], number,
+                      "typing the answer word " + Quoted(word) + " does not answer " +
+                          AnswerName(expected[number]) + ": " +
+                          (answer ? std::string("it answers ") + AnswerName(*answer)
+                                  : std::string("the installer asks again"))});
   }
 }
 
@@ -359,55 +370,6 @@ CompileResult CompilePo(std::string_view po_text, const char* const* english,
     return result;
   }
   return Assemble(texts, lines, english, charset, {});
-}
-
-std::vector<std::string> Conversions(std::string_view text) {
-  std::vector<std::string> out;
-  std::size_t pos = 0;
-  while ((pos = text.find('%', pos)) != std::string_view::npos) {
-    const std::size_t start = pos++;
-    if (pos < text.size() && text[pos] == '%') {
-      ++pos;
-      continue;
-    }
-    while (pos < text.size() && std::strchr("-+ #0", text[pos]) != nullptr && text[pos] != '\0') {
-      ++pos;
-    }
-    while (pos < text.size() &&
-           ((text[pos] >= '0' && text[pos] <= '9') || text[pos] == '*' || text[pos] == '.')) {
-      ++pos;
-    }
-    while (pos < text.size() && std::strchr("hlLjztqwI3264", text[pos]) != nullptr &&
-           text[pos] != '\0') {
-      ++pos;
-    }
-    if (pos < text.size()) ++pos;  // the conversion character
-    out.emplace_back(text.substr(start, pos - start));
-  }
-  return out;
-}
-
-int AnswerFor(std::string_view reply, std::string_view no, std::string_view yes,
-              std::string_view cancel) {
-  std::size_t start = 0;
-  while (start < reply.size() && (static_cast<unsigned char>(reply[start]) <= ' ' ||
-                                  static_cast<unsigned char>(reply[start]) == 0x7F)) {
-    ++start;
-  }
-  if (start == reply.size()) return -1;
-  const std::string_view line = reply.substr(start);
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  const auto begins_with = [&](std::string_view word) {
-    if (word.size() > line.size()) return false;
-    for (std::size_t i = 0; i < word.size(); ++i) {
-      if (lower(line[i]) != lower(word[i])) return false;
-    }
-    return true;
-  };
-  if (begins_with(cancel)) return 0;
-  if (begins_with(yes)) return 1;
-  if (begins_with(no)) return 2;
-  return -1;
 }
 
 }  // namespace qsetup::nlsc

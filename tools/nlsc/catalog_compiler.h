@@ -42,17 +42,4 @@ CompileResult CompileEnglish(const char* const* english, const std::string& char
 CompileResult CompilePo(std::string_view po_text, const char* const* english,
                         const std::string& charset);
 
-// The printf conversions of `text` in order, each as written ("%s", "%-10s",
-// "%d"); "%%" is not a conversion. A conversion cut off by the end of the
-// text is returned as it stands.
-std::vector<std::string> Conversions(std::string_view text);
-
-// The answer a reply gets from the overwrite question with answer words
-// `no`, `yes` and `cancel`: 0 cancel, 1 yes, 2 no, -1 none (asked again). The
-// reply's leading blanks and control characters are skipped; a word matches
-// when the reply begins with it, ASCII letters compared without case, tried
-// in the order cancel, yes, no.
-int AnswerFor(std::string_view reply, std::string_view no, std::string_view yes,
-              std::string_view cancel);
-
 }  // namespace qsetup::nlsc

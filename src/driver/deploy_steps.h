@@ -1,4 +1,5 @@
-// The replacement sequence's deployment steps on the real versioned copy.
+// The replacement sequence's deployment steps, wired to the real versioned
+// copy.
 #pragma once
 
 #include "deploy/deploy.h"

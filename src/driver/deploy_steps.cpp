@@ -1,4 +1,4 @@
-#include "replace/deploy_steps.h"
+#include "driver/deploy_steps.h"
 
 namespace qsetup {
 

@@ -1,0 +1,38 @@
+// The Windows system directory, and the folders of the installer below it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace qsetup {
+
+// The system directory as GetSystemDirectoryA reports it into a 520-byte
+// buffer.
+struct SystemDirectory {
+  std::uint32_t length = 0;  // as reported: 0 on failure, the size needed when it did not fit
+  std::string path;          // without a closing separator; set only when it fitted
+
+  bool Fitted() const { return !path.empty(); }
+};
+
+// The one operating-system service that reads it. The installer reads it
+// anew at set moments of a run, always through this.
+class SystemDirectoryOs {
+ public:
+  virtual ~SystemDirectoryOs() = default;
+  virtual SystemDirectory ReadSystemDirectory() = 0;
+};
+
+// The staging directory of the package below `system_dir`, with its closing
+// separator: "C:\WINDOWS\system32" gives "C:\WINDOWS\system32\drivers\qln2\".
+inline std::string StagingFolder(const std::string& system_dir) {
+  return system_dir + "\\drivers\\qln2\\";
+}
+
+// `system_dir` with its closing separator, the folder that files are copied
+// into and tools started from.
+inline std::string SystemFolder(const std::string& system_dir) {
+  return system_dir + "\\";
+}
+
+}  // namespace qsetup

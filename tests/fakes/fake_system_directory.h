@@ -1,0 +1,26 @@
+// The system directory, as GetSystemDirectoryA reports it into a 520-byte
+// buffer.
+#pragma once
+
+#include <string>
+
+#include "base/system_directory.h"
+
+namespace qsetup::testing {
+
+class FakeSystemDirectory : public SystemDirectoryOs {
+ public:
+  SystemDirectory ReadSystemDirectory() override { return value; }
+
+  // A path the system reports, of any length: it is set only when it fits.
+  void Set(const std::string& path) {
+    value.length = static_cast<std::uint32_t>(path.size());
+    value.path = path.size() < 520 ? path : std::string();
+  }
+  // A failing read.
+  void Fail() { value = {}; }
+
+  SystemDirectory value{19, "C:\\WINDOWS\\system32"};
+};
+
+}  // namespace qsetup::testing
