@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/readable_file.h"
 
@@ -24,9 +25,10 @@ class DeployOs {
   // Sets the attributes of `path`; false when that fails (no such file).
   virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
 
-  // Copies `source` to `target`, replacing an existing target. A copy that
-  // fails part way may leave a partial or no `target` behind.
-  virtual bool CopyOver(const std::string& source, const std::string& target) = 0;
+  // Copies `source` to the new file `target`, with the source's attributes.
+  // Fails, changing nothing, when `target` exists. A copy that fails part way
+  // may leave a partial or no `target` behind.
+  virtual bool CopyToNew(const std::string& source, const std::string& target) = 0;
 
   // Renames `from` to `to` in one step, replacing an existing `to`; on
   // failure both are left as they were.
@@ -39,9 +41,21 @@ class DeployOs {
   // already exists or cannot be made.
   virtual bool MakeDirectory(const std::string& path) = 0;
 
-  // Opens `path` for raw reading, without denying others read or write
-  // access. Null when it cannot be opened.
+  // Opens `path` for raw reading, without denying others reading, writing,
+  // renaming or deleting it. Null when it cannot be opened.
   virtual ReadableFilePtr OpenForReading(const std::string& path) = 0;
+
+  // The names (without their folder) of the files in the folder of
+  // `folder_and_prefix` whose names begin with its last part, ASCII case
+  // ignored. Empty when there are none or the folder cannot be read.
+  virtual std::vector<std::string> FilesStartingWith(const std::string& folder_and_prefix) = 0;
+
+  // This process's id.
+  virtual std::uint32_t ProcessId() = 0;
+
+  // False only when no process with the id `process_id` runs; true when one
+  // runs or that cannot be told.
+  virtual bool ProcessMayBeRunning(std::uint32_t process_id) = 0;
 };
 
 }  // namespace qsetup

@@ -1,4 +1,7 @@
+#include <cstdint>
 #include <cstring>
+#include <optional>
+#include <string_view>
 
 #include "console/format.h"
 #include "deploy/deploy.h"
@@ -15,8 +18,60 @@ constexpr std::size_t kPathMax = 519;
 // Longest question text; a longer message is cut.
 constexpr std::size_t kQuestionMax = 255;
 
-// Name of the copy that is made beside a target before it replaces it.
+// The copy that is made beside a target before it replaces it is named
+// after the target, this suffix and the process id, so that runs at the same
+// time never share one.
 constexpr char kPendingSuffix[] = ".~qln2";
+
+std::string PendingName(const std::string& target, std::uint32_t process_id) {
+  return target + kPendingSuffix + "." + std::to_string(process_id);
+}
+
+// Removes a file even when it is read-only, hidden or system.
+void Discard(DeployOs& os, const std::string& path) {
+  os.SetAttributes(path, kAttributeNormal);
+  os.RemoveFile(path);
+}
+
+// The process id in the pending name `name` of `target_name`; nullopt when it
+// is not one. An empty id is the name that earlier versions used, without
+// one.
+std::optional<std::string> PendingId(std::string_view name, std::string_view target_name) {
+  const std::size_t prefix_length = target_name.size() + sizeof kPendingSuffix - 1;
+  if (name.size() < prefix_length) return std::nullopt;
+  const std::string_view prefix_end = name.substr(prefix_length);
+  if (prefix_end.empty()) return std::string();
+  if (prefix_end.front() != '.' || prefix_end.size() < 2 || prefix_end.size() > 11) {
+    return std::nullopt;
+  }
+  for (const char c : prefix_end.substr(1)) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  return std::string(prefix_end.substr(1));
+}
+
+// Removes the pending copies of `target` that interrupted runs left: those of
+// processes that no longer run, this process's own id (which no other
+// running process can have), and the unnumbered name of earlier versions.
+// A pending copy of a run that may still be going on is left to it.
+void RemoveLeftovers(DeployOs& os, const std::string& target) {
+  const std::size_t slash = target.find_last_of("\\/");
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string target_name = target.substr(folder.size());
+  const std::uint32_t own_id = os.ProcessId();
+  for (const std::string& name : os.FilesStartingWith(target + kPendingSuffix)) {
+    const std::optional<std::string> id = PendingId(name, target_name);
+    if (!id) continue;
+    if (!id->empty()) {
+      const unsigned long long value = std::stoull(*id);
+      if (value != own_id &&
+          (value > UINT32_MAX || os.ProcessMayBeRunning(static_cast<std::uint32_t>(value)))) {
+        continue;
+      }
+    }
+    Discard(os, folder + name);
+  }
+}
 
 void TracePaths(const DeployContext& ctx, const std::string& source, const std::string& target) {
   if (!ctx.verbose) return;
@@ -29,14 +84,12 @@ void TracePaths(const DeployContext& ctx, const std::string& source, const std::
 // partial file behind when it fails part way, so it writes a copy beside the
 // target, which then replaces the target in one rename.
 bool ReplaceTarget(DeployOs& os, const std::string& source, const std::string& target) {
-  const std::string pending = target + kPendingSuffix;
-  os.SetAttributes(pending, kAttributeNormal);  // a leftover of an interrupted run
-  if (!os.CopyOver(source, pending)) {
-    os.RemoveFile(pending);
-    return false;
-  }
-  if (!os.MoveOver(pending, target)) {
-    os.RemoveFile(pending);
+  RemoveLeftovers(os, target);
+  const std::string pending = PendingName(target, os.ProcessId());
+  // A copy that failed, and one that could not take the target's place, may
+  // carry the source's read-only attribute.
+  if (!os.CopyToNew(source, pending) || !os.MoveOver(pending, target)) {
+    Discard(os, pending);
     return false;
   }
   return true;

@@ -59,7 +59,12 @@ std::string DeriveSourceDirectory(const char* command_path, DriverOs& os) {
   const std::string_view drive = path.substr(0, dir_start);
   const std::string_view directory = path.substr(dir_start, dir_end - dir_start);
 
-  if (drive.empty() && directory.empty()) return ".";
+  if (directory.empty()) {
+    // A drive alone names that drive's current directory, as a bare name
+    // names the current one: the file names appended later begin with a
+    // separator, and "C:" followed by "\nls\..." would name the drive's root.
+    return std::string(drive) + ".";
+  }
 
   // A path rooted without a drive gets the current drive in front, unless it
   // names a network share, which has no drive to add. When the current

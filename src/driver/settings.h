@@ -26,7 +26,8 @@ enum class SwitchResult { kContinue, kInvalidForceCode };
 SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console& console);
 
 // The directory of the command path, with its closing separator and letter
-// case: "C:\Pkg\setup.exe" gives "C:\Pkg\", a bare name gives ".". A path
+// case: "C:\Pkg\setup.exe" gives "C:\Pkg\", a bare name gives ".", a drive
+// and a bare name ("C:setup.exe") give "C:.", that drive's current directory. A path
 // rooted without a drive gets the current drive in front; a network path
 // (\\server\share\...) keeps its own start.
 std::string DeriveSourceDirectory(const char* command_path, DriverOs& os);

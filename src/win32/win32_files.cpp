@@ -30,8 +30,11 @@ class Win32ReadableFile final : public ReadableFile {
 }  // namespace
 
 ReadableFilePtr OpenReadableFile(const std::string& path) {
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  // Reading never stands in the way of another program, or another run,
+  // that writes or replaces the file.
+  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Win32ReadableFile>(std::move(file));
 }

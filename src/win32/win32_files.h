@@ -8,7 +8,8 @@
 
 namespace qsetup::win32 {
 
-// Opens a file for raw reading, sharing it with other readers and writers.
+// Opens a file for raw reading, sharing it with other readers and writers and
+// letting it be renamed or deleted.
 // Null when it cannot be opened.
 ReadableFilePtr OpenReadableFile(const std::string& path);
 

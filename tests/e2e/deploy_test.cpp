@@ -68,7 +68,9 @@ class SystemFiles {
       std::error_code ignored;
       fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
       fs::remove(path, ignored);
-      fs::remove(path.string() + ".~qln2", ignored);
+      for (const std::string& pending : PendingCopies(path.string())) {
+        fs::remove(path.parent_path() / pending, ignored);
+      }
     }
   }
   std::vector<std::string> names_;
@@ -103,7 +105,7 @@ TEST(Deploy, OlderSourceFollowsTheAnswer) {
     EXPECT_EQ(r.out, expected);
     EXPECT_EQ(ReadFile(system.Path(name)),
               c.copied ? Stamped("2.0", "older") : Stamped("2.1", "newer"));
-    EXPECT_FALSE(FileExists(system.Path(name) + ".~qln2"));
+    EXPECT_EQ(PendingCopies(system.Path(name)), std::vector<std::string>{});
   }
 }
 
@@ -132,6 +134,22 @@ TEST(Deploy, ReadOnlyTargetIsOverwritten) {
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(ReadFile(system.Path(name)), Stamped("3", "new"));
+}
+
+TEST(Deploy, TargetInUseFailsTheCopyAndNothingIsLeftBesideIt) {
+  const std::string name = "QDEPHELD.DLL";
+  const SystemFiles system({name});
+  const std::string src = FreshWorkDir("deploy-held");
+  // A read-only source, as on read-only media: its copy is read-only too.
+  PutFile(src + "/" + name, Stamped("3", "new"), 0444);
+  PutFile(system.Path(name), Stamped("2", "old"));
+  const HeldFile held(std::string(kWinSystem) + name);
+  const RunResult r =
+      RunWine(Probe(), {.args = {"copy", WindowsPath(src) + "\\", kWinSystem, name, "/D"}});
+  EXPECT_EQ(r.exit_code, 103);
+  EXPECT_NE(r.out.find("CopyFile error on source file = >"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadFile(system.Path(name)), Stamped("2", "old"));
+  EXPECT_EQ(PendingCopies(system.Path(name)), std::vector<std::string>{});
 }
 
 TEST(Deploy, MissingSourceFailsAndKeepsTheTargetsAttributes) {

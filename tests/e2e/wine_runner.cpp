@@ -276,6 +276,18 @@ std::string PathIgnoringCase(const std::string& dir, const std::string& name) {
   return dir + "/" + name;
 }
 
+std::vector<std::string> PendingCopies(const std::string& path) {
+  const fs::path target(path);
+  const std::string prefix = target.filename().string() + ".~qln2";
+  std::vector<std::string> found;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(target.parent_path(), ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (StartsWithIgnoringAsciiCase(name, prefix)) found.push_back(name);
+  }
+  return found;
+}
+
 bool FileExists(const std::string& path) {
   return fs::exists(path);
 }

@@ -76,6 +76,11 @@ void WriteFile(const std::string& path, const std::string& data);
 void CopyFile(const std::string& from, const std::string& to);
 bool FileExists(const std::string& path);
 
+// The copies that the installer left pending beside the file `path` (a Unix
+// path): the names in its folder that begin with its own and ".~qln2", in any
+// letter case.
+std::vector<std::string> PendingCopies(const std::string& path);
+
 // The entry of `dir` named `name` in any letter case, as Windows programs see
 // it; `dir`/`name` when there is none.
 std::string PathIgnoringCase(const std::string& dir, const std::string& name);

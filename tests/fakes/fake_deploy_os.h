@@ -28,6 +28,8 @@ class FakeDeployOs : public DeployOs {
   std::set<std::string> unreadable;             // cannot be opened for reading
   std::set<std::string> copy_breaks;            // a copy from this source stops half way
   std::set<std::string> move_fails;             // a rename onto this target fails
+  std::uint32_t process_id = 4242;              // this process's
+  std::set<std::uint32_t> running;              // the ids of other processes that run
 
   // What was asked of the system.
   std::vector<std::string> opened;
@@ -72,10 +74,10 @@ class FakeDeployOs : public DeployOs {
     return true;
   }
 
-  bool CopyOver(const std::string& source, const std::string& target) override {
+  bool CopyToNew(const std::string& source, const std::string& target) override {
     copies.push_back(source + ">" + target);
     const auto from = files.find(Key(source));
-    if (from == files.end() || !Writable(target)) return false;
+    if (from == files.end() || !Writable(target) || files.count(Key(target)) != 0) return false;
     FakeDeployFile copy = from->second;  // contents and attributes
     if (copy_breaks.count(Key(source)) != 0) {
       copy.data.resize(copy.data.size() / 2);
@@ -114,6 +116,24 @@ class FakeDeployOs : public DeployOs {
     if (PathExists(path) || directories.count(Parent(key)) == 0) return false;
     directories.insert(key);
     return true;
+  }
+
+  std::vector<std::string> FilesStartingWith(const std::string& folder_and_prefix) override {
+    const std::string key = Key(folder_and_prefix);
+    const std::string folder = Parent(key);
+    const std::string prefix = key.substr(folder.size() + 1);
+    std::vector<std::string> names;
+    for (const auto& [file, data] : files) {
+      if (Parent(file) == folder && file.compare(folder.size() + 1, prefix.size(), prefix) == 0) {
+        names.push_back(file.substr(folder.size() + 1));
+      }
+    }
+    return names;
+  }
+
+  std::uint32_t ProcessId() override { return process_id; }
+  bool ProcessMayBeRunning(std::uint32_t id) override {
+    return id == process_id || running.count(id) != 0;
   }
 
   ReadableFilePtr OpenForReading(const std::string& path) override {

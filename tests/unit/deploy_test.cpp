@@ -242,37 +242,56 @@ TEST_F(DeployTest, MissingSourceFailsAndLeavesTheTarget) {
 
 TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
   enum Fault { kBreaksHalfWay, kTargetLocked, kRenameFails, kFolderMissing };
-  for (const Fault fault : {kBreaksHalfWay, kTargetLocked, kRenameFails, kFolderMissing}) {
-    SCOPED_TRACE(fault);
-    FakeDeployOs fresh;
-    fresh.AddDirectory("C:\\pkg");
-    const std::string target =
-        fault == kFolderMissing ? "C:\\nowhere\\A.DLL" : "C:\\WINDOWS\\system32\\A.DLL";
-    fresh.AddFile("C:\\pkg\\A.DLL", "the whole new file");
-    if (fault != kFolderMissing) fresh.AddFile(target, "old");
-    if (fault == kBreaksHalfWay) fresh.copy_breaks.insert(FakeDeployOs::Key("C:\\pkg\\A.DLL"));
-    if (fault == kTargetLocked) fresh.locked.insert(FakeDeployOs::Key(target));
-    if (fault == kRenameFails) fresh.move_fails.insert(FakeDeployOs::Key(target));
-    FakeConsoleIo local_io;
-    Console local(local_io);
-    const DeployContext ctx{fresh, system, local, MessageTable(texts.data()), true};
-    const std::string folder = target.substr(0, target.rfind('\\') + 1);
-    EXPECT_EQ(CopyVersionedFile(ctx, kPkg, folder, "A.DLL", false), kCopyFailed);
-    if (fault != kFolderMissing) {
-      EXPECT_EQ(fresh.File(target).data, "old");
+  // A read-only source (a package on read-only media) gives a read-only copy.
+  for (const std::uint32_t source_attributes : {kAttributeNormal, kAttributeReadOnly})
+    for (const Fault fault : {kBreaksHalfWay, kTargetLocked, kRenameFails, kFolderMissing}) {
+      SCOPED_TRACE(::testing::Message() << "fault " << fault << ", source " << source_attributes);
+      FakeDeployOs fresh;
+      fresh.AddDirectory("C:\\pkg");
+      const std::string target =
+          fault == kFolderMissing ? "C:\\nowhere\\A.DLL" : "C:\\WINDOWS\\system32\\A.DLL";
+      fresh.AddFile("C:\\pkg\\A.DLL", "the whole new file", source_attributes);
+      if (fault != kFolderMissing) fresh.AddFile(target, "old");
+      if (fault == kBreaksHalfWay) fresh.copy_breaks.insert(FakeDeployOs::Key("C:\\pkg\\A.DLL"));
+      if (fault == kTargetLocked) fresh.locked.insert(FakeDeployOs::Key(target));
+      if (fault == kRenameFails) fresh.move_fails.insert(FakeDeployOs::Key(target));
+      FakeConsoleIo local_io;
+      Console local(local_io);
+      const DeployContext ctx{fresh, system, local, MessageTable(texts.data()), true};
+      const std::string folder = target.substr(0, target.rfind('\\') + 1);
+      EXPECT_EQ(CopyVersionedFile(ctx, kPkg, folder, "A.DLL", false), kCopyFailed);
+      if (fault != kFolderMissing) {
+        EXPECT_EQ(fresh.File(target).data, "old");
+      }
+      EXPECT_EQ(fresh.FileCount(), fault == kFolderMissing ? 1u : 2u);  // no partial copy left
+      EXPECT_EQ(local_io.out, "CopyFile source = >C:\\pkg\\A.DLL<\r\nCopyFile dest = >" + target +
+                                  "<\r\nCopyFile error on source file = >C:\\pkg\\A.DLL<\r\n");
     }
-    EXPECT_EQ(fresh.FileCount(), fault == kFolderMissing ? 1u : 2u);  // no partial copy left
-    EXPECT_EQ(local_io.out, "CopyFile source = >C:\\pkg\\A.DLL<\r\nCopyFile dest = >" + target +
-                                "<\r\nCopyFile error on source file = >C:\\pkg\\A.DLL<\r\n");
-  }
 }
 
-TEST_F(DeployTest, LeftoverOfAnInterruptedCopyIsReplaced) {
+TEST_F(DeployTest, LeftoversOfInterruptedRunsGoAndCopiesOfRunningOnesStay) {
+  const std::string pending = "C:\\WINDOWS\\system32\\A.DLL.~qln2";
+  os.running = {77};
+  const struct {
+    const char* suffix;
+    bool stays;
+  } leftovers[] = {
+      {"", false},             // of an earlier version, unnumbered
+      {".4242", false},        // of this process's id
+      {".13", false},          // of a process that has ended
+      {".77", true},           // of a run that is still going on
+      {".77x", true},          // not a pending copy
+      {".99999999999", true},  // no process has that id
+  };
+  for (const auto& leftover : leftovers) {
+    os.AddFile(pending + leftover.suffix, "half", kAttributeReadOnly);
+  }
   os.AddFile("C:\\pkg\\A.DLL", "new");
-  os.AddFile("C:\\WINDOWS\\system32\\A.DLL.~qln2", "half", kAttributeReadOnly);
   EXPECT_EQ(Copy("A.DLL"), kCopyDone);
   EXPECT_EQ(os.File("C:\\WINDOWS\\system32\\A.DLL").data, "new");
-  EXPECT_FALSE(os.HasFile("C:\\WINDOWS\\system32\\A.DLL.~qln2"));
+  for (const auto& leftover : leftovers) {
+    EXPECT_EQ(os.HasFile(pending + leftover.suffix), leftover.stays) << leftover.suffix;
+  }
 }
 
 TEST_F(DeployTest, PathsThatDoNotFitFailInsteadOfBeingCut) {

@@ -122,6 +122,12 @@ class Installer : public ::testing::Test {
   // A copy of the package without `missing`.
   static std::string PackageWithout(const std::string& missing) {
     const std::string dir = FreshWorkDir("package-without-" + missing);
+    CopyPackage(dir, missing);
+    return dir;
+  }
+
+  // Copies the package tree into `dir`, leaving out `missing`.
+  static void CopyPackage(const fs::path& dir, const std::string& missing = "") {
     for (const auto& entry : fs::recursive_directory_iterator(PackageDir())) {
       const fs::path relative = fs::relative(entry.path(), PackageDir());
       if (relative == missing) continue;
@@ -131,7 +137,6 @@ class Installer : public ::testing::Test {
         CopyFile(entry.path().string(), (dir / relative).string());
       }
     }
-    return dir;
   }
 };
 
@@ -220,6 +225,26 @@ TEST_F(Installer, ScanRouteCopyFailureFailsWithCode2) {
   EXPECT_EQ(NormalizeDots(r.out), std::string(kBanner) + kToolRun + kFailed);
 }
 
+TEST_F(Installer, TargetInUseFailsTheRunAndStaysAsItWas) {
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+  const std::string installed = ReadFile(SystemFile("TELMXW.DLL"));
+  // A package whose support library differs, at the same version.
+  const std::string package = PackageWithout("");
+  WriteFile(package + "/TELMXW.DLL", installed + "another build");
+  const HeldFile held(std::string(kSystemDir) + "\\TELMXW.DLL");
+  const RunResult r = Setup({"-FU", "/Q"}, package);
+  EXPECT_EQ(r.exit_code, 2) << r.out << r.err;
+  EXPECT_EQ(NormalizeDots(r.out), std::string("Skipping hardware detection - forcing Taskel.\r\n") +
+                                      kBanner + kToolRun + kToolRun + kFailed);
+  EXPECT_EQ(ReadFile(SystemFile("TELMXW.DLL")), installed);
+  for (const char* file : kInstalledFiles) {
+    EXPECT_EQ(PendingCopies(SystemFile(file)), std::vector<std::string>{}) << file;
+  }
+  for (const char* file : kPackageFiles) {
+    EXPECT_EQ(PendingCopies(StagingDir() + "/" + file), std::vector<std::string>{}) << file;
+  }
+}
+
 TEST_F(Installer, RunFromTheStagingDirectoryStagesNothing) {
   ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
   // Mark the staged catalog: a run that staged would put the package's back.
@@ -235,6 +260,35 @@ TEST_F(Installer, RunFromTheStagingDirectoryStagesNothing) {
       << r.out;
   EXPECT_NE(r.out.find("Found USB SP.\r\n"), std::string::npos) << r.out;
   EXPECT_EQ(ReadFile(StagingDir() + "/JAPANESE.NLS"), "!@#$9.9$#@! marked");
+}
+
+TEST_F(Installer, DriveRelativeStartUsesThePackageNotTheRootOfTheDrive) {
+  // The package on drive C:, and a catalog that anyone could have planted at
+  // the root of that drive.
+  const fs::path drive_c = fs::path(WinePrefix()) / "drive_c";
+  const fs::path package = drive_c / ("qsetup-pkg-" + Arch());
+  const fs::path planted = drive_c / "nls";
+  struct Cleanup {
+    std::vector<fs::path> paths;
+    ~Cleanup() {
+      for (const fs::path& p : paths) fs::remove_all(p);
+    }
+  } cleanup{{package, planted}};
+  fs::remove_all(package);
+  CopyPackage(package);
+  std::string catalog(1, 81);
+  for (int i = 0; i < 81; ++i)
+    catalog.append(i == 8 ? "planted banner\n" : "planted").append(1, '\0');
+  WriteFile((planted / "english.nls").string(), catalog);
+
+  // A script or shortcut that names the program by drive and name only.
+  const RunResult r =
+      RunWine(Fixture("launch"), {.args = {"C:setup.exe", "-FU", "/Q"}, .cwd = package.string()});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(NormalizeDots(r.out), std::string("Skipping hardware detection - forcing Taskel.\r\n") +
+                                      kBanner + kToolRun + kComplete);
+  ExpectStaged(package.string());
+  ExpectInstalled(package.string());
 }
 
 TEST_F(Installer, VerboseTranscriptOfTheScanRoute) {
