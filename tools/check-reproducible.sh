@@ -14,8 +14,10 @@ trap 'rm -rf "$work"' EXIT
 
 clones=("$work/one/qsetup" "$work/two/elsewhere/release-src")
 for clone in "${clones[@]}"; do
-  git clone -q --no-local "$root" "$clone"
-  git -C "$clone" checkout -q --detach "$commit"
+  # A repository holding just the commit that HEAD names, checked out.
+  git init -q "$clone"
+  git -C "$clone" fetch -q "$root" HEAD
+  git -C "$clone" checkout -q --detach FETCH_HEAD
   echo "== release of ${commit:0:12} in $clone"
   bash "$clone/tools/release.sh" | sed 's/^/   /'
 done

@@ -43,6 +43,7 @@ fi
 count=0
 for dir in "${dirs[@]}"; do
   while IFS= read -r -d '' file; do
+    rm -f "$file.signed"
     # The password reaches osslsigncode through a pipe, not a file or argv.
     if ! log=$(osslsigncode sign -pkcs12 "$cert" -readpass <(printf '%s' "$password") \
       -h sha256 -n "Orvane Quillon 2 software" "${timestamp[@]}" \
