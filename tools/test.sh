@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: installs what is missing, cross-builds
 # SETUP.EXE for x64 and x86, builds the native unit tests twice (plain, and
-# with AddressSanitizer and UndefinedBehaviorSanitizer), and runs the unit
-# tests and the end-to-end tests of both packages under Wine.
+# with AddressSanitizer and UndefinedBehaviorSanitizer), runs the unit
+# tests and the end-to-end tests of both packages under Wine, and checks that
+# two release builds of the last commit are identical.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -38,3 +39,9 @@ cmake --build "$build/asan" -j "$jobs"
 
 step "fuzz targets: seed corpora replayed under the sanitizers"
 bash tools/fuzz.sh --replay
+
+step "reproducible release: the last commit built twice, in two directories"
+if [ -n "$(git status --porcelain)" ]; then
+  echo "(uncommitted changes are not part of this check)"
+fi
+bash tools/check-reproducible.sh

@@ -21,6 +21,18 @@ TEST(Image, VersionResourceAndManifest) {
                 "OriginalFilename=SETUP.EXE\r\nlevel=requireAdministrator\r\nsupportedOS=4\r\n");
 }
 
+TEST(Image, PackageProgramsHaveTheVersionResource) {
+  const std::string v = QSETUP_PRODUCT_VERSION_TEXT;
+  for (const std::string name : {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"}) {
+    SCOPED_TRACE(name);
+    const RunResult r =
+        RunWine(FixtureDir() + "/image_info.exe", {.args = {PackageDir() + "/" + name}});
+    EXPECT_EQ(r.out, "fixed=" + v + ".0\r\nFileVersion=" + v + "\r\nProductVersion=" + v +
+                         "\r\nProductName=Orvane Quillon 2 software\r\nOriginalFilename=" + name +
+                         "\r\nno manifest\r\n");
+  }
+}
+
 TEST(Image, CarriesItsVersionStampEarly) {
   const std::string image = ReadFile(SetupExe());
   // The first start marker is the stamp's: the image holds the markers again

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Checks that releases are reproducible: makes the release of the last
+# commit twice with tools/release.sh, each from a clone of its own in a
+# directory of its own (so source and build paths differ), and compares the
+# two package trees and dist/ (archives and SHA256SUMS) byte for byte. It
+# also checks that each archive unpacks to exactly its package tree.
+# Exits with 0 when all is identical, 1 naming what differs.
+#   tools/check-reproducible.sh
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+commit=$(git -C "$root" rev-parse HEAD)
+work=$(mktemp -d "${TMPDIR:-/tmp}/qsetup-reproducible.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+clones=("$work/one/qsetup" "$work/two/elsewhere/release-src")
+for clone in "${clones[@]}"; do
+  # A repository holding just the commit that HEAD names, checked out.
+  git init -q "$clone"
+  git -C "$clone" fetch -q "$root" HEAD
+  git -C "$clone" checkout -q --detach FETCH_HEAD
+  echo "== release of ${commit:0:12} in $clone"
+  bash "$clone/tools/release.sh" | sed 's/^/   /'
+done
+
+one=${clones[0]}
+two=${clones[1]}
+status=0
+if ! diff -r "$one/build/release/package" "$two/build/release/package"; then status=1; fi
+if ! diff -r "$one/dist" "$two/dist"; then status=1; fi
+for archive in "$one"/dist/*.zip; do
+  arch=$(basename "$archive" .zip)
+  arch=${arch##*-}
+  mkdir "$work/unpacked-$arch"
+  unzip -q "$archive" -d "$work/unpacked-$arch"
+  if ! diff -r "$work/unpacked-$arch" "$one/build/release/package/$arch"; then
+    echo "$(basename "$archive") does not unpack to the $arch package" >&2
+    status=1
+  fi
+done
+if [ "$status" -eq 0 ]; then
+  echo "reproducible: two builds of ${commit:0:12} gave identical packages and archives"
+else
+  echo "NOT reproducible: see the differences above" >&2
+fi
+exit "$status"

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Signs every .EXE and .DLL under each package directory in place with an
+# Authenticode SHA-256 signature (osslsigncode). The certificate and its key
+# come from a PKCS#12 file, its password from --password-file FILE (the
+# first line) or else from standard input, never from the command line.
+# With --timestamp URL each signature is time-stamped there (RFC 3161).
+#   tools/sign-package.sh CERT.pfx [--password-file FILE] [--timestamp URL] DIR...
+set -euo pipefail
+
+usage() {
+  echo "usage: sign-package.sh CERT.pfx [--password-file FILE] [--timestamp URL] DIR..." >&2
+  exit 2
+}
+
+[ $# -ge 2 ] || usage
+cert=$1
+shift
+password_file=""
+timestamp=()
+dirs=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --password-file) [ $# -ge 2 ] || usage; password_file=$2; shift 2 ;;
+    --timestamp) [ $# -ge 2 ] || usage; timestamp=(-ts "$2"); shift 2 ;;
+    -*) usage ;;
+    *) dirs+=("$1"); shift ;;
+  esac
+done
+[ ${#dirs[@]} -gt 0 ] || usage
+[ -r "$cert" ] || { echo "sign-package: cannot read $cert" >&2; exit 1; }
+
+password=""
+if [ -n "$password_file" ]; then
+  [ -r "$password_file" ] || { echo "sign-package: cannot read $password_file" >&2; exit 1; }
+  IFS= read -r password <"$password_file" || true
+elif [ -t 0 ]; then
+  IFS= read -rs -p "Password of $cert: " password || true
+  echo >&2
+else
+  IFS= read -r password || true
+fi
+
+count=0
+for dir in "${dirs[@]}"; do
+  while IFS= read -r -d '' file; do
+    rm -f "$file.signed"
+    # The password reaches osslsigncode through a pipe, not a file or argv.
+    if ! log=$(osslsigncode sign -pkcs12 "$cert" -readpass <(printf '%s' "$password") \
+      -h sha256 -n "Orvane Quillon 2 software" "${timestamp[@]}" \
+      -in "$file" -out "$file.signed" 2>&1); then
+      rm -f "$file.signed"
+      echo "sign-package: $file: signing failed" >&2
+      echo "$log" >&2
+      exit 1
+    fi
+    mv "$file.signed" "$file"
+    count=$((count + 1))
+  done < <(find "$dir" -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0 | LC_ALL=C sort -z)
+done
+[ "$count" -gt 0 ] || { echo "sign-package: no .EXE or .DLL in ${dirs[*]}" >&2; exit 1; }
+echo "sign-package: signed $count files"
