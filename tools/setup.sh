@@ -9,7 +9,7 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev
       g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
       gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64
-      wine wine64 wine32:i386 tmux clang libclang-rt-dev clang-format)
+      wine wine64 wine32:i386 tmux clang libclang-rt-dev clang-format ansible)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "setup: adding the i386 architecture"
