@@ -11,20 +11,34 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 build=${QSETUP_BUILD_DIR:-$root/build}
 
-bash tools/setup.sh
-echo "== building the x64 package"
-cmake -S . -B "$build/win-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/x64" \
-  -DQSETUP_FIXTURE_DIR="$build/fixtures/x64" >/dev/null
-cmake --build "$build/win-x64" -j 2 >/dev/null
+# timed WHAT COMMAND...: says what a long step does, runs it, and says how
+# long it took.
+timed() {
+  local what=$1 start=$SECONDS
+  shift
+  echo "== $what"
+  "$@"
+  echo "   ($((SECONDS - start)) s)"
+}
+
+build_package() {
+  cmake -S . -B "$build/win-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/x64" \
+    -DQSETUP_FIXTURE_DIR="$build/fixtures/x64" >/dev/null
+  cmake --build "$build/win-x64" -j 2 >/dev/null
+}
+
+timed "checking the Debian packages that the demo needs" bash tools/setup.sh
+timed "building the x64 package and the demo's helper programs (about 35 s the first time)" \
+  build_package
 package="$build/package/x64"
 fixtures="$build/fixtures/x64"
 
 prefix="$build/demo-prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 unset DISPLAY WAYLAND_DISPLAY
-echo "== fresh Wine prefix: $prefix"
-tools/make-wine-prefix.sh "$prefix" >/dev/null
+make_prefix() { tools/make-wine-prefix.sh "$prefix" >/dev/null; }
+timed "making a fresh Wine prefix in $prefix (about 12 s)" make_prefix
 sys="$prefix/drive_c/windows/system32"
 services='HKLM\SYSTEM\CurrentControlSet\Services'
 
@@ -43,7 +57,8 @@ meaning() {
     1) echo "installed; older service registrations were removed: restart the machine" ;;
     2) echo "failed: a file could not be copied, or the system directory is unusable" ;;
     8) echo "no adapter found; nothing was changed" ;;
-    16) echo "the adapter was found without a working USB driver; the software was installed anyway" ;;
+    16) echo "the adapter was found without a working USB driver; the software was installed anyway;"
+        echo "   older service registrations may have been removed as well (no message says so): restart the machine" ;;
     *) echo "unexpected" ;;
   esac
 }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: installs what is missing, cross-builds
-# SETUP.EXE for x64 and x86, builds the native unit tests twice (plain, and
-# with AddressSanitizer and UndefinedBehaviorSanitizer), runs the unit
-# tests and the end-to-end tests of both packages under Wine, and checks that
-# two release builds of the last commit are identical.
+# Builds everything and runs every test: installs what is missing, checks the
+# fleet examples that the README shows, cross-builds SETUP.EXE for x64 and
+# x86, builds the native unit tests twice (plain, and with AddressSanitizer
+# and UndefinedBehaviorSanitizer), runs the unit tests and the end-to-end
+# tests of both packages under Wine, and checks that two release builds of
+# the last commit are identical.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -16,6 +17,9 @@ step() { printf '\n=== %s\n' "$*"; }
 
 step "format check"
 git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+step "fleet examples: the README's copies and the playbook's syntax"
+bash tools/check-examples.sh
 
 for arch in x64 x86; do
   case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac

@@ -49,6 +49,12 @@ std::string Errors(const CompileResult& result) {
   return out;
 }
 
+std::string Repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 // Replaces the first `from` in `text`.
 std::string Replaced(std::string text, const std::string& from, const std::string& to) {
   const std::size_t at = text.find(from);
@@ -126,14 +132,18 @@ TEST(Compiler, EnglishTableGivesItsOwnBytes) {
 TEST(Compiler, GoodSourceGivesTheExactBytes) {
   // The same source into both code pages: é is 0x82 in CP850; 終了 is
   // 8F 49 97 B9 in CP932, and a line feed stays a line feed.
+  // A line as wide as it may be: 67 columns and a file name.
+  const std::string widest = std::string(67, 'x') + "%s\n";
   const CompileResult western =
       CompilePo(Source({{8, "Installation du logiciel Orvane Quillon 2 \xC3\xA9t\xC3\xA9\n\r"},
-                        {52, "%s est plus ancien que %s.\n"}}),
+                        {52, "%s est plus ancien que %s.\n"},
+                        {5, widest}}),
                 BuiltinMessages(), "CP850");
   ASSERT_EQ(Errors(western), "");
   std::vector<std::string> texts = EnglishTexts();
   texts[8] = "Installation du logiciel Orvane Quillon 2 \x82t\x82\n\r";
   texts[52] = "%s est plus ancien que %s.\n";
+  texts[5] = widest;
   EXPECT_EQ(western.bytes, CatalogBytes(texts));
 
   const CompileResult japanese =
@@ -212,7 +222,12 @@ TEST(Compiler, EachFaultFailsWithFileAndMessageNumber) {
       {"double-byte yes word", Source({{1, "\xE3\x81\xAF\xE3\x81\x84"}}), "CP932",
        "does not answer yes: the installer asks again"},
       {"line too wide", Source({{5, std::string(80, 'x') + "%s\n"}}), "CP850",
-       "message 5: a line is 82 columns wide"},
+       "message 5: a line is 92 columns wide"},
+      {"line too wide once %s holds a file name", Source({{5, std::string(68, 'x') + "%s\n"}}),
+       "CP850", "message 5: a line is 80 columns wide, each conversion counted as 12"},
+      {"double-byte characters two columns each",
+       Source({{5, Repeated("\xE7\xB5\x82", 34) + "%s\n"}}), "CP932",
+       "message 5: a line is 80 columns wide"},
       {"header in another charset", Replaced(good, "charset=UTF-8", "charset=ISO-8859-1"), "CP850",
        "xx.po:2: the header declares charset ISO-8859-1"},
       {"syntax error", good + "msgctxt \"x\n", "CP850", "string without its closing quote"},

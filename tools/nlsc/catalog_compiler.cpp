@@ -16,9 +16,14 @@
 namespace qsetup::nlsc {
 namespace {
 
-// The widest line a console of 80 columns shows without wrapping; a double
-// byte character of an East Asian code page takes two columns.
+// The widest line a console of 80 columns shows without wrapping. Lines are
+// measured in the catalog's code page, a byte to a column, as the console
+// shows them: a double-byte character of an East Asian code page takes two.
 constexpr std::size_t kMaxLineColumns = 79;
+
+// The columns that each conversion counts for: "%s" holds a file name such as
+// TELMXSVC.EXE, and no 32-bit "%d" is wider.
+constexpr std::size_t kConversionColumns = 12;
 
 struct IconvCloser {
   void operator()(iconv_t cd) const { iconv_close(cd); }
@@ -203,9 +208,14 @@ void CheckText(std::string_view text, std::string_view english, int number, int 
   std::size_t line_start = 0;
   for (std::size_t pos = 0; pos <= text.size(); ++pos) {
     if (pos < text.size() && !IsLineEnd(text[pos])) continue;
-    if (pos - line_start > kMaxLineColumns) {
-      report("a line is " + std::to_string(pos - line_start) + " columns wide, more than " +
-             std::to_string(kMaxLineColumns));
+    const std::string_view shown = text.substr(line_start, pos - line_start);
+    std::size_t columns = shown.size();
+    for (const std::string& conversion : Conversions(shown)) {
+      columns = columns - conversion.size() + kConversionColumns;
+    }
+    if (columns > kMaxLineColumns) {
+      report("a line is " + std::to_string(columns) + " columns wide, each conversion counted as " +
+             std::to_string(kConversionColumns) + ", more than " + std::to_string(kMaxLineColumns));
     }
     line_start = pos + 1;
   }

@@ -22,68 +22,19 @@ using namespace written;
 
 namespace fs = std::filesystem;
 
-// A tool that the installer ran: the line feeds around its progress dots.
-constexpr char kToolRun[] = "\r\n\r\n";
 constexpr char kSystemDir[] = "C:\\windows\\system32";
 
 const char* const kPackageFiles[] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
                                      "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
 const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
 
-// How long a tool runs is up to the machine: the progress dots between the
-// two line feeds of a tool run are taken out before comparing.
-std::string NormalizeDots(std::string out) {
-  for (std::size_t pos = out.find("\r\n."); pos != std::string::npos;
-       pos = out.find("\r\n.", pos + 2)) {
-    std::size_t end = pos + 2;
-    while (end < out.size() && out[end] == '.') ++end;
-    if (out.compare(end, 2, "\r\n") == 0) out.erase(pos + 2, end - pos - 2);
-  }
-  return out;
-}
-
-std::string WindowsPath(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
-std::string StagingDir() {
-  return UnixSystemDir() + "/drivers/qln2";
-}
-
-// A file of the system directory, in whatever letter case it was made.
-std::string SystemFile(const std::string& name) {
-  return PathIgnoringCase(UnixSystemDir(), name);
-}
-
 class Installer : public ::testing::Test {
  protected:
   void SetUp() override { CleanMachine(); }
   void TearDown() override { CleanMachine(); }
 
-  // Takes away what an installation or a test left: the service, the
-  // installed and legacy files, the staging directory, the legacy keys.
-  static void CleanMachine() {
-    RunWine(PackageDir() + "/TELMXSVC.EXE", {.args = {"-remove"}});
-    RunWine(Fixture("service_keys"),
-            {.args = {"remove", "vanwdgsv", "vanwdgex_helper", "qsetup_other"}});
-    for (const char* file :
-         {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {
-      fs::remove(PathIgnoringCase(UnixSystemDir(), file));
-    }
-    fs::remove_all(StagingDir());
-  }
-
   static RunResult Setup(std::vector<std::string> args, const std::string& package = PackageDir()) {
     return RunWine(package + "/SETUP.EXE", {.args = std::move(args)});
-  }
-
-  static bool ServiceRegistered() {
-    const RunResult r = RunWine(Fixture("service_keys"), {.args = {"exists", "QLN2Svc"}});
-    return r.out == "QLN2Svc yes\r\n";
   }
 
   static void ExpectInstalled(const std::string& package = PackageDir()) {
@@ -107,16 +58,6 @@ class Installer : public ::testing::Test {
       EXPECT_FALSE(FileExists(SystemFile(file))) << file;
     }
     EXPECT_FALSE(ServiceRegistered());
-  }
-
-  // A legacy installation: the restart tool in the system directory and its
-  // service keys, one with a child.
-  static void InstallLegacySoftware() {
-    CopyFile(Fixture("tool_standin"), SystemFile("vanwdgsv.exe"));
-    const RunResult r =
-        RunWine(Fixture("service_keys"),
-                {.args = {"create", "vanwdgsv\\Parameters", "vanwdgex_helper", "qsetup_other"}});
-    ASSERT_EQ(r.exit_code, 0) << r.out;
   }
 
   // A copy of the package without `missing`.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,68 @@ class RegisteredDevice {
 // An instance id that no other test and no other architecture uses.
 inline std::string InstanceId(const std::string& name) {
   return "ROOT\\QSETUP_" + Arch() + "_" + name + "\\0000";
+}
+
+// A tool that the installer ran: the line feeds around its progress dots.
+inline constexpr char kToolRun[] = "\r\n\r\n";
+
+// How long a tool runs is up to the machine: the progress dots between the
+// two line feeds of a tool run are taken out before comparing.
+inline std::string NormalizeDots(std::string out) {
+  for (std::size_t pos = out.find("\r\n."); pos != std::string::npos;
+       pos = out.find("\r\n.", pos + 2)) {
+    std::size_t end = pos + 2;
+    while (end < out.size() && out[end] == '.') ++end;
+    if (out.compare(end, 2, "\r\n") == 0) out.erase(pos + 2, end - pos - 2);
+  }
+  return out;
+}
+
+// A Unix path as Windows programs under Wine see it.
+inline std::string WindowsPath(const std::string& unix_path) {
+  std::string path = "Z:" + unix_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+inline std::string StagingDir() {
+  return UnixSystemDir() + "/drivers/qln2";
+}
+
+// A file of the system directory, in whatever letter case it was made.
+inline std::string SystemFile(const std::string& name) {
+  return PathIgnoringCase(UnixSystemDir(), name);
+}
+
+inline bool ServiceRegistered() {
+  const RunResult r = RunWine(Fixture("service_keys"), {.args = {"exists", "QLN2Svc"}});
+  return r.out == "QLN2Svc yes\r\n";
+}
+
+// Takes away what an installation or a test left: the service, the installed
+// and legacy files, the staging directory, the legacy keys.
+inline void CleanMachine() {
+  namespace fs = std::filesystem;
+  RunWine(PackageDir() + "/TELMXSVC.EXE", {.args = {"-remove"}});
+  RunWine(Fixture("service_keys"),
+          {.args = {"remove", "vanwdgsv", "vanwdgex_helper", "qsetup_other"}});
+  for (const char* file :
+       {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {
+    fs::remove(PathIgnoringCase(UnixSystemDir(), file));
+  }
+  fs::remove_all(StagingDir());
+}
+
+// The service keys of a legacy installation, one with a child; with
+// `with_tool`, its restart tool in the system directory as well.
+inline void InstallLegacySoftware(bool with_tool = true) {
+  if (with_tool) CopyFile(Fixture("tool_standin"), SystemFile("vanwdgsv.exe"));
+  const RunResult r =
+      RunWine(Fixture("service_keys"),
+              {.args = {"create", "vanwdgsv\\Parameters", "vanwdgex_helper", "qsetup_other"}});
+  ASSERT_EQ(r.exit_code, 0) << r.out;
 }
 
 }  // namespace qsetup::e2e

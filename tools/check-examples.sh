@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Checks the fleet examples beyond what the end-to-end tests run: the README
+# shows examples/ansible/qln2.yml and examples/fleet/by-exit-code.cmd as they
+# are, and the playbook passes ansible-playbook's syntax check (Debian's
+# ansible with its ansible.windows collection; offline, on a made-up
+# inventory). tools/test.sh runs it.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+# shown LANGUAGE FILE: FILE, with line feeds for line ends, is one of the
+# README's ```LANGUAGE blocks.
+shown() {
+  local language=$1 file=$2 blocks
+  mkdir -p "$tmp/$language"
+  awk -v fence="\`\`\`$language" -v dir="$tmp/$language" '
+    $0 == fence { n++; out = sprintf("%s/%03d", dir, n); printf "" > out; inside = 1; next }
+    inside && $0 == "```" { inside = 0; next }
+    inside { print > out }' README.md
+  tr -d '\r' <"$file" >"$tmp/wanted"
+  blocks=("$tmp/$language"/*)
+  for block in "${blocks[@]}"; do
+    [ -f "$block" ] && cmp -s "$block" "$tmp/wanted" && return 0
+  done
+  echo "check-examples: README.md shows no \`\`\`$language block equal to $file" >&2
+  for block in "${blocks[@]}"; do
+    [ -f "$block" ] && diff -u --label "$file" --label "README.md block" "$tmp/wanted" "$block" >&2
+  done
+  return 1
+}
+
+shown yaml examples/ansible/qln2.yml
+shown bat examples/fleet/by-exit-code.cmd
+
+printf '[qln2_servers]\nserver1.example\n' >"$tmp/inventory"
+ANSIBLE_HOME="$tmp/ansible" ANSIBLE_LOCAL_TEMP="$tmp/ansible/tmp" ANSIBLE_NOCOLOR=1 \
+  ansible-playbook --syntax-check -i "$tmp/inventory" examples/ansible/qln2.yml
+echo "check-examples: the README shows both examples as they are; the playbook's syntax is good"
