@@ -10,18 +10,27 @@ constexpr char kRestartToolPattern[] = "vanwdgsv";
 constexpr char kSecondPattern[] = "vanwdgex";
 constexpr int kPurgePasses = 2;
 
-// An enumeration status that delivered a name; anything else ends a walk.
-bool IsName(WinError status) {
-  return status == kErrorSuccess || status == kErrorMoreData;
+// What the enumeration of one index gave.
+enum class Entry { kName, kUnreadable, kEnd };
+
+Entry EnumEntry(RegistryKey& key, std::uint32_t index, std::string& name) {
+  const WinError status = key.EnumSubkey(index, name);
+  if (status == kErrorSuccess) return Entry::kName;
+  // A name longer than the buffer was not read, and an empty name would
+  // stand for the key itself: the walk passes over it, and it stays.
+  if (status == kErrorMoreData) return Entry::kUnreadable;
+  return Entry::kEnd;
 }
 
 // Deletes every subkey of `key` that has no subkeys of its own.
 void DeleteLeafSubkeys(RegistryKey& key) {
   std::string name;
-  for (std::uint32_t index = 0; IsName(key.EnumSubkey(index, name));) {
+  for (std::uint32_t index = 0;;) {
+    const Entry entry = EnumEntry(key, index, name);
+    if (entry == Entry::kEnd) break;
     // After a deletion the walk stays on this index: the next subkey has
     // moved into its place.
-    if (key.DeleteSubkey(name) != kErrorSuccess) ++index;
+    if (entry == Entry::kUnreadable || key.DeleteSubkey(name) != kErrorSuccess) ++index;
   }
 }
 
@@ -33,9 +42,12 @@ bool RemoveServiceKey(RegistryKey& services, const std::string& name) {
   if (services.OpenSubkey(name, kKeyAllAccess, service) != kErrorSuccess) return false;
 
   std::string child_name;
-  for (std::uint32_t index = 0; IsName(service->EnumSubkey(index, child_name));) {
+  for (std::uint32_t index = 0;;) {
+    const Entry entry = EnumEntry(*service, index, child_name);
+    if (entry == Entry::kEnd) break;
     RegistryKeyPtr child;
-    if (service->OpenSubkey(child_name, kKeyAllAccess, child) != kErrorSuccess) {
+    if (entry == Entry::kUnreadable ||
+        service->OpenSubkey(child_name, kKeyAllAccess, child) != kErrorSuccess) {
       ++index;
       continue;
     }
@@ -58,7 +70,13 @@ int PurgeLegacyServices(ReplaceOs& os) {
     RegistryKeyPtr services;
     if (os.OpenLocalMachineKey(kServicesPath, kKeyRead, services) != kErrorSuccess) continue;
     std::string name;
-    for (std::uint32_t index = 0; IsName(services->EnumSubkey(index, name));) {
+    for (std::uint32_t index = 0;;) {
+      const Entry entry = EnumEntry(*services, index, name);
+      if (entry == Entry::kEnd) break;
+      if (entry == Entry::kUnreadable) {
+        ++index;
+        continue;
+      }
       bool deleted = false;
       if (name.find(kRestartToolPattern) != std::string::npos &&
           RemoveServiceKey(*services, name)) {

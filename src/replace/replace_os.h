@@ -34,7 +34,9 @@ class RegistryKey {
                               RegistryKeyPtr& key) = 0;
 
   // The name of the subkey at zero-based `index`, read into a 512-byte
-  // buffer. kErrorNoMoreItems past the last subkey.
+  // buffer. kErrorNoMoreItems past the last subkey; kErrorMoreData, with
+  // `name` empty, when the name does not fit the buffer (a long name in a
+  // multi-byte code page).
   virtual WinError EnumSubkey(std::uint32_t index, std::string& name) = 0;
 
   // Deletes the subkey `name` with its values. Fails for a subkey that still

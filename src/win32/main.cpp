@@ -6,6 +6,7 @@
 #include "win32/win32_console.h"
 #include "win32/win32_deploy.h"
 #include "win32/win32_detect.h"
+#include "win32/win32_libraries.h"
 #include "win32/win32_platform.h"
 #include "win32/win32_replace.h"
 
@@ -17,14 +18,14 @@ extern "C" __attribute__((used, section(".text$0stamp"))) const char kSetupVersi
 int main(int argc, char** argv) {
   // The package directory may hold a planted library: every library the
   // program loads from here on comes from the system directory.
-  ::SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  const qsetup::win32::LibrarySearch search = qsetup::win32::RestrictLibrarySearch();
   // Keeps the stamp in the image when the linker drops unreferenced data.
   asm volatile("" : : "r"(kSetupVersionStamp));
   qsetup::win32::Win32ConsoleIo console;
   qsetup::win32::Win32CatalogOs catalog;
   qsetup::win32::Win32DriverOs driver;
   qsetup::win32::Win32SystemDirectoryOs system;
-  qsetup::win32::Win32DetectOs detect;
+  qsetup::win32::Win32DetectOs detect(search);
   qsetup::win32::Win32DeployOs deploy;
   qsetup::win32::Win32ReplaceOs replace;
   qsetup::Platform platform{console, catalog, driver, system, detect, deploy, replace};

@@ -6,27 +6,13 @@
 namespace qsetup::win32 {
 namespace {
 
-// A library of the system directory. The program's own directory, where a
-// library of the same name may have been planted, is never searched.
-UniqueModule LoadSystemLibrary(const wchar_t* name) {
-  return UniqueModule(::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-}
-
-template <typename Function>
-bool Resolve(const UniqueModule& module, const char* name, Function& function) {
-  const FARPROC address = ::GetProcAddress(module.get(), name);
-  // Through the generic function type, which converts to any other.
-  function = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(address));
-  return function != nullptr;
-}
-
-UniqueDeviceInfoSet OwnSet(const DetectApi& api, HDEVINFO set) {
+UniqueDeviceInfoSet OwnSet(const SetupApi& api, HDEVINFO set) {
   return UniqueDeviceInfoSet({set, api.SetupDiDestroyDeviceInfoList});
 }
 
 class Win32HidDevice final : public HidDevice {
  public:
-  Win32HidDevice(const DetectApi& api, UniqueFile file) : api_(api), file_(std::move(file)) {}
+  Win32HidDevice(const HidApi& api, UniqueFile file) : api_(api), file_(std::move(file)) {}
 
   std::optional<HidAttributes> ReadAttributes() override {
     HIDD_ATTRIBUTES attributes{};
@@ -36,13 +22,13 @@ class Win32HidDevice final : public HidDevice {
   }
 
  private:
-  const DetectApi& api_;
+  const HidApi& api_;
   UniqueFile file_;
 };
 
 class Win32HidInterfaceSet final : public HidInterfaceSet {
  public:
-  Win32HidInterfaceSet(const DetectApi& api, const GUID& guid, UniqueDeviceInfoSet set)
+  Win32HidInterfaceSet(const SetupApi& api, const GUID& guid, UniqueDeviceInfoSet set)
       : api_(api), guid_(guid), set_(std::move(set)) {}
 
   bool EnumInterface(std::uint32_t index) override {
@@ -73,7 +59,7 @@ class Win32HidInterfaceSet final : public HidInterfaceSet {
   }
 
  private:
-  const DetectApi& api_;
+  const SetupApi& api_;
   GUID guid_;
   UniqueDeviceInfoSet set_;
   SP_DEVICE_INTERFACE_DATA interface_{};
@@ -81,7 +67,7 @@ class Win32HidInterfaceSet final : public HidInterfaceSet {
 
 class Win32DeviceSet final : public DeviceSet {
  public:
-  Win32DeviceSet(const DetectApi& api, UniqueDeviceInfoSet set) : api_(api), set_(std::move(set)) {}
+  Win32DeviceSet(const SetupApi& api, UniqueDeviceInfoSet set) : api_(api), set_(std::move(set)) {}
 
   ~Win32DeviceSet() override {
     // The caller sees the last error that the walk left, not the release's.
@@ -109,7 +95,7 @@ class Win32DeviceSet final : public DeviceSet {
   }
 
  private:
-  const DetectApi& api_;
+  const SetupApi& api_;
   UniqueDeviceInfoSet set_;
   SP_DEVINFO_DATA device_{};
 };
@@ -125,42 +111,56 @@ class LocalBlock final : public MemoryBlock {
 
 }  // namespace
 
-bool DetectApi::Load() {
-  hid = LoadSystemLibrary(L"hid.dll");
-  setupapi = LoadSystemLibrary(L"setupapi.dll");
-  return hid && setupapi && Resolve(hid, "HidD_GetHidGuid", HidD_GetHidGuid) &&
-         Resolve(hid, "HidD_GetAttributes", HidD_GetAttributes) &&
-         Resolve(setupapi, "SetupDiGetClassDevsA", SetupDiGetClassDevsA) &&
-         Resolve(setupapi, "SetupDiEnumDeviceInterfaces", SetupDiEnumDeviceInterfaces) &&
-         Resolve(setupapi, "SetupDiGetDeviceInterfaceDetailA", SetupDiGetDeviceInterfaceDetailA) &&
-         Resolve(setupapi, "SetupDiEnumDeviceInfo", SetupDiEnumDeviceInfo) &&
-         Resolve(setupapi, "SetupDiGetDeviceRegistryPropertyA",
-                 SetupDiGetDeviceRegistryPropertyA) &&
-         Resolve(setupapi, "SetupDiDestroyDeviceInfoList", SetupDiDestroyDeviceInfoList);
+bool SetupApi::Load(LibrarySearch search) {
+  library = LoadSystemLibrary(L"setupapi.dll", search);
+  const HMODULE m = library.get();
+  return m != nullptr && Resolve(m, "SetupDiGetClassDevsA", SetupDiGetClassDevsA) &&
+         Resolve(m, "SetupDiEnumDeviceInterfaces", SetupDiEnumDeviceInterfaces) &&
+         Resolve(m, "SetupDiGetDeviceInterfaceDetailA", SetupDiGetDeviceInterfaceDetailA) &&
+         Resolve(m, "SetupDiEnumDeviceInfo", SetupDiEnumDeviceInfo) &&
+         Resolve(m, "SetupDiGetDeviceRegistryPropertyA", SetupDiGetDeviceRegistryPropertyA) &&
+         Resolve(m, "SetupDiDestroyDeviceInfoList", SetupDiDestroyDeviceInfoList);
 }
 
-const DetectApi* Win32DetectOs::Api() {
-  if (!load_tried_) {
-    load_tried_ = true;
-    loaded_ = api_.Load();
+bool HidApi::Load(LibrarySearch search) {
+  library = LoadSystemLibrary(L"hid.dll", search);
+  const HMODULE m = library.get();
+  return m != nullptr && Resolve(m, "HidD_GetHidGuid", HidD_GetHidGuid) &&
+         Resolve(m, "HidD_GetAttributes", HidD_GetAttributes);
+}
+
+const SetupApi* Win32DetectOs::Setup() {
+  if (!setup_tried_) {
+    setup_tried_ = true;
+    setup_loaded_ = setup_.Load(search_);
   }
-  return loaded_ ? &api_ : nullptr;
+  return setup_loaded_ ? &setup_ : nullptr;
+}
+
+const HidApi* Win32DetectOs::Hid() {
+  if (!hid_tried_) {
+    hid_tried_ = true;
+    hid_loaded_ = hid_.Load(search_);
+  }
+  return hid_loaded_ ? &hid_ : nullptr;
 }
 
 std::unique_ptr<HidInterfaceSet> Win32DetectOs::OpenHidInterfaces() {
-  const DetectApi* api = Api();
-  if (api == nullptr) return nullptr;
+  const SetupApi* setup = Setup();
+  const HidApi* hid = Hid();
+  if (setup == nullptr || hid == nullptr) return nullptr;
   GUID guid{};
-  api->HidD_GetHidGuid(&guid);
+  hid->HidD_GetHidGuid(&guid);
   UniqueDeviceInfoSet set = OwnSet(
-      *api,
-      api->SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+      *setup,
+      setup->SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
   if (!set) return nullptr;
-  return std::make_unique<Win32HidInterfaceSet>(*api, guid, std::move(set));
+  return std::make_unique<Win32HidInterfaceSet>(*setup, guid, std::move(set));
 }
 
 std::unique_ptr<HidDevice> Win32DetectOs::OpenDevice(const std::string& path) {
-  const DetectApi* api = Api();
+  // Without hid.dll an opened device could not tell what it is.
+  const HidApi* api = Hid();
   if (api == nullptr) return nullptr;
   UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
@@ -170,7 +170,7 @@ std::unique_ptr<HidDevice> Win32DetectOs::OpenDevice(const std::string& path) {
 }
 
 std::unique_ptr<DeviceSet> Win32DetectOs::OpenPresentDevices() {
-  const DetectApi* api = Api();
+  const SetupApi* api = Setup();
   if (api == nullptr) return nullptr;
   UniqueDeviceInfoSet set = OwnSet(
       *api, api->SetupDiGetClassDevsA(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES));

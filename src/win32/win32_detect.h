@@ -9,18 +9,13 @@
 
 #include "detect/detect_os.h"
 #include "win32/handles.h"
+#include "win32/win32_libraries.h"
 
 namespace qsetup::win32 {
 
-// The entry points of hid.dll and setupapi.dll that detection calls. The
-// libraries are loaded from the system directory only, never from the
-// program's own directory, and stay loaded while this object lives.
-struct DetectApi {
-  UniqueModule hid;
-  UniqueModule setupapi;
-
-  decltype(&::HidD_GetHidGuid) HidD_GetHidGuid = nullptr;
-  decltype(&::HidD_GetAttributes) HidD_GetAttributes = nullptr;
+// The entry points of setupapi.dll that detection calls.
+struct SetupApi {
+  UniqueModule library;
   decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA = nullptr;
   decltype(&::SetupDiEnumDeviceInterfaces) SetupDiEnumDeviceInterfaces = nullptr;
   decltype(&::SetupDiGetDeviceInterfaceDetailA) SetupDiGetDeviceInterfaceDetailA = nullptr;
@@ -28,24 +23,44 @@ struct DetectApi {
   decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA = nullptr;
   decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList = nullptr;
 
-  // Loads both libraries and every entry point. False when one is missing.
-  bool Load();
+  // Loads the library and every entry point. False when one is missing.
+  bool Load(LibrarySearch search);
 };
 
+// The entry points of hid.dll that detection calls.
+struct HidApi {
+  UniqueModule library;
+  decltype(&::HidD_GetHidGuid) HidD_GetHidGuid = nullptr;
+  decltype(&::HidD_GetAttributes) HidD_GetAttributes = nullptr;
+
+  bool Load(LibrarySearch search);
+};
+
+// Each library is loaded on the first operation that needs it, from the
+// system directory only, and stays loaded while this object lives. The
+// hardware-id scan needs SetupAPI alone, so it runs where hid.dll cannot be
+// loaded; the HID presence probe needs both.
 class Win32DetectOs final : public DetectOs {
  public:
+  explicit Win32DetectOs(LibrarySearch search) : search_(search) {}
+
   std::unique_ptr<HidInterfaceSet> OpenHidInterfaces() override;
   std::unique_ptr<HidDevice> OpenDevice(const std::string& path) override;
   std::unique_ptr<DeviceSet> OpenPresentDevices() override;
   std::unique_ptr<MemoryBlock> AllocateZeroed(std::uint32_t size) override;
 
  private:
-  // The libraries, loaded on first use; null when they cannot be loaded.
-  const DetectApi* Api();
+  // Null when the library cannot be loaded; tried once.
+  const SetupApi* Setup();
+  const HidApi* Hid();
 
-  bool load_tried_ = false;
-  bool loaded_ = false;
-  DetectApi api_;
+  LibrarySearch search_;
+  bool setup_tried_ = false;
+  bool setup_loaded_ = false;
+  SetupApi setup_;
+  bool hid_tried_ = false;
+  bool hid_loaded_ = false;
+  HidApi hid_;
 };
 
 }  // namespace qsetup::win32

@@ -36,8 +36,10 @@ class Win32RegistryKey final : public RegistryKey {
     FILETIME last_write;
     const LONG status =
         ::RegEnumKeyExA(key_.get(), index, buffer, &length, nullptr, nullptr, nullptr, &last_write);
-    if (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+    if (status == ERROR_SUCCESS) {
       name.assign(buffer, ::strnlen(buffer, sizeof buffer));
+    } else {
+      name.clear();  // what a name too long for the buffer left there is no name
     }
     return Status(status);
   }

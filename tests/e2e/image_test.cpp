@@ -33,6 +33,21 @@ TEST(Image, PackageProgramsHaveTheVersionResource) {
   }
 }
 
+TEST(Image, ImportsOnlyWhatEverySupportedSystemHas) {
+  // A static import of a function that the system lacks stops the loader
+  // before the program starts: SetDefaultDllDirectories is missing from
+  // Windows 7 without update KB2533623, so it is looked up at run time.
+  const std::string objdump =
+      std::string(Arch() == "x86" ? "i686" : "x86_64") + "-w64-mingw32-objdump";
+  std::string out;
+  ASSERT_EQ(RunCommand({objdump, "-p", SetupExe()}, &out), 0) << out;
+  const std::size_t imports = out.find("The Import Tables");
+  ASSERT_NE(imports, std::string::npos) << out;
+  const std::string table = out.substr(imports, out.find("\n\n\n", imports) - imports);
+  EXPECT_NE(table.find("GetProcAddress"), std::string::npos) << table;
+  EXPECT_EQ(table.find("SetDefaultDllDirectories"), std::string::npos) << table;
+}
+
 TEST(Image, CarriesItsVersionStampEarly) {
   const std::string image = ReadFile(SetupExe());
   // The first start marker is the stamp's: the image holds the markers again

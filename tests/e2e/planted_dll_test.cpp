@@ -65,15 +65,34 @@ TEST(PlantedLibraries, SetupNeverLoadsThem) {
 TEST(PlantedLibraries, DetectionUsesTheSystemLibraries) {
   const std::string dir = PlantedDirectory("planted-detect");
   CopyFile(FixtureDir() + "/detect_run.exe", dir + "/detect_run.exe");
-  const RunResult r = RunWine(dir + "/detect_run.exe",
-                              {.args = {"/D", "oslog", "hid", "scan"}, .env = kPreferPlanted});
+  // Both ways of loading: System32 alone, and by full path where
+  // SetDefaultDllDirectories does not exist.
+  for (const char* loading : {"system32", "fullpath"}) {
+    SCOPED_TRACE(loading);
+    const RunResult r =
+        RunWine(dir + "/detect_run.exe",
+                {.args = {"/D", "oslog", "hid", "scan", loading}, .env = kPreferPlanted});
+    EXPECT_EQ(r.exit_code, 0);
+    // Wine's own HID devices were opened and device ids read, through the
+    // real libraries.
+    EXPECT_NE(r.out.find("\r\nattributes 845E:0001\r\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FindExistingDevice - Device ID "), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("SetupDiGetClassDevs failed"), std::string::npos) << r.out;
+    EXPECT_EQ(Markers(dir), std::vector<std::string>{});
+  }
+}
+
+TEST(SystemLibraries, TheScanRunsWithoutHid) {
+  // hid.dll cannot be loaded: the HID probe finds nothing, the scan still
+  // reads every device's ids through SetupAPI.
+  const RunResult r =
+      RunWine(FixtureDir() + "/detect_run.exe",
+              {.args = {"/D", "hid", "scan"},
+               .env = {{"WINEDLLOVERRIDES", "mscoree,mshtml,winemenubuilder.exe=;hid="}}});
   EXPECT_EQ(r.exit_code, 0);
-  // Wine's own HID devices were opened and device ids read, through the real
-  // libraries.
-  EXPECT_NE(r.out.find("\r\nattributes 845E:0001\r\n"), std::string::npos) << r.out;
+  EXPECT_TRUE(r.out.starts_with("FindHidDevice = 0\r\n")) << r.out;
   EXPECT_NE(r.out.find("FindExistingDevice - Device ID "), std::string::npos) << r.out;
   EXPECT_EQ(r.out.find("SetupDiGetClassDevs failed"), std::string::npos) << r.out;
-  EXPECT_EQ(Markers(dir), std::vector<std::string>{});
 }
 
 }  // namespace

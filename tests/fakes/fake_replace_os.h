@@ -79,6 +79,7 @@ class FakeReplaceOs : public ReplaceOs {
   std::vector<std::string> events;        // tool starts and Services opens, in order
   int open_keys = 0;
   int open_tools = 0;
+  int empty_name_uses = 0;  // opens and deletions through "", which name the key itself
 
   // Creates `path` (separated by backslashes) below HKEY_LOCAL_MACHINE, and
   // its missing parents, and returns it.
@@ -188,6 +189,11 @@ inline FakeRegistryKey::~FakeRegistryKey() {
 inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32_t access,
                                             RegistryKeyPtr& key) {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (name.empty()) {
+    ++os_.empty_name_uses;
+    key = std::make_unique<FakeRegistryKey>(os_, key_, access);
+    return kErrorSuccess;
+  }
   const std::shared_ptr<FakeKey> sub = key_->Find(name);
   if (!sub) return kErrorFileNotFound;
   if (!sub->openable) return kErrorAccessDenied;
@@ -200,11 +206,18 @@ inline WinError FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& na
   if ((access_ & kEnumerateSubKeys) == 0) return kErrorAccessDenied;
   if (index >= key_->subkeys.size()) return kErrorNoMoreItems;
   name = key_->subkeys[index]->name;
+  // The name buffer holds 512 bytes; in a multi-byte code page a name of 255
+  // characters can need more.
+  if (name.size() >= 512) {
+    name.clear();
+    return kErrorMoreData;
+  }
   return kErrorSuccess;
 }
 
 inline WinError FakeRegistryKey::DeleteSubkey(const std::string& name) {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (name.empty()) ++os_.empty_name_uses;
   const std::shared_ptr<FakeKey> sub = key_->Find(name);
   if (!sub) return kErrorFileNotFound;
   if (!sub->deletable || !sub->subkeys.empty()) return kErrorAccessDenied;

@@ -145,7 +145,19 @@ TEST_F(PurgeTest, KeysThatCannotBeOpenedOrDeletedStay) {
   AddService("vanwdgsv_child\\Open");
   AddService("vanwdgsv_kept\\Kept").deletable = false;
   AddService("vanwdgsv_grand\\Child\\Kept").deletable = false;
+  // Names of 255 characters that need more than the 512-byte buffer in a
+  // UTF-8 code page: they are not read, and stay.
+  std::string long_name;
+  for (int i = 0; i < 255; ++i) long_name += "\xE3\x81\x82";
+  AddService("vanwdgsv_long\\" + long_name);
+  AddService("vanwdgsv_long\\Open");
+  AddService("vanwdgsv_grand_long\\Child\\" + long_name);
   EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_EQ(os.empty_name_uses, 0);
+  EXPECT_NE(Service("vanwdgsv_long\\" + long_name), nullptr);
+  EXPECT_EQ(Service("vanwdgsv_long\\Open"), nullptr);
+  EXPECT_TRUE(Service("vanwdgsv_long")->administrators_only);
+  EXPECT_NE(Service("vanwdgsv_grand_long\\Child\\" + long_name), nullptr);
   for (const char* path : {"vanwdgsv_locked\\Enum", "vanwdgsv_child\\Locked", "vanwdgsv_kept\\Kept",
                            "vanwdgsv_grand\\Child\\Kept"}) {
     EXPECT_NE(Service(path), nullptr) << path;
