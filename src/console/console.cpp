@@ -1,5 +1,6 @@
 #include "console/console.h"
 
+#include <array>
 #include <span>
 #include <string>
 
@@ -15,15 +16,37 @@ constexpr char kCtrlZ = 0x1A;
 }  // namespace
 
 int Console::PrintFormatted(std::string_view format, const char* const* args, std::size_t count) {
-  const std::string text = FormatText(format, std::span<const char* const>(args, count));
-  std::string out;
-  out.reserve(text.size() + 16);
-  for (const char c : text) {
-    if (c == '\n') out.push_back('\r');
-    out.push_back(c);
-  }
-  io_.WriteOut(out);
-  return static_cast<int>(text.size());
+  // Standard output as a text stream, through a buffer of its own: printing
+  // allocates nothing, so it works when memory has run out.
+  class OutputSink final : public TextSink {
+   public:
+    explicit OutputSink(ConsoleIo& io) : io_(io) {}
+    void Append(std::string_view piece) override {
+      for (const char c : piece) Put(c);
+    }
+    void AppendBlanks(std::size_t blanks) override {
+      for (std::size_t i = 0; i < blanks; ++i) Put(' ');
+    }
+    void Flush() {
+      if (used_ > 0) io_.WriteOut(std::string_view(buffer_.data(), used_));
+      used_ = 0;
+    }
+    std::size_t formatted = 0;
+
+   private:
+    void Put(char c) {
+      ++formatted;
+      if (used_ + 2 > buffer_.size()) Flush();
+      if (c == '\n') buffer_[used_++] = '\r';
+      buffer_[used_++] = c;
+    }
+    ConsoleIo& io_;
+    std::array<char, 512> buffer_;
+    std::size_t used_ = 0;
+  } sink(io_);
+  FormatTo(sink, format, std::span<const char* const>(args, count));
+  sink.Flush();
+  return static_cast<int>(sink.formatted);
 }
 
 int Console::ReadRawByte() {

@@ -1,5 +1,6 @@
 #include "console/format.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace qsetup {
@@ -91,33 +92,43 @@ Conversion ParseConversion(std::string_view format, std::size_t start) {
 
 }  // namespace
 
-std::string FormatText(std::string_view format, std::span<const char* const> args) {
-  std::string out;
-  out.reserve(format.size());
+void FormatTo(TextSink& out, std::string_view format, std::span<const char* const> args) {
   std::size_t next_arg = 0;
   std::size_t pos = 0;
   while (pos < format.size()) {
-    if (format[pos] != '%') {
-      out.push_back(format[pos++]);
+    const std::size_t percent = std::min(format.find('%', pos), format.size());
+    if (percent > pos) {
+      out.Append(format.substr(pos, percent - pos));
+      pos = percent;
       continue;
     }
     const Conversion c = ParseConversion(format, pos);
     if (c.character == '%') {
-      out.push_back('%');
+      out.Append("%");
     } else if (c.character != 's' || !c.usable || next_arg >= args.size()) {
-      out.append(format.substr(pos, c.end - pos));  // printed as it stands
+      out.Append(format.substr(pos, c.end - pos));  // printed as it stands
     } else {
       const char* arg = args[next_arg++];
       if (arg == nullptr) arg = "(null)";
       const std::size_t length = c.has_precision ? strnlen(arg, c.precision) : std::strlen(arg);
       const std::size_t padding = c.width > length ? c.width - length : 0;
-      if (!c.left) out.append(padding, ' ');
-      out.append(arg, length);
-      if (c.left) out.append(padding, ' ');
+      if (!c.left) out.AppendBlanks(padding);
+      out.Append(std::string_view(arg, length));
+      if (c.left) out.AppendBlanks(padding);
     }
     pos = c.end;
   }
-  return out;
+}
+
+std::string FormatText(std::string_view format, std::span<const char* const> args) {
+  class StringSink final : public TextSink {
+   public:
+    void Append(std::string_view piece) override { text.append(piece); }
+    void AppendBlanks(std::size_t count) override { text.append(count, ' '); }
+    std::string text;
+  } sink;
+  FormatTo(sink, format, args);
+  return sink.text;
 }
 
 std::vector<std::string> Conversions(std::string_view format) {

@@ -12,6 +12,6 @@ namespace qsetup {
 // until one gives an answer (MatchAnswer with the answer words of the message
 // table). Returns kAnswerYes at once when `answer_yes` is set, and kAnswerNo
 // when standard input ends.
-int AskQuestion(const DeployContext& ctx, const std::string& question, bool answer_yes);
+int AskQuestion(const DeployContext& ctx, const char* question, bool answer_yes);
 
 }  // namespace qsetup

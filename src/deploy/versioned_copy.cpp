@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -17,6 +19,29 @@ constexpr std::size_t kPathMax = 519;
 
 // Longest question text; a longer message is cut.
 constexpr std::size_t kQuestionMax = 255;
+
+// The question, formatted once into a buffer of its own.
+class QuestionText final : public TextSink {
+ public:
+  void Append(std::string_view piece) override {
+    const std::size_t n = std::min(piece.size(), kQuestionMax - length_);
+    piece.copy(text_.data() + length_, n);
+    length_ += n;
+  }
+  void AppendBlanks(std::size_t count) override {
+    const std::size_t n = std::min(count, kQuestionMax - length_);
+    std::fill_n(text_.data() + length_, n, ' ');
+    length_ += n;
+  }
+  const char* c_str() {
+    text_[length_] = '\0';
+    return text_.data();
+  }
+
+ private:
+  std::array<char, kQuestionMax + 1> text_;
+  std::size_t length_ = 0;
+};
 
 // The copy that is made beside a target before it replaces it is named
 // after the target, this suffix and the process id, so that runs at the same
@@ -97,12 +122,12 @@ bool ReplaceTarget(DeployOs& os, const std::string& source, const std::string& t
 
 }  // namespace
 
-int AskQuestion(const DeployContext& ctx, const std::string& question, bool answer_yes) {
+int AskQuestion(const DeployContext& ctx, const char* question, bool answer_yes) {
   if (answer_yes) return kAnswerYes;
   const AnswerWords words = AnswerWordsOf(ctx.messages);
   AnswerLine line{};
   for (;;) {
-    ctx.console.PrintText("%s", question.c_str());
+    ctx.console.PrintText("%s", question);
     // No line can ever come again: keep what is there.
     if (!ctx.console.ReadAnswerLine(line)) return kAnswerNo;
     if (const std::optional<AnswerCode> answer = MatchAnswer(line.data(), words)) return *answer;
@@ -132,10 +157,10 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
   if (ctx.os.PathExists(target) && CompareVersionStamps(ctx, source, target) == -1) {
     ctx.console.PrintText("\n");
     ctx.console.PrintText(ctx.messages[kMsgSourceOlder], source.c_str(), target.c_str());
-    std::string question = FormatText(ctx.messages[kMsgCopyAnyway], {});
-    if (question.size() > kQuestionMax) question.resize(kQuestionMax);
+    QuestionText question;
+    FormatTo(question, ctx.messages[kMsgCopyAnyway], {});
     // Only a yes replaces the newer target; no and cancel both keep it.
-    if (AskQuestion(ctx, question, answer_yes) != kAnswerYes) return kCopyDone;
+    if (AskQuestion(ctx, question.c_str(), answer_yes) != kAnswerYes) return kCopyDone;
   }
 
   if (ReplaceTarget(ctx.os, source, target)) return kCopyDone;

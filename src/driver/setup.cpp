@@ -79,6 +79,11 @@ int SetupMain(int argc, char** argv, Platform& platform) {
                kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);
   } else {
+    // A second run at the same time would replace the files of the first
+    // while the first runs its tools from them, and fail: one run at a time
+    // changes the machine, and a second waits for the first. Without a lock
+    // the run goes on alone, as it always could.
+    const std::unique_ptr<RunLock> lock = platform.driver.LockOutOtherRuns();
     RunSteps steps(platform, console, settings, messages);
     exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path);
   }

@@ -123,6 +123,17 @@ struct ServiceHandleTraits {
   static void Free(Type h) { ::CloseServiceHandle(h); }
 };
 
+// A mutex that this thread owns: released, then closed.
+struct HeldMutexTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) {
+    ::ReleaseMutex(h);
+    ::CloseHandle(h);
+  }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
@@ -133,5 +144,6 @@ using UniqueHkey = UniqueResource<RegKeyTraits>;
 using UniqueHeapBlock = UniqueResource<ProcessHeapTraits>;
 using UniqueSid = UniqueResource<SidTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
+using UniqueHeldMutex = UniqueResource<HeldMutexTraits>;
 
 }  // namespace qsetup::win32

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "win32/handles.h"
 #include "win32/win32_files.h"
 
 namespace qsetup::win32 {
@@ -31,6 +32,31 @@ std::string Win32DriverOs::ReadCurrentDirectory() {
 
 bool Win32DriverOs::IsDbcsLeadByte(unsigned char byte) {
   return ::IsDBCSLeadByte(byte) != FALSE;
+}
+
+namespace {
+
+class Win32RunLock final : public RunLock {
+ public:
+  explicit Win32RunLock(UniqueHeldMutex mutex) : mutex_(std::move(mutex)) {}
+
+ private:
+  UniqueHeldMutex mutex_;
+};
+
+}  // namespace
+
+std::unique_ptr<RunLock> Win32DriverOs::LockOutOtherRuns() {
+  // One name for every session of the machine.
+  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, L"Global\\Quillon2-Setup-Run"));
+  if (!mutex) return nullptr;
+  switch (::WaitForSingleObject(mutex.get(), INFINITE)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:  // a run that ended without letting go: this one holds it now
+      return std::make_unique<Win32RunLock>(UniqueHeldMutex(mutex.release()));
+    default:
+      return nullptr;
+  }
 }
 
 }  // namespace qsetup::win32

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "console/console_io.h"
+#include "fakes/fault_plan.h"
 
 namespace qsetup::testing {
 
@@ -23,11 +24,17 @@ class FakeConsoleIo : public ConsoleIo {
   bool mode_readable = true;
   std::deque<InputEvent> keys;  // the keyboard; empty = the read fails
   std::deque<std::uint32_t> modes_while_reading;
+  FaultPlan* faults = nullptr;
 
-  void WriteOut(std::string_view bytes) override { out.append(bytes); }
+  // A failed write loses its bytes; nobody hears of it.
+  void WriteOut(std::string_view bytes) override {
+    if (Fails(faults, "WriteOut")) return;
+    out.append(bytes);
+  }
 
   std::size_t ReadIn(char* buffer, std::size_t capacity) override {
     ++in_reads;
+    if (Fails(faults, "ReadIn")) return 0;
     const std::size_t n = std::min({capacity, max_read, in.size()});
     std::memcpy(buffer, in.data(), n);
     in.erase(0, n);
@@ -36,16 +43,20 @@ class FakeConsoleIo : public ConsoleIo {
 
   bool OpenKeyboard() override {
     ++open_calls;
+    if (Fails(faults, "OpenKeyboard")) return false;
     return has_console;
   }
   std::optional<std::uint32_t> GetKeyboardMode() override {
-    if (!mode_readable) return std::nullopt;
+    if (!mode_readable || Fails(faults, "GetKeyboardMode")) return std::nullopt;
     return mode;
   }
-  void SetKeyboardMode(std::uint32_t m) override { mode = m; }
+  void SetKeyboardMode(std::uint32_t m) override {
+    if (Fails(faults, "SetKeyboardMode")) return;
+    mode = m;
+  }
   bool ReadKeyboardEvent(InputEvent& event) override {
     modes_while_reading.push_back(mode);
-    if (keys.empty()) return false;
+    if (keys.empty() || Fails(faults, "ReadKeyboardEvent")) return false;
     event = keys.front();
     keys.pop_front();
     return true;

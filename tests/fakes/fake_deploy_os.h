@@ -12,6 +12,7 @@
 
 #include "base/ascii.h"
 #include "deploy/deploy_os.h"
+#include "fakes/fault_plan.h"
 
 namespace qsetup::testing {
 
@@ -30,6 +31,8 @@ class FakeDeployOs : public DeployOs {
   std::set<std::string> move_fails;             // a rename onto this target fails
   std::uint32_t process_id = 4242;              // this process's
   std::set<std::uint32_t> running;              // the ids of other processes that run
+  FaultPlan* faults = nullptr;
+  int open_files = 0;
 
   // What was asked of the system.
   std::vector<std::string> opened;
@@ -63,11 +66,13 @@ class FakeDeployOs : public DeployOs {
   std::size_t FileCount() const { return files.size(); }
 
   bool PathExists(const std::string& path) override {
+    if (Fails(faults, "PathExists", path)) return false;
     const std::string key = Key(path);
     return files.count(key) != 0 || directories.count(key) != 0;
   }
 
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
+    if (Fails(faults, "SetAttributes", path)) return false;  // access denied
     const auto it = files.find(Key(path));
     if (it == files.end() || locked.count(Key(path)) != 0) return false;
     it->second.attributes = attributes;
@@ -79,7 +84,8 @@ class FakeDeployOs : public DeployOs {
     const auto from = files.find(Key(source));
     if (from == files.end() || !Writable(target) || files.count(Key(target)) != 0) return false;
     FakeDeployFile copy = from->second;  // contents and attributes
-    if (copy_breaks.count(Key(source)) != 0) {
+    // The disk fills up half way: a partial target is left.
+    if (copy_breaks.count(Key(source)) != 0 || Fails(faults, "CopyToNew", target)) {
       copy.data.resize(copy.data.size() / 2);
       files[Key(target)] = copy;
       return false;
@@ -89,6 +95,7 @@ class FakeDeployOs : public DeployOs {
   }
 
   bool MoveOver(const std::string& from, const std::string& to) override {
+    if (Fails(faults, "MoveOver", to)) return false;  // a sharing violation
     const auto it = files.find(Key(from));
     if (it == files.end() || move_fails.count(Key(to)) != 0 || !Writable(to) ||
         locked.count(Key(from)) != 0) {
@@ -101,6 +108,7 @@ class FakeDeployOs : public DeployOs {
   }
 
   bool RemoveFile(const std::string& path) override {
+    if (Fails(faults, "RemoveFile", path)) return false;
     const auto it = files.find(Key(path));
     if (it == files.end() || locked.count(Key(path)) != 0 ||
         (it->second.attributes & kAttributeReadOnly) != 0) {
@@ -112,6 +120,7 @@ class FakeDeployOs : public DeployOs {
 
   bool MakeDirectory(const std::string& path) override {
     made_directories.push_back(path);
+    if (Fails(faults, "MakeDirectory", path)) return false;
     const std::string key = Key(path);
     if (PathExists(path) || directories.count(Parent(key)) == 0) return false;
     directories.insert(key);
@@ -119,6 +128,7 @@ class FakeDeployOs : public DeployOs {
   }
 
   std::vector<std::string> FilesStartingWith(const std::string& folder_and_prefix) override {
+    if (Fails(faults, "FilesStartingWith", folder_and_prefix)) return {};
     const std::string key = Key(folder_and_prefix);
     const std::string folder = Parent(key);
     const std::string prefix = key.substr(folder.size() + 1);
@@ -133,23 +143,34 @@ class FakeDeployOs : public DeployOs {
 
   std::uint32_t ProcessId() override { return process_id; }
   bool ProcessMayBeRunning(std::uint32_t id) override {
+    if (Fails(faults, "ProcessMayBeRunning")) return true;  // cannot be told
     return id == process_id || running.count(id) != 0;
   }
 
   ReadableFilePtr OpenForReading(const std::string& path) override {
     opened.push_back(path);
     const auto it = files.find(Key(path));
-    if (it == files.end() || unreadable.count(Key(path)) != 0) return nullptr;
+    if (it == files.end() || unreadable.count(Key(path)) != 0 ||
+        Fails(faults, "OpenForReading", path)) {
+      return nullptr;
+    }
     return std::make_unique<Reader>(*this, it->second.data);
   }
 
  private:
   class Reader : public ReadableFile {
    public:
-    Reader(FakeDeployOs& os, std::string data) : os_(os), data_(std::move(data)) {}
-    std::optional<std::uint64_t> Size() override { return data_.size(); }
+    Reader(FakeDeployOs& os, std::string data) : os_(os), data_(std::move(data)) {
+      ++os_.open_files;
+    }
+    ~Reader() override { --os_.open_files; }
+    std::optional<std::uint64_t> Size() override {
+      if (Fails(os_.faults, "Size")) return std::nullopt;
+      return data_.size();
+    }
     std::size_t Read(char* buffer, std::size_t capacity) override {
       ++os_.reads;
+      if (Fails(os_.faults, "Read")) return 0;
       os_.largest_read = std::max(os_.largest_read, capacity);
       const std::size_t n = std::min(capacity, data_.size() - pos_);
       std::memcpy(buffer, data_.data() + pos_, n);

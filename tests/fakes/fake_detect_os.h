@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "detect/detect_os.h"
+#include "fakes/fault_plan.h"
 
 namespace qsetup::testing {
 
@@ -51,10 +52,11 @@ class FakeDetectOs : public DetectOs {
   std::vector<std::uint32_t> allocations;  // sizes, in order
   std::vector<std::uint32_t> read_sizes;   // the size passed with each read
   int live_objects = 0;                    // sets, devices and blocks not yet released
+  FaultPlan* faults = nullptr;
 
   std::unique_ptr<HidInterfaceSet> OpenHidInterfaces() override {
     ++hid_sets_opened;
-    if (hid_set_fails) return nullptr;
+    if (hid_set_fails || Fails(faults, "OpenHidInterfaces")) return nullptr;
     return std::make_unique<InterfaceSet>(*this);
   }
 
@@ -62,19 +64,21 @@ class FakeDetectOs : public DetectOs {
     opened_paths.push_back(path);
     const auto it = std::find_if(hid_interfaces.begin(), hid_interfaces.end(),
                                  [&](const FakeHidInterface& i) { return i.path == path; });
-    if (it == hid_interfaces.end() || it->open_fails) return nullptr;
+    if (it == hid_interfaces.end() || it->open_fails || Fails(faults, "OpenDevice", path)) {
+      return nullptr;
+    }
     return std::make_unique<Device>(*this, *it);
   }
 
   std::unique_ptr<DeviceSet> OpenPresentDevices() override {
     ++device_sets_opened;
-    if (device_set_fails) return nullptr;
+    if (device_set_fails || Fails(faults, "OpenPresentDevices")) return nullptr;
     return std::make_unique<Devices>(*this);
   }
 
   std::unique_ptr<MemoryBlock> AllocateZeroed(std::uint32_t size) override {
     allocations.push_back(size);
-    if (allocation_fails) return nullptr;
+    if (allocation_fails || Fails(faults, "AllocateZeroed")) return nullptr;
     return std::make_unique<Block>(*this, size);
   }
 
@@ -91,11 +95,15 @@ class FakeDetectOs : public DetectOs {
    public:
     explicit InterfaceSet(FakeDetectOs& os) : Tracked(os) {}
     bool EnumInterface(std::uint32_t index) override {
+      // A failing enumeration reads as its end (ERROR_NO_MORE_ITEMS).
+      if (Fails(os_.faults, "EnumInterface")) return false;
       current_ = index < os_.hid_interfaces.size() ? &os_.hid_interfaces[index] : nullptr;
       return current_ != nullptr;
     }
     std::optional<std::string> DevicePath() override {
-      if (current_ == nullptr || current_->detail_fails) return std::nullopt;
+      if (current_ == nullptr || current_->detail_fails || Fails(os_.faults, "DevicePath")) {
+        return std::nullopt;
+      }
       return current_->path;
     }
 
@@ -107,7 +115,7 @@ class FakeDetectOs : public DetectOs {
    public:
     Device(FakeDetectOs& os, const FakeHidInterface& i) : Tracked(os), interface_(i) {}
     std::optional<HidAttributes> ReadAttributes() override {
-      if (interface_.attributes_fail) return std::nullopt;
+      if (interface_.attributes_fail || Fails(os_.faults, "ReadAttributes")) return std::nullopt;
       return interface_.attributes;
     }
 
@@ -122,12 +130,17 @@ class FakeDetectOs : public DetectOs {
    public:
     explicit Devices(FakeDetectOs& os) : Tracked(os) {}
     bool EnumDevice(std::uint32_t index) override {
+      if (Fails(os_.faults, "EnumDevice")) return false;
       current_ = index < os_.devices.size() ? &os_.devices[index] : nullptr;
       return current_ != nullptr;
     }
     bool ReadHardwareIds(char* buffer, std::uint32_t size, std::uint32_t& required_size,
                          WinError& error) override {
       os_.read_sizes.push_back(size);
+      if (Fails(os_.faults, "ReadHardwareIds")) {
+        error = 0xE000020B;  // ERROR_NO_SUCH_DEVINST: the device went away
+        return false;
+      }
       if (current_ == nullptr) {
         error = kErrorInvalidParameter;
         return false;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/readable_file.h"
+#include "fakes/fault_plan.h"
 
 namespace qsetup::testing {
 
@@ -20,12 +21,17 @@ struct FakeFile {
 
 class FakeReadableFile : public ReadableFile {
  public:
-  explicit FakeReadableFile(const FakeFile& file) : file_(file) {}
+  FakeReadableFile(const FakeFile& file, FaultPlan* faults, int& open_files)
+      : file_(file), faults_(faults), open_files_(open_files) {
+    ++open_files_;
+  }
+  ~FakeReadableFile() override { --open_files_; }
   std::optional<std::uint64_t> Size() override {
-    if (file_.size_fails) return std::nullopt;
+    if (file_.size_fails || Fails(faults_, "Size")) return std::nullopt;
     return file_.reported_size.value_or(file_.data.size());
   }
   std::size_t Read(char* buffer, std::size_t capacity) override {
+    if (Fails(faults_, "Read")) return 0;
     const std::size_t n = std::min(capacity, file_.data.size() - pos_);
     std::memcpy(buffer, file_.data.data() + pos_, n);
     pos_ += n;
@@ -34,6 +40,8 @@ class FakeReadableFile : public ReadableFile {
 
  private:
   FakeFile file_;
+  FaultPlan* faults_;
+  int& open_files_;
   std::size_t pos_ = 0;
 };
 
@@ -41,12 +49,14 @@ class FakeFileTable {
  public:
   std::map<std::string, FakeFile> files;
   std::vector<std::string> opened;
+  FaultPlan* faults = nullptr;
+  int open_files = 0;
 
   ReadableFilePtr Open(const std::string& path) {
     opened.push_back(path);
     const auto it = files.find(path);
-    if (it == files.end()) return nullptr;
-    return std::make_unique<FakeReadableFile>(it->second);
+    if (Fails(faults, "OpenForReading", path) || it == files.end()) return nullptr;
+    return std::make_unique<FakeReadableFile>(it->second, faults, open_files);
   }
 };
 

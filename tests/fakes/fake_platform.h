@@ -23,10 +23,33 @@ class FakeDriverOs : public DriverOs {
   std::string current_dir = "C:\\Users\\admin";
   unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
 
-  std::string ReadCurrentDirectory() override { return current_dir; }
+  FaultPlan* faults = nullptr;
+  int locks_held = 0;
+  int locks_taken = 0;
+
+  std::unique_ptr<RunLock> LockOutOtherRuns() override {
+    if (Fails(faults, "LockOutOtherRuns")) return nullptr;
+    ++locks_taken;
+    return std::make_unique<Lock>(locks_held);
+  }
+
+  std::string ReadCurrentDirectory() override {
+    if (Fails(faults, "ReadCurrentDirectory")) return {};
+    return current_dir;
+  }
   bool IsDbcsLeadByte(unsigned char byte) override {
     return lead_high != 0 && byte >= lead_low && byte <= lead_high;
   }
+
+ private:
+  class Lock final : public RunLock {
+   public:
+    explicit Lock(int& held) : held_(held) { ++held_; }
+    ~Lock() override { --held_; }
+
+   private:
+    int& held_;
+  };
 };
 
 }  // namespace qsetup::testing

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/ascii.h"
+#include "fakes/fault_plan.h"
 #include "replace/replace.h"
 #include "replace/replace_os.h"
 
@@ -80,6 +81,7 @@ class FakeReplaceOs : public ReplaceOs {
   int open_keys = 0;
   int open_tools = 0;
   int empty_name_uses = 0;  // opens and deletions through "", which name the key itself
+  FaultPlan* faults = nullptr;
 
   // Creates `path` (separated by backslashes) below HKEY_LOCAL_MACHINE, and
   // its missing parents, and returns it.
@@ -111,6 +113,7 @@ class FakeReplaceOs : public ReplaceOs {
   WinError OpenLocalMachineKey(const std::string& path, std::uint32_t access,
                                RegistryKeyPtr& key) override {
     events.push_back("open HKLM\\" + path);
+    if (Fails(faults, "OpenLocalMachineKey", path)) return kErrorAccessDenied;
     if (local_machine_open_failures > 0) {
       --local_machine_open_failures;
       return kErrorAccessDenied;
@@ -152,7 +155,7 @@ class FakeToolProcess final : public ToolProcess {
   ~FakeToolProcess() override { --os_.open_tools; }
 
   std::optional<std::uint32_t> ExitCode() override {
-    if (!tool_.exit_code_readable) return std::nullopt;
+    if (!tool_.exit_code_readable || Fails(os_.faults, "ExitCode")) return std::nullopt;
     const bool running = tool_.Running();
     ++tool_.exit_code_reads;
     return running ? kStillActive : tool_.exit_code;
@@ -160,6 +163,7 @@ class FakeToolProcess final : public ToolProcess {
 
   ToolWait Wait(std::uint32_t milliseconds) override {
     os_.waits.push_back(milliseconds);
+    if (Fails(os_.faults, "Wait")) return ToolWait::kTimedOut;
     return tool_.Running() ? ToolWait::kTimedOut : ToolWait::kEnded;
   }
 
@@ -172,7 +176,7 @@ inline ToolProcessPtr FakeReplaceOs::StartTool(const std::string& application,
                                                const std::string& command_line) {
   events.push_back("start " + application + " | " + command_line);
   const auto tool = tools.find(application);
-  if (tool == tools.end()) return nullptr;
+  if (tool == tools.end() || Fails(faults, "StartTool", application)) return nullptr;
   return std::make_unique<FakeToolProcess>(*this, tool->second);
 }
 
@@ -189,6 +193,7 @@ inline FakeRegistryKey::~FakeRegistryKey() {
 inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32_t access,
                                             RegistryKeyPtr& key) {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "OpenSubkey", name)) return kErrorAccessDenied;
   if (name.empty()) {
     ++os_.empty_name_uses;
     key = std::make_unique<FakeRegistryKey>(os_, key_, access);
@@ -203,6 +208,7 @@ inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32
 
 inline WinError FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& name) {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "EnumSubkey")) return kErrorNoMoreItems;
   if ((access_ & kEnumerateSubKeys) == 0) return kErrorAccessDenied;
   if (index >= key_->subkeys.size()) return kErrorNoMoreItems;
   name = key_->subkeys[index]->name;
@@ -217,6 +223,7 @@ inline WinError FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& na
 
 inline WinError FakeRegistryKey::DeleteSubkey(const std::string& name) {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "DeleteSubkey", name)) return kErrorAccessDenied;
   if (name.empty()) ++os_.empty_name_uses;
   const std::shared_ptr<FakeKey> sub = key_->Find(name);
   if (!sub) return kErrorFileNotFound;
@@ -228,6 +235,7 @@ inline WinError FakeRegistryKey::DeleteSubkey(const std::string& name) {
 
 inline WinError FakeRegistryKey::QueryDaclSize(std::uint32_t& size) {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "QueryDaclSize")) return kErrorAccessDenied;
   if ((access_ & kReadControl) != kReadControl || !key_->dacl_readable) return kErrorAccessDenied;
   size = FakeReplaceOs::kDaclSize;
   return kErrorInsufficientBuffer;
@@ -235,6 +243,7 @@ inline WinError FakeRegistryKey::QueryDaclSize(std::uint32_t& size) {
 
 inline WinError FakeRegistryKey::ReadDacl(std::uint32_t size) {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "ReadDacl")) return kErrorNotEnoughMemory;
   if (os_.heap_exhausted) return kErrorNotEnoughMemory;
   if ((access_ & kReadControl) != kReadControl || !key_->dacl_readable) return kErrorAccessDenied;
   if (size < FakeReplaceOs::kDaclSize) return kErrorInsufficientBuffer;
@@ -243,6 +252,7 @@ inline WinError FakeRegistryKey::ReadDacl(std::uint32_t size) {
 
 inline WinError FakeRegistryKey::WriteAdministratorsOnlyDacl() {
   if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "WriteAdministratorsOnlyDacl")) return kErrorAccessDenied;
   if ((access_ & kWriteDac) != kWriteDac || !key_->dacl_writable) return kErrorAccessDenied;
   key_->administrators_only = true;
   return kErrorSuccess;

@@ -5,12 +5,16 @@
 #include <string>
 
 #include "base/system_directory.h"
+#include "fakes/fault_plan.h"
 
 namespace qsetup::testing {
 
 class FakeSystemDirectory : public SystemDirectoryOs {
  public:
-  SystemDirectory ReadSystemDirectory() override { return value; }
+  SystemDirectory ReadSystemDirectory() override {
+    if (Fails(faults, "ReadSystemDirectory")) return {};
+    return value;
+  }
 
   // A path the system reports, of any length: it is set only when it fits.
   void Set(const std::string& path) {
@@ -21,6 +25,7 @@ class FakeSystemDirectory : public SystemDirectoryOs {
   void Fail() { value = {}; }
 
   SystemDirectory value{19, "C:\\WINDOWS\\system32"};
+  FaultPlan* faults = nullptr;
 };
 
 }  // namespace qsetup::testing

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <future>
 #include <regex>
 #include <string>
 #include <vector>
@@ -183,6 +184,57 @@ TEST_F(Installer, TargetInUseFailsTheRunAndStaysAsItWas) {
   }
   for (const char* file : kPackageFiles) {
     EXPECT_EQ(PendingCopies(StagingDir() + "/" + file), std::vector<std::string>{}) << file;
+  }
+}
+
+TEST_F(Installer, UnusableStagingDirectoryFailsAndChangesNothingElse) {
+  // A file where the staging directory should be.
+  WriteFile(StagingDir(), "not a directory");
+  const RunResult r = Setup({"-FU", "/Q"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.out,
+            std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner + kFailed);
+  EXPECT_EQ(ReadFile(StagingDir()), "not a directory");
+  for (const char* file : kInstalledFiles) {
+    EXPECT_FALSE(FileExists(SystemFile(file))) << file;
+    EXPECT_EQ(PendingCopies(SystemFile(file)), std::vector<std::string>{}) << file;
+  }
+  EXPECT_FALSE(ServiceRegistered());
+}
+
+TEST_F(Installer, TwoRunsAtOnceBothInstall) {
+  // A fleet tool that starts the installer again while the first run still
+  // waits for a tool: the second run waits for the first, then installs.
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    auto first = std::async(std::launch::async, [] { return Setup({"-FU", "/Q"}); });
+    const RunResult second = Setup({"-FU", "/Q"});
+    const RunResult one = first.get();
+    // The service tool's removal runs once it is in the system directory;
+    // on the fresh machine of the first round, only for the second of the two.
+    const std::string start =
+        std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner + kToolRun;
+    const std::string fresh = start + kComplete;
+    const std::string again = start + kToolRun + kComplete;
+    EXPECT_EQ(one.exit_code, 0) << one.out;
+    EXPECT_EQ(second.exit_code, 0) << second.out;
+    const std::string outs[] = {NormalizeDots(one.out), NormalizeDots(second.out)};
+    if (round == 0) {
+      EXPECT_TRUE((outs[0] == fresh && outs[1] == again) || (outs[0] == again && outs[1] == fresh))
+          << outs[0] << outs[1];
+    } else {
+      EXPECT_EQ(outs[0], again);
+      EXPECT_EQ(outs[1], again);
+    }
+    for (const char* file : kPackageFiles) {
+      const std::string staged = StagingDir() + "/" + file;
+      EXPECT_EQ(ReadFile(staged), ReadFile(PackageDir() + "/" + file)) << file;
+      EXPECT_EQ(PendingCopies(staged), std::vector<std::string>{}) << file;
+    }
+    for (const char* file : kInstalledFiles) {
+      EXPECT_EQ(ReadFile(SystemFile(file)), ReadFile(PackageDir() + "/" + file)) << file;
+      EXPECT_EQ(PendingCopies(SystemFile(file)), std::vector<std::string>{}) << file;
+    }
   }
 }
 

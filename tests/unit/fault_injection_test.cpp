@@ -1,0 +1,389 @@
+// The whole installer on a machine of fakes whose operating system fails:
+// each scenario runs once to record its operations, then once more for each
+// of them with that one operation failing, and once for each of the
+// program's own allocations with that allocation failing. After every run the
+// machine must be in a state that an administrator can live with.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <new>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "base/ascii.h"
+#include "catalog/messages.h"
+#include "driver/setup.h"
+#include "fakes/fake_console_io.h"
+#include "fakes/fake_deploy_os.h"
+#include "fakes/fake_detect_os.h"
+#include "fakes/fake_platform.h"
+#include "fakes/fake_replace_os.h"
+#include "fakes/fake_system_directory.h"
+#include "fakes/fault_plan.h"
+
+namespace {
+
+// The program's own allocations are the ones that can fail without ending
+// it: they ask for memory with std::nothrow. While armed, these replacements
+// count them and fail the chosen one.
+struct AllocationFaults {
+  bool armed = false;
+  std::size_t count = 0;
+  std::size_t fail_at = 0;
+
+  bool Fail() { return armed && ++count == fail_at; }
+} g_allocations;
+
+}  // namespace
+
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (g_allocations.Fail()) return nullptr;
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  if (g_allocations.Fail()) return nullptr;
+  try {
+    return ::operator new[](size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+namespace qsetup {
+namespace {
+
+using testing::FaultPlan;
+
+constexpr char kSystem[] = "C:\\WINDOWS\\system32\\";
+constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
+constexpr char kPackage[] = "C:\\Pkg\\";
+constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services\\";
+const char* const kPackageFiles[] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
+                                     "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
+const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
+const int kExitCodes[] = {0, 1, 2, 8, 16};
+
+std::string Stamped(const std::string& version, const std::string& body) {
+  return "!@#$" + version + "$#@!" + body;
+}
+
+// The machine: every subsystem's fake, all failing as one plan says.
+struct Machine {
+  testing::FakeConsoleIo console;
+  testing::FakeCatalogOs catalog;
+  testing::FakeDriverOs driver;
+  testing::FakeSystemDirectory system;
+  testing::FakeDetectOs detect;
+  testing::FakeDeployOs deploy;
+  testing::FakeReplaceOs replace;
+  FaultPlan plan;
+  Platform platform{console, catalog, driver, system, detect, deploy, replace};
+
+  Machine() {
+    for (FaultPlan** faults : {&console.faults, &catalog.files.faults, &driver.faults,
+                               &system.faults, &detect.faults, &deploy.faults, &replace.faults}) {
+      *faults = &plan;
+    }
+    deploy.AddDirectory("C:\\Pkg");
+    for (const char* file : kPackageFiles) {
+      deploy.AddFile(std::string(kPackage) + file, Stamped("2.1", file));
+    }
+    // The package's catalog of the system language, as the build makes it.
+    std::string english(1, static_cast<char>(kMessageCount));
+    for (int i = 0; i < kMessageCount; ++i) english.append(BuiltinMessages()[i]).push_back('\0');
+    catalog.files.files["C:\\Pkg\\\\nls\\english.nls"].data = english;
+    for (const char* service : {"Tcpip\\Parameters", "W32Time", "QLN2Svc"}) {
+      replace.AddKey(kServices + std::string(service));
+    }
+    // A device and a HID interface that are not the adapter.
+    detect.devices.push_back({testing::MultiSz({"PCI\\VEN_8086&DEV_1234", "PCI\\CC_0600"}), 0});
+    detect.hid_interfaces.push_back({"\\\\?\\hid#vid_046d&pid_c077", {0x046D, 0xC077}});
+  }
+
+  void AttachHidAdapter() {
+    detect.hid_interfaces.push_back({"\\\\?\\hid#vid_7a5c&pid_4001", {0x7A5C, 0x4001}});
+  }
+  void AttachUnconfiguredAdapter() {
+    detect.devices.push_back({testing::MultiSz({"USB\\Vid_7a5c&Pid_4001&Rev_0100"}), 0});
+  }
+  // The service tool as a program in the system directory.
+  void AddServiceTool() { replace.tools[std::string(kSystem) + "telmxsvc.exe"] = {}; }
+};
+
+struct Scenario {
+  const char* name;
+  std::vector<std::string> args;
+  std::string command = "C:\\Pkg\\setup.exe";
+  std::function<void(Machine&)> prepare;
+  int clean_exit_code;
+  // Installed files that may keep their newer content: the question about
+  // them can end as no when its input fails.
+  std::set<std::string> may_keep_newer = {};
+};
+
+std::vector<Scenario> Scenarios() {
+  return {
+      {"HID route, fresh machine",
+       {"/Q"},
+       "C:\\Pkg\\setup.exe",
+       [](Machine& m) { m.AttachHidAdapter(); },
+       0},
+      {"HID route, older software and service keys",
+       {"/Q"},
+       "C:\\Pkg\\setup.exe",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
+         m.deploy.AddFile(std::string(kSystem) + "TELMXSVC.EXE", Stamped("1.0", "old tool"));
+         m.deploy.AddFile(std::string(kSystem) + "TELMXW.DLL", Stamped("1.0", "old library"),
+                          kAttributeReadOnly);
+         m.replace.tools[std::string(kSystem) + "vanwdgsv.exe"] = {.running_polls = 2};
+         m.AddServiceTool();
+         for (const char* key : {"vanwdgsv\\Enum", "vanwdgsv\\Security", "vanwdgex_helper"}) {
+           m.replace.AddKey(kServices + std::string(key));
+         }
+       },
+       1},
+      {"scan route, adapter found",
+       {"/Q"},
+       "C:\\Pkg\\setup.exe",
+       [](Machine& m) {
+         m.AttachUnconfiguredAdapter();
+         m.replace.AddKey(kServices + std::string("vanwdgex\\Enum"));
+       },
+       16},
+      {"scan route, nothing found", {"/Q"}, "C:\\Pkg\\setup.exe", [](Machine&) {}, 8},
+      {"forced run from the staging directory",
+       {"-FU", "/Q"},
+       "C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE",
+       [](Machine& m) {
+         m.deploy.AddDirectory(kStaging);
+         for (const char* file : kPackageFiles) {
+           m.deploy.AddFile(std::string(kStaging) + file, Stamped("2.1", file));
+         }
+         m.catalog.files.files.clear();  // no catalog there: the built-in texts
+         m.AddServiceTool();
+       },
+       0},
+      {"overwrite question answered yes",
+       {},
+       "C:\\Pkg\\setup.exe",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.deploy.AddFile(std::string(kSystem) + "TELMXREM.EXE", Stamped("9.0", "newer"));
+         m.AddServiceTool();
+         // Asked when the tools are refreshed and again when they are copied.
+         m.console.in = "y\r\nyes\r\n";
+         m.console.PressChar(' ');
+       },
+       0,
+       std::set<std::string>{"TELMXREM.EXE"}},
+  };
+}
+
+int RunSetup(Machine& m, const Scenario& s) {
+  std::vector<std::string> args = s.args;
+  args.insert(args.begin(), s.command);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  return SetupMain(static_cast<int>(argv.size()), argv.data(), m.platform);
+}
+
+// Every key below `key`, as paths from HKEY_LOCAL_MACHINE.
+void CollectKeys(const testing::FakeKey& key, const std::string& path, std::set<std::string>& out) {
+  for (const auto& sub : key.subkeys) {
+    const std::string sub_path = path.empty() ? sub->name : path + "\\" + sub->name;
+    out.insert(sub_path);
+    CollectKeys(*sub, sub_path, out);
+  }
+}
+
+bool IsLegacyService(const std::string& path) {
+  const std::string services(kServices);
+  if (path.rfind(services, 0) != 0) return false;
+  const std::string rest = path.substr(services.size());
+  return rest.find('\\') == std::string::npos &&
+         (rest.find("vanwdgsv") != std::string::npos || rest.find("vanwdgex") != std::string::npos);
+}
+
+bool IsBelowLegacyService(const std::string& path) {
+  const std::string services(kServices);
+  if (path.rfind(services, 0) != 0) return false;
+  const std::string rest = path.substr(services.size());
+  const std::size_t slash = rest.find('\\');
+  return slash != std::string::npos && IsLegacyService(services + rest.substr(0, slash));
+}
+
+// What the machine looked like before a run.
+struct Before {
+  std::map<std::string, std::string> files;  // by FakeDeployOs::Key
+  std::set<std::string> keys;
+  std::set<std::string> directories;
+};
+
+Before Snapshot(const Machine& m) {
+  Before before;
+  for (const auto& [key, file] : m.deploy.files) before.files[key] = file.data;
+  CollectKeys(m.replace.local_machine, "", before.keys);
+  before.directories = m.deploy.directories;
+  return before;
+}
+
+std::string FileName(const std::string& key) {
+  return key.substr(key.rfind('\\') + 1);
+}
+
+// The invariants after a run that had one operation or allocation fail.
+void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int exit_code) {
+  using testing::FakeDeployOs;
+  EXPECT_NE(std::find(std::begin(kExitCodes), std::end(kExitCodes), exit_code),
+            std::end(kExitCodes))
+      << "exit code " << exit_code;
+
+  // Nothing is left open.
+  EXPECT_EQ(m.detect.live_objects, 0) << "device sets, devices or blocks";
+  EXPECT_EQ(m.replace.open_keys, 0) << "registry keys";
+  EXPECT_EQ(m.replace.open_tools, 0) << "tool processes";
+  EXPECT_EQ(m.deploy.open_files, 0) << "files";
+  EXPECT_EQ(m.catalog.files.open_files, 0) << "catalog files";
+  EXPECT_EQ(m.driver.locks_held, 0) << "the run lock";
+
+  // Every file is whole: its old content or, for what the run copies, the
+  // new one; nothing that was there is gone; no pending copy is left, unless
+  // the failure was the removal of that very copy.
+  const std::string staging = FakeDeployOs::Key(kStaging);
+  const std::string system = FakeDeployOs::Key(kSystem);
+  const std::string source =
+      EqualsIgnoringAsciiCase(s.command.substr(0, s.command.rfind('\\') + 1), kStaging)
+          ? staging
+          : FakeDeployOs::Key(kPackage);
+  const std::string failed_subject = FakeDeployOs::Key(m.plan.failed_subject());
+  for (const auto& [key, file] : m.deploy.files) {
+    SCOPED_TRACE(key);
+    if (key.find(".~qln2") != std::string::npos) {
+      EXPECT_TRUE(key == failed_subject && (m.plan.failed_operation() == "RemoveFile" ||
+                                            m.plan.failed_operation() == "SetAttributes"))
+          << "a pending copy was left";
+      continue;
+    }
+    const std::string folder = key.substr(0, key.rfind('\\'));
+    const std::string name = FileName(key);
+    std::set<std::string> allowed;
+    if (const auto old = before.files.find(key); old != before.files.end()) {
+      allowed.insert(old->second);
+    }
+    if (folder == staging || folder == system) {
+      const auto fresh = before.files.find(source + "\\" + name);
+      if (fresh != before.files.end()) allowed.insert(fresh->second);
+    }
+    EXPECT_EQ(allowed.count(file.data), 1u) << "content " << file.data;
+  }
+  for (const auto& [key, data] : before.files) {
+    EXPECT_EQ(m.deploy.files.count(key), 1u) << key << " is gone";
+  }
+
+  // A run that reports the software as installed has put every file of the
+  // service in place.
+  const bool installed = exit_code == 0 || exit_code == 1 || exit_code == 16;
+  if (installed) {
+    for (const char* name : kInstalledFiles) {
+      SCOPED_TRACE(name);
+      const std::string key = FakeDeployOs::Key(std::string(kSystem) + name);
+      const auto placed = m.deploy.files.find(key);
+      ASSERT_NE(placed, m.deploy.files.end()) << "reported installed, but missing";
+      const std::string fresh = before.files.at(source + "\\" + FakeDeployOs::Key(name));
+      if (placed->second.data != fresh) {
+        EXPECT_EQ(s.may_keep_newer.count(name), 1u) << "reported installed, but not copied";
+      }
+    }
+  }
+  if (exit_code == 8) {
+    EXPECT_EQ(m.deploy.directories, before.directories) << "a run without adapter made one";
+  }
+
+  // The registry: only legacy service keys (and what lies below them) go,
+  // and a legacy service key goes only in a run that can report it.
+  std::set<std::string> keys;
+  CollectKeys(m.replace.local_machine, "", keys);
+  bool legacy_gone = false;
+  for (const std::string& key : before.keys) {
+    if (keys.count(key) != 0) continue;
+    if (IsLegacyService(key)) {
+      legacy_gone = true;
+    } else {
+      EXPECT_TRUE(IsBelowLegacyService(key)) << key << " is gone";
+    }
+  }
+  if (legacy_gone) {
+    EXPECT_TRUE(exit_code == 1 || exit_code == 2 || exit_code == 16)
+        << "a legacy service key is gone, exit code " << exit_code;
+  }
+  if (exit_code == 1) {
+    EXPECT_TRUE(legacy_gone) << "exit code 1, but no legacy service key is gone";
+  }
+}
+
+TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
+  std::size_t operations = 0;
+  std::size_t allocations = 0;
+  const std::vector<Scenario> scenarios = Scenarios();
+  for (const Scenario& scenario : scenarios) {
+    SCOPED_TRACE(scenario.name);
+
+    // The clean run: what it does, and that it succeeds as it should.
+    std::vector<std::string> recorded;
+    std::size_t allocation_count = 0;
+    {
+      Machine m;
+      scenario.prepare(m);
+      const Before before = Snapshot(m);
+      m.plan.record = true;
+      g_allocations = {true, 0, 0};
+      const int exit_code = RunSetup(m, scenario);
+      allocation_count = g_allocations.count;
+      g_allocations = {};
+      recorded = m.plan.operations;
+      ASSERT_EQ(exit_code, scenario.clean_exit_code);
+      CheckMachine(m, scenario, before, exit_code);
+    }
+    EXPECT_GT(allocation_count, 0u);
+
+    for (std::size_t k = 1; k <= recorded.size(); ++k) {
+      SCOPED_TRACE(::testing::Message() << "operation " << k << ", " << recorded[k - 1]);
+      Machine m;
+      scenario.prepare(m);
+      const Before before = Snapshot(m);
+      m.plan.FailAt(k);
+      const int exit_code = RunSetup(m, scenario);
+      CheckMachine(m, scenario, before, exit_code);
+    }
+    for (std::size_t a = 1; a <= allocation_count; ++a) {
+      SCOPED_TRACE(::testing::Message() << "allocation " << a);
+      Machine m;
+      scenario.prepare(m);
+      const Before before = Snapshot(m);
+      g_allocations = {true, 0, a};
+      const int exit_code = RunSetup(m, scenario);
+      g_allocations = {};
+      CheckMachine(m, scenario, before, exit_code);
+    }
+    operations += recorded.size();
+    allocations += allocation_count;
+  }
+  std::printf(
+      "fault injection: %zu scenarios, %zu failure points (%zu operations, %zu allocations), "
+      "%zu runs\n",
+      scenarios.size(), operations + allocations, operations, allocations,
+      scenarios.size() + operations + allocations);
+}
+
+}  // namespace
+}  // namespace qsetup
