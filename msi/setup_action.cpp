@@ -13,6 +13,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "msi/setup_outcome.h"
 #include "win32/handles.h"
@@ -65,8 +66,8 @@ void LogLine(MSIHANDLE install, std::wstring_view text) {
 }
 
 // Cuts a program's output into lines as it arrives and logs each line that
-// holds more than line ends, behind `prefix`. The bytes are in the console
-// code page, as the program writes them to a console.
+// holds more than line ends, behind `prefix`. The bytes are in the OEM code
+// page, as SETUP.EXE writes them for a console.
 class LineLogger {
  public:
   LineLogger(MSIHANDLE install, std::wstring prefix)
@@ -139,7 +140,7 @@ ProgramRun RunLogged(MSIHANDLE install, const std::wstring& application, std::ws
   }
   const UniqueHandle process(info.hProcess);
   const UniqueHandle thread(info.hThread);
-  // The output ends when the program's copy of the write end is the last.
+  // Only the program holds the write end now: the output ends with it.
   program_output.reset();
   program_input.reset();
 
