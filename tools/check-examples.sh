@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Checks the fleet examples beyond what the end-to-end tests run: the README
-# shows examples/ansible/qln2.yml and examples/fleet/by-exit-code.cmd as they
-# are, and the playbook passes ansible-playbook's syntax check (Debian's
-# ansible with its ansible.windows collection; offline, on a made-up
-# inventory). tools/test.sh runs it.
+# shows examples/ansible/qln2.yml, examples/ansible/qln2-msi.yml and
+# examples/fleet/by-exit-code.cmd as they are, and the playbooks pass
+# ansible-playbook's syntax check (Debian's ansible with its ansible.windows
+# collection; offline, on a made-up inventory). tools/test.sh runs it.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -32,9 +32,11 @@ shown() {
 }
 
 shown yaml examples/ansible/qln2.yml
+shown yaml examples/ansible/qln2-msi.yml
 shown bat examples/fleet/by-exit-code.cmd
 
 printf '[qln2_servers]\nserver1.example\n' >"$tmp/inventory"
 ANSIBLE_HOME="$tmp/ansible" ANSIBLE_LOCAL_TEMP="$tmp/ansible/tmp" ANSIBLE_NOCOLOR=1 \
-  ansible-playbook --syntax-check -i "$tmp/inventory" examples/ansible/qln2.yml
-echo "check-examples: the README shows both examples as they are; the playbook's syntax is good"
+  ansible-playbook --syntax-check -i "$tmp/inventory" examples/ansible/qln2.yml \
+  examples/ansible/qln2-msi.yml
+echo "check-examples: the README shows the examples as they are; the playbooks' syntax is good"

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: installs what is missing, checks the
-# fleet examples that the README shows, cross-builds SETUP.EXE for x64 and
-# x86, builds the native unit tests twice (plain, and with AddressSanitizer
-# and UndefinedBehaviorSanitizer), runs the unit tests and the end-to-end
-# tests of both packages under Wine, and checks that two release builds of
-# the last commit are identical.
+# fleet examples that the README shows, cross-builds SETUP.EXE and its MSI
+# package for x64 and x86, builds the native unit tests twice (plain, and with
+# AddressSanitizer and UndefinedBehaviorSanitizer), runs the unit tests and the
+# end-to-end tests of both packages and both MSI packages under Wine, and
+# checks that two release builds of the last commit are identical.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -26,13 +26,14 @@ for arch in x64 x86; do
   step "Windows build ($arch)"
   cmake -S . -B "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/$arch" \
-    -DQSETUP_FIXTURE_DIR="$build/fixtures/$arch" >/dev/null
+    -DQSETUP_FIXTURE_DIR="$build/fixtures/$arch" -DQSETUP_MSI_DIR="$build/msi" >/dev/null
   cmake --build "$build/win-$arch" -j "$jobs"
 done
 
 step "native build and tests (unit and end-to-end)"
 cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DQSETUP_PACKAGE_ROOT="$build/package" -DQSETUP_FIXTURE_ROOT="$build/fixtures" >/dev/null
+  -DQSETUP_PACKAGE_ROOT="$build/package" -DQSETUP_FIXTURE_ROOT="$build/fixtures" \
+  -DQSETUP_MSI_ROOT="$build/msi" >/dev/null
 cmake --build "$build/native" -j "$jobs"
 (cd "$build/native" && ctest --output-on-failure -j "$jobs")
 

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+// After windows.h, whose types it uses.
+#include <msi.h>
+
 #include <utility>
 
 namespace qsetup::win32 {
@@ -134,6 +137,14 @@ struct HeldMutexTraits {
   }
 };
 
+// Windows Installer handles (records, databases): 0 when absent.
+struct MsiHandleTraits {
+  using Type = MSIHANDLE;
+  static Type Invalid() { return 0; }
+  static bool IsValid(Type h) { return h != 0; }
+  static void Free(Type h) { ::MsiCloseHandle(h); }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
@@ -145,5 +156,6 @@ using UniqueHeapBlock = UniqueResource<ProcessHeapTraits>;
 using UniqueSid = UniqueResource<SidTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueHeldMutex = UniqueResource<HeldMutexTraits>;
+using UniqueMsiHandle = UniqueResource<MsiHandleTraits>;
 
 }  // namespace qsetup::win32

@@ -101,7 +101,23 @@ Child Spawn(const std::vector<std::string>& argv, const std::map<std::string, st
   return child;
 }
 
-// Feeds stdin, collects stdout and stderr, and waits for the child.
+// Reads what `fd` holds now, without waiting, into `sink`; closes it and
+// sets it to -1.
+void Drain(int& fd, std::string& sink) {
+  if (fd == -1) return;
+  fcntl(fd, F_SETFL, O_NONBLOCK);
+  char buffer[4096];
+  for (ssize_t r; (r = read(fd, buffer, sizeof buffer)) > 0;) {
+    sink.append(buffer, static_cast<std::size_t>(r));
+  }
+  close(fd);
+  fd = -1;
+}
+
+// Feeds stdin, collects stdout and stderr, and waits for the child. Output
+// ends when the child has ended, even if the pipes stay open: Wine's desktop
+// process, started by the first program that needs it, keeps the standard
+// handles of that program for as long as any program uses the desktop.
 int Communicate(Child& child, const std::string& input, std::string& out, std::string& err,
                 int timeout_seconds) {
   std::size_t written = 0;
@@ -112,7 +128,15 @@ int Communicate(Child& child, const std::string& input, std::string& out, std::s
   if (child.in != -1) fcntl(child.in, F_SETFL, O_NONBLOCK);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout_seconds);
   bool timed_out = false;
+  bool ended = false;
+  int status = 0;
   while (child.out != -1 || child.err != -1) {
+    if (waitpid(child.pid, &status, WNOHANG) == child.pid) {
+      ended = true;
+      Drain(child.out, out);
+      Drain(child.err, err);
+      break;
+    }
     pollfd fds[3];
     int n = 0;
     if (child.out != -1) fds[n++] = {child.out, POLLIN, 0};
@@ -124,7 +148,9 @@ int Communicate(Child& child, const std::string& input, std::string& out, std::s
       timed_out = true;
       break;
     }
-    if (poll(fds, static_cast<nfds_t>(n), static_cast<int>(left.count())) < 0) continue;
+    // Wakes now and then to see whether the child has ended.
+    const int wait = static_cast<int>(std::min<std::chrono::milliseconds::rep>(left.count(), 100));
+    if (poll(fds, static_cast<nfds_t>(n), wait) < 0) continue;
     for (int i = 0; i < n; ++i) {
       if (fds[i].revents == 0) continue;
       if (fds[i].fd == child.in) {
@@ -153,8 +179,7 @@ int Communicate(Child& child, const std::string& input, std::string& out, std::s
     if (child.out != -1) close(child.out);
     if (child.err != -1) close(child.err);
   }
-  int status = 0;
-  waitpid(child.pid, &status, 0);
+  if (!ended) waitpid(child.pid, &status, 0);
   if (timed_out || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }

@@ -37,10 +37,14 @@ struct AllocationFaults {
   bool Fail() { return armed && ++count == fail_at; }
 } g_allocations;
 
+// Larger requests can only fail, and under AddressSanitizer the throwing
+// operator new ends the program on them instead of throwing.
+constexpr std::size_t kLargestAllocation = std::size_t{1} << 40;
+
 }  // namespace
 
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_allocations.Fail()) return nullptr;
+  if (g_allocations.Fail() || size > kLargestAllocation) return nullptr;
   try {
     return ::operator new(size);
   } catch (...) {
@@ -49,7 +53,7 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 }
 
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_allocations.Fail()) return nullptr;
+  if (g_allocations.Fail() || size > kLargestAllocation) return nullptr;
   try {
     return ::operator new[](size);
   } catch (...) {
