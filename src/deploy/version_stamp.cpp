@@ -1,8 +1,5 @@
 #include "deploy/version_stamp.h"
 
-#include <algorithm>
-#include <array>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
@@ -19,23 +16,9 @@ bool ReadStampText(DeployOs& os, const std::string& path, char* block, std::stri
     if (!file) return false;
     length = file->Read(block, kStampBlockSize);
   }
-  if (length == 0) return false;
-
-  const char* start = FindPattern(kStampStart, block, static_cast<std::ptrdiff_t>(length));
-  if (start == nullptr) return false;
-
-  // The end marker lies behind the start marker, before the first NUL.
-  const char* text_begin = start + std::strlen(kStampStart);
-  const char* limit = block + length;
-  if (const void* nul =
-          std::memchr(text_begin, '\0', static_cast<std::size_t>(limit - text_begin))) {
-    limit = static_cast<const char*>(nul);
-  }
-  const char* end = FindPattern(kStampEnd, text_begin, limit - text_begin);
-  text.clear();
-  if (end != nullptr) {
-    text.assign(text_begin, std::min(static_cast<std::size_t>(end - text_begin), kStampTextMax));
-  }
+  std::optional<std::string> found = StampTextIn(block, length);
+  if (!found) return false;
+  text = std::move(*found);
   return true;
 }
 
@@ -57,25 +40,6 @@ int CompareDecimal(const std::string& a, const std::string& b) {
 }
 
 }  // namespace
-
-const char* FindPattern(const char* pattern, const char* data, std::ptrdiff_t length) {
-  const auto m = static_cast<std::ptrdiff_t>(std::strlen(pattern));
-  if (m == 0) return data;
-  if (length < m) return nullptr;
-
-  const auto* p = reinterpret_cast<const unsigned char*>(pattern);
-  const auto* d = reinterpret_cast<const unsigned char*>(data);
-  std::array<std::ptrdiff_t, 256> shift;
-  shift.fill(m);
-  for (std::ptrdiff_t j = 0; j < m - 1; ++j) shift[p[j]] = m - 1 - j;
-
-  for (std::ptrdiff_t pos = m - 1; pos < length; pos += shift[d[pos]]) {
-    std::ptrdiff_t j = m - 1;
-    while (j >= 0 && d[pos - (m - 1 - j)] == p[j]) --j;
-    if (j < 0) return data + (pos - (m - 1));
-  }
-  return nullptr;
-}
 
 int CompareVersionStamps(const DeployContext& ctx, const std::string& first_path,
                          const std::string& second_path) {

@@ -1,25 +1,13 @@
-// Version stamps: "!@#$", up to 255 bytes of stamp text, "$#@!", somewhere
-// in the first 100000 bytes of a deployed file. A stamp's value is the
-// decimal number that the digits of its text spell, in order.
+// The comparison of two files' version stamps (see stamp_text.h). A stamp's
+// value is the decimal number that the digits of its text spell, in order.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
 #include "deploy/deploy.h"
+#include "deploy/stamp_text.h"
 
 namespace qsetup {
-
-inline constexpr std::size_t kStampBlockSize = 100000;  // bytes examined per file
-inline constexpr std::size_t kStampTextMax = 255;       // longer texts are cut
-inline constexpr char kStampStart[] = "!@#$";
-inline constexpr char kStampEnd[] = "$#@!";
-
-// Boyer-Moore-Horspool search for the NUL-terminated `pattern` in the first
-// `length` bytes of `data`. Returns the first byte of the leftmost match;
-// `data` itself for an empty pattern; null when there is no match or when
-// `length` is shorter than the pattern, zero or negative.
-const char* FindPattern(const char* pattern, const char* data, std::ptrdiff_t length);
 
 // Compares the version stamps of two files, reading at most 100000 bytes of
 // each with one read, the second file first. Returns 0 when both stamps are

@@ -4,9 +4,8 @@
 //
 // VERSION is MAJOR.MINOR.PATCH. Every file under each DIR must carry the
 // version stamp "!@#$VERSION$#@!" where the installer's stamp comparison
-// reads it: the first start marker in the first 100000 bytes, ended by the
-// first end marker before a NUL. Every .EXE and .DLL must also hold a version
-// resource whose fixed file and product versions are MAJOR.MINOR.PATCH.0 and
+// reads it, found by the installer's own code (deploy/stamp_text.cpp). Every .EXE and .DLL must
+// also hold a version resource whose fixed file and product versions are MAJOR.MINOR.PATCH.0 and
 // whose FileVersion and ProductVersion strings are VERSION, in every string
 // table. Each fault is printed as "FILE: fault" on standard error. The exit
 // code is 0 when every file agrees, 1 when one does not, 2 on a usage error.
@@ -23,13 +22,11 @@
 #include <string_view>
 #include <vector>
 
+#include "deploy/stamp_text.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::size_t kStampBlockSize = 100000;
-constexpr std::string_view kStampStart = "!@#$";
-constexpr std::string_view kStampEnd = "$#@!";
 
 struct Version {
   std::string text;            // MAJOR.MINOR.PATCH
@@ -61,19 +58,6 @@ std::optional<std::string> ReadWholeFile(const fs::path& path) {
   bytes << in.rdbuf();
   if (in.bad()) return std::nullopt;
   return bytes.str();
-}
-
-// The stamp text of `bytes`; nullopt when the examined bytes hold no start
-// marker, empty when the start marker has no end marker.
-std::optional<std::string> StampText(std::string_view bytes) {
-  const std::string_view examined = bytes.substr(0, kStampBlockSize);
-  const std::size_t start = examined.find(kStampStart);
-  if (start == std::string_view::npos) return std::nullopt;
-  std::string_view rest = examined.substr(start + kStampStart.size());
-  rest = rest.substr(0, rest.find('\0'));
-  const std::size_t end = rest.find(kStampEnd);
-  if (end == std::string_view::npos) return std::string();
-  return std::string(rest.substr(0, end));
 }
 
 // Little-endian reads that fail outside the data instead of reading past it.
@@ -317,7 +301,9 @@ int CheckDirectory(const fs::path& dir, const Version& version) {
       report(file, "cannot be read");
       continue;
     }
-    const std::optional<std::string> stamp = StampText(*bytes);
+    // Found as the installer's stamp comparison finds it.
+    const std::optional<std::string> stamp =
+        qsetup::StampTextIn(bytes->data(), std::min(bytes->size(), qsetup::kStampBlockSize));
     if (!stamp) {
       report(file, "no version stamp in the first 100000 bytes");
     } else if (*stamp != version.text) {

@@ -1,0 +1,29 @@
+// Version stamps: "!@#$", up to 255 bytes of stamp text, "$#@!", somewhere
+// in the first 100000 bytes of a deployed file. How the text is found; the
+// build's version check reads stamps with this same code.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace qsetup {
+
+inline constexpr std::size_t kStampBlockSize = 100000;  // bytes examined per file
+inline constexpr std::size_t kStampTextMax = 255;       // longer texts are cut
+inline constexpr char kStampStart[] = "!@#$";
+inline constexpr char kStampEnd[] = "$#@!";
+
+// Boyer-Moore-Horspool search for the NUL-terminated `pattern` in the first
+// `length` bytes of `data`. Returns the first byte of the leftmost match;
+// `data` itself for an empty pattern; null when there is no match or when
+// `length` is shorter than the pattern, zero or negative.
+const char* FindPattern(const char* pattern, const char* data, std::ptrdiff_t length);
+
+// The stamp text of the `length` examined bytes at `block`: behind the first
+// start marker, up to the first end marker before a NUL, cut to
+// kStampTextMax. nullopt without a start marker; empty when no end marker
+// follows it.
+std::optional<std::string> StampTextIn(const char* block, std::size_t length);
+
+}  // namespace qsetup
