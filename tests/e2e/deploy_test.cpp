@@ -24,15 +24,6 @@ std::string Probe() {
   return FixtureDir() + "/deploy_probe.exe";
 }
 
-// The Windows name of a Unix path, through Wine's drive Z:.
-std::string WindowsPath(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 std::string Stamped(const std::string& version, const std::string& body) {
   return "MZ" + std::string(60, '\0') + "!@#$" + version + "$#@!" + body;
 }

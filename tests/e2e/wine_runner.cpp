@@ -270,6 +270,14 @@ ServiceKeysLock::~ServiceKeysLock() {
   close(fd_);
 }
 
+std::string WindowsPath(const std::string& unix_path) {
+  std::string path = "Z:" + unix_path;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);

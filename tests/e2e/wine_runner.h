@@ -71,6 +71,9 @@ class ServiceKeysLock {
   int fd_;
 };
 
+// A Unix path as Windows programs under Wine see it, through drive Z:.
+std::string WindowsPath(const std::string& unix_path);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& data);
 void CopyFile(const std::string& from, const std::string& to);

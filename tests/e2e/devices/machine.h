@@ -63,15 +63,6 @@ inline std::string NormalizeDots(std::string out) {
   return out;
 }
 
-// A Unix path as Windows programs under Wine see it.
-inline std::string WindowsPath(const std::string& unix_path) {
-  std::string path = "Z:" + unix_path;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 inline std::string StagingDir() {
   return UnixSystemDir() + "/drivers/qln2";
 }
