@@ -40,10 +40,8 @@ quiet() {
 }
 
 for arch in x64 x86; do
-  case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac
   step "Windows build ($arch)"
-  quiet "configure-$arch" cmake -S . -B "$build/win-$arch" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple.cmake" -DCMAKE_BUILD_TYPE=Release \
+  quiet "configure-$arch" bash tools/windows-configure.sh "$arch" "$build/win-$arch" \
     -DQSETUP_PACKAGE_DIR="$build/package/$arch" -DQSETUP_FIXTURE_DIR="$build/fixtures/$arch"
   quiet "build-$arch" cmake --build "$build/win-$arch" -j "$jobs"
 done

@@ -22,8 +22,7 @@ timed() {
 }
 
 build_package() {
-  cmake -S . -B "$build/win-x64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/x64" \
+  bash tools/windows-configure.sh x64 "$build/win-x64" -DQSETUP_PACKAGE_DIR="$build/package/x64" \
     -DQSETUP_FIXTURE_DIR="$build/fixtures/x64" >/dev/null
   cmake --build "$build/win-x64" -j 2 >/dev/null
 }

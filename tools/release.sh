@@ -81,10 +81,9 @@ bash tools/setup.sh
 release=$build/release
 rm -rf "$release"
 for arch in x64 x86; do
-  case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac
   echo "== building the $arch package"
-  cmake -S . -B "$release/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$release/package/$arch" >/dev/null
+  bash tools/windows-configure.sh "$arch" "$release/win-$arch" \
+    -DQSETUP_PACKAGE_DIR="$release/package/$arch" >/dev/null
   cmake --build "$release/win-$arch" -j "$jobs" --target package_check >"$release/build-$arch.log" ||
     { cat "$release/build-$arch.log"; exit 1; }
   grep '^versioncheck:' "$release/build-$arch.log"

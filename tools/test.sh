@@ -22,11 +22,10 @@ step "fleet examples: the README's copies and the playbook's syntax"
 bash tools/check-examples.sh
 
 for arch in x64 x86; do
-  case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac
   step "Windows build ($arch)"
-  cmake -S . -B "$build/win-$arch" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$triple.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DQSETUP_PACKAGE_DIR="$build/package/$arch" \
-    -DQSETUP_FIXTURE_DIR="$build/fixtures/$arch" -DQSETUP_MSI_DIR="$build/msi" >/dev/null
+  bash tools/windows-configure.sh "$arch" "$build/win-$arch" \
+    -DQSETUP_PACKAGE_DIR="$build/package/$arch" -DQSETUP_FIXTURE_DIR="$build/fixtures/$arch" \
+    -DQSETUP_MSI_DIR="$build/msi" >/dev/null
   cmake --build "$build/win-$arch" -j "$jobs"
 done
 
