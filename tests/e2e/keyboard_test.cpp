@@ -58,13 +58,14 @@ class TmuxSession {
 };
 
 // The command line that runs `setup` (the package's SETUP.EXE by default)
-// with `args` and leaves its exit code in `rc_file`.
+// with `args` and leaves its exit code in `rc_file`. The code is written
+// beside it and renamed, so that `rc_file` never exists empty.
 std::string SetupCommand(const std::string& args, const std::string& rc_file,
                          const std::string& setup = PackageDir() + "/SETUP.EXE") {
   return "env WINEDEBUG=-all WINEDLLOVERRIDES='mscoree,mshtml,winemenubuilder.exe=' "
          "LC_ALL=en_US.UTF-8 WINEPREFIX='" +
          WinePrefix() + "' wine '" + setup + "' " + args + "; echo $? > '" + rc_file +
-         "'; sleep 600";
+         ".new' && mv '" + rc_file + ".new' '" + rc_file + "'; sleep 600";
 }
 
 // A copy of SETUP.EXE in `dir` without catalogs: its failing catalog load
