@@ -1,15 +1,28 @@
 // The operating-system services that the setup driver needs itself.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
 namespace qsetup {
 
-// Held by the run that changes the machine; released when destroyed.
+// How a wait for the run lock ended.
+enum class LockWait {
+  kHeld,      // this run holds the lock now
+  kTimedOut,  // another run still holds it
+  kFailed,    // the wait could not be made
+};
+
+// The machine's run lock: one run at a time changes the machine. Released,
+// if held, when destroyed.
 class RunLock {
  public:
   virtual ~RunLock() = default;
+
+  // Waits at most `milliseconds` until no other run holds the lock, then
+  // holds it.
+  virtual LockWait Hold(std::uint32_t milliseconds) = 0;
 };
 
 class DriverOs {
@@ -22,9 +35,11 @@ class DriverOs {
   // True when `byte` leads a double-byte character in the system code page.
   virtual bool IsDbcsLeadByte(unsigned char byte) = 0;
 
-  // Waits until no other run of the installer on this machine holds the run
-  // lock, then holds it. Null when no lock can be had.
-  virtual std::unique_ptr<RunLock> LockOutOtherRuns() = 0;
+  // The run lock, which only the system and administrators can use. Null
+  // when it cannot be had, and when an object of its name exists that
+  // neither the system nor the Administrators group owns: that is not the
+  // lock of a run.
+  virtual std::unique_ptr<RunLock> OpenRunLock() = 0;
 };
 
 }  // namespace qsetup

@@ -49,6 +49,34 @@ class RunSteps final : public SetupSteps {
   DetectionFlags flags_;  // the run's: set by the scan, never cleared
 };
 
+// The run lock as a run takes it: held, or none because there is none to be
+// had (the run then goes on alone, as it always could), or busy because
+// another run kept it for the whole wait.
+struct RunLockHold {
+  std::unique_ptr<RunLock> lock;
+  bool busy = false;
+};
+
+RunLockHold LockOutOtherRuns(DriverOs& os, Console& console, bool verbose, std::uint32_t wait_ms) {
+  std::unique_ptr<RunLock> lock = os.OpenRunLock();
+  if (!lock) return {};
+  LockWait wait = lock->Hold(0);
+  if (wait == LockWait::kTimedOut) {
+    if (verbose) console.PrintText("Main - waiting for another run of setup to end.\n");
+    wait = lock->Hold(wait_ms);
+  }
+  switch (wait) {
+    case LockWait::kHeld:
+      return {std::move(lock), false};
+    case LockWait::kTimedOut:
+      if (verbose) console.PrintText("Main - the other run did not end in time; giving up.\n");
+      return {nullptr, true};
+    case LockWait::kFailed:
+      break;
+  }
+  return {};
+}
+
 }  // namespace
 
 int SetupMain(int argc, char** argv, Platform& platform) {
@@ -81,11 +109,17 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   } else {
     // A second run at the same time would replace the files of the first
     // while the first runs its tools from them, and fail: one run at a time
-    // changes the machine, and a second waits for the first. Without a lock
-    // the run goes on alone, as it always could.
-    const std::unique_ptr<RunLock> lock = platform.driver.LockOutOtherRuns();
-    RunSteps steps(platform, console, settings, messages);
-    exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path);
+    // changes the machine, and a second waits for the first. A run that
+    // waited in vain changes nothing and fails, so that a fleet tool tries
+    // again later; the lock is let go before the final key wait.
+    const RunLockHold hold =
+        LockOutOtherRuns(platform.driver, console, settings.verbose, platform.run_lock_wait_ms);
+    if (hold.busy) {
+      console.PrintText(messages[kMsgInstallFailed]);
+    } else {
+      RunSteps steps(platform, console, settings, messages);
+      exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path);
+    }
   }
 
   if (!settings.unattended) {

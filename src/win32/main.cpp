@@ -29,5 +29,10 @@ int main(int argc, char** argv) {
   qsetup::win32::Win32DeployOs deploy;
   qsetup::win32::Win32ReplaceOs replace;
   qsetup::Platform platform{console, catalog, driver, system, detect, deploy, replace};
+#ifdef QSETUP_TEST_RUN_LOCK_WAIT_MS
+  // A test build that gives up waiting for another run in seconds, not
+  // minutes; the product never defines it.
+  platform.run_lock_wait_ms = QSETUP_TEST_RUN_LOCK_WAIT_MS;
+#endif
   return qsetup::SetupMain(argc, argv, platform);
 }

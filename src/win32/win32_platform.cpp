@@ -1,6 +1,9 @@
 #include "win32/win32_platform.h"
 
 #include <windows.h>
+// After windows.h, whose types they use.
+#include <aclapi.h>
+#include <sddl.h>
 
 #include "win32/handles.h"
 #include "win32/win32_files.h"
@@ -36,27 +39,86 @@ bool Win32DriverOs::IsDbcsLeadByte(unsigned char byte) {
 
 namespace {
 
+// One name for every session of the machine.
+constexpr wchar_t kRunLockName[] = L"Global\\Quillon2-Setup-Run";
+
+// Only the system and administrators may use the lock, and Administrators
+// own it, so that a run can tell it from an object of the same name that
+// someone else made.
+constexpr wchar_t kRunLockSecurity[] = L"O:BAD:P(A;;GA;;;SY)(A;;GA;;;BA)";
+// The same for a token that may not make Administrators the owner: its
+// default owner, the system's for the system.
+constexpr wchar_t kRunLockSecurityOwnDefault[] = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+
+struct CreatedMutex {
+  UniqueHandle mutex;
+  DWORD error = ERROR_SUCCESS;  // ERROR_ALREADY_EXISTS when it was there before
+};
+
+CreatedMutex CreateRunLockMutex(const wchar_t* security) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(security, SDDL_REVISION_1,
+                                                              &descriptor, nullptr)) {
+    return {UniqueHandle(), ::GetLastError()};
+  }
+  const UniqueLocal descriptor_owner(descriptor);
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+  UniqueHandle mutex(::CreateMutexW(&attributes, FALSE, kRunLockName));
+  const DWORD error = ::GetLastError();
+  return {std::move(mutex), error};
+}
+
+bool OwnedBySystemOrAdministrators(HANDLE object) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+    return false;
+  }
+  const UniqueLocal descriptor_owner(descriptor);
+  return owner != nullptr && (::IsWellKnownSid(owner, WinLocalSystemSid) ||
+                              ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
+}
+
 class Win32RunLock final : public RunLock {
  public:
-  explicit Win32RunLock(UniqueHeldMutex mutex) : mutex_(std::move(mutex)) {}
+  explicit Win32RunLock(UniqueHandle mutex) : mutex_(std::move(mutex)) {}
+
+  LockWait Hold(std::uint32_t milliseconds) override {
+    if (held_) return LockWait::kHeld;
+    switch (::WaitForSingleObject(mutex_.get(), milliseconds)) {
+      case WAIT_OBJECT_0:
+      case WAIT_ABANDONED:  // a run that ended without letting go: this one holds it now
+        held_ = UniqueHeldMutex(mutex_.release());
+        return LockWait::kHeld;
+      case WAIT_TIMEOUT:
+        return LockWait::kTimedOut;
+      default:
+        return LockWait::kFailed;
+    }
+  }
 
  private:
-  UniqueHeldMutex mutex_;
+  UniqueHandle mutex_;    // until held
+  UniqueHeldMutex held_;  // once held
 };
 
 }  // namespace
 
-std::unique_ptr<RunLock> Win32DriverOs::LockOutOtherRuns() {
-  // One name for every session of the machine.
-  UniqueHandle mutex(::CreateMutexW(nullptr, FALSE, L"Global\\Quillon2-Setup-Run"));
-  if (!mutex) return nullptr;
-  switch (::WaitForSingleObject(mutex.get(), INFINITE)) {
-    case WAIT_OBJECT_0:
-    case WAIT_ABANDONED:  // a run that ended without letting go: this one holds it now
-      return std::make_unique<Win32RunLock>(UniqueHeldMutex(mutex.release()));
-    default:
-      return nullptr;
+std::unique_ptr<RunLock> Win32DriverOs::OpenRunLock() {
+  CreatedMutex created = CreateRunLockMutex(kRunLockSecurity);
+  if (!created.mutex && created.error == ERROR_INVALID_OWNER) {
+    created = CreateRunLockMutex(kRunLockSecurityOwnDefault);
   }
+  if (!created.mutex) return nullptr;
+  // Any program can make an object of this name before a run does; one that
+  // the system or administrators did not make is not a run's lock, and a
+  // wait for it could last for ever.
+  if (created.error == ERROR_ALREADY_EXISTS &&
+      !OwnedBySystemOrAdministrators(created.mutex.get())) {
+    return nullptr;
+  }
+  return std::make_unique<Win32RunLock>(std::move(created.mutex));
 }
 
 }  // namespace qsetup::win32

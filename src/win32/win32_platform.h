@@ -22,7 +22,7 @@ class Win32DriverOs final : public DriverOs {
  public:
   std::string ReadCurrentDirectory() override;
   bool IsDbcsLeadByte(unsigned char byte) override;
-  std::unique_ptr<RunLock> LockOutOtherRuns() override;
+  std::unique_ptr<RunLock> OpenRunLock() override;
 };
 
 }  // namespace qsetup::win32

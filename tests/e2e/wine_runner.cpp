@@ -199,10 +199,12 @@ RunResult RunWine(const std::string& program, const RunOptions& options) {
   return result;
 }
 
-HeldFile::HeldFile(const std::string& windows_path) {
+Held::Held(const std::string& fixture, const std::vector<std::string>& args) {
   std::map<std::string, std::string> env;
   env["WINEPREFIX"] = WinePrefix();
-  Child child = Spawn({"wine", FixtureDir() + "/hold_file.exe", windows_path}, env, true, "");
+  std::vector<std::string> argv = {"wine", FixtureDir() + "/" + fixture + ".exe"};
+  argv.insert(argv.end(), args.begin(), args.end());
+  Child child = Spawn(argv, env, true, "");
   pid_ = child.pid;
   in_ = child.in;
   close(child.err);
@@ -217,11 +219,11 @@ HeldFile::HeldFile(const std::string& windows_path) {
   if (said != "held\n") {
     close(in_);
     waitpid(pid_, nullptr, 0);
-    throw std::runtime_error("cannot hold " + windows_path + ": " + said);
+    throw std::runtime_error(fixture + " cannot hold what it should: " + said);
   }
 }
 
-HeldFile::~HeldFile() {
+Held::~Held() {
   close(in_);  // the fixture lets go when its input ends
   waitpid(pid_, nullptr, 0);
 }

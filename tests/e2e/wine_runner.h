@@ -25,19 +25,27 @@ struct RunResult {
 // Runs `program` (a Unix path to a Windows executable) with wine.
 RunResult RunWine(const std::string& program, const RunOptions& options = {});
 
-// A file of the prefix held open without sharing by the hold_file fixture,
-// as a program that has it in use would, until this object is destroyed.
-class HeldFile {
+// A fixture program of the architecture under test that holds something
+// (it prints "held" once it does) until this object is destroyed, when its
+// standard input ends.
+class Held {
  public:
-  // `windows_path` as the fixture of the architecture under test sees it.
-  explicit HeldFile(const std::string& windows_path);
-  ~HeldFile();
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
+  Held(const std::string& fixture, const std::vector<std::string>& args);
+  ~Held();
+  Held(const Held&) = delete;
+  Held& operator=(const Held&) = delete;
 
  private:
   int pid_ = -1;
   int in_ = -1;
+};
+
+// A file of the prefix held open without sharing by the hold_file fixture,
+// as a program that has it in use would. `windows_path` as the fixture of the
+// architecture under test sees it.
+class HeldFile : public Held {
+ public:
+  explicit HeldFile(const std::string& windows_path) : Held("hold_file", {windows_path}) {}
 };
 
 // Runs a Unix command and returns its exit code (stdout and stderr to `out`).

@@ -1,7 +1,9 @@
 // Fakes of the catalog's and the driver's own services.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "catalog/catalog_os.h"
 #include "driver/driver_os.h"
@@ -23,14 +25,20 @@ class FakeDriverOs : public DriverOs {
   std::string current_dir = "C:\\Users\\admin";
   unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
 
+  // The run lock: none to be had (no lock, or an object of its name that an
+  // ordinary user made), or held by another run for `other_run_ms` more
+  // milliseconds (kNeverLetsGo: for good).
+  static constexpr std::uint32_t kNeverLetsGo = UINT32_MAX;
+  bool lock_available = true;
+  std::uint32_t other_run_ms = 0;
+  std::vector<std::uint32_t> lock_waits;  // the time given to each wait
+
   FaultPlan* faults = nullptr;
   int locks_held = 0;
-  int locks_taken = 0;
 
-  std::unique_ptr<RunLock> LockOutOtherRuns() override {
-    if (Fails(faults, "LockOutOtherRuns")) return nullptr;
-    ++locks_taken;
-    return std::make_unique<Lock>(locks_held);
+  std::unique_ptr<RunLock> OpenRunLock() override {
+    if (Fails(faults, "OpenRunLock") || !lock_available) return nullptr;
+    return std::make_unique<Lock>(*this);
   }
 
   std::string ReadCurrentDirectory() override {
@@ -44,11 +52,29 @@ class FakeDriverOs : public DriverOs {
  private:
   class Lock final : public RunLock {
    public:
-    explicit Lock(int& held) : held_(held) { ++held_; }
-    ~Lock() override { --held_; }
+    explicit Lock(FakeDriverOs& os) : os_(os) {}
+    ~Lock() override {
+      if (!held_) return;
+      --os_.locks_held;
+      if (os_.faults != nullptr) os_.faults->Note("ReleaseRunLock");
+    }
+
+    LockWait Hold(std::uint32_t milliseconds) override {
+      os_.lock_waits.push_back(milliseconds);
+      if (Fails(os_.faults, "HoldRunLock")) return LockWait::kFailed;
+      if (os_.other_run_ms > milliseconds) {
+        if (os_.other_run_ms != kNeverLetsGo) os_.other_run_ms -= milliseconds;
+        return LockWait::kTimedOut;
+      }
+      os_.other_run_ms = 0;
+      held_ = true;
+      ++os_.locks_held;
+      return LockWait::kHeld;
+    }
 
    private:
-    int& held_;
+    FakeDriverOs& os_;
+    bool held_ = false;
   };
 };
 

@@ -33,6 +33,12 @@ class FaultPlan {
     return true;
   }
 
+  // Records an operation that cannot fail (a release), for tests of the
+  // order of operations.
+  void Note(std::string_view operation) {
+    if (record) operations.emplace_back(operation);
+  }
+
   std::size_t count() const { return count_; }
   const std::string& failed_operation() const { return failed_operation_; }
   const std::string& failed_subject() const { return failed_subject_; }

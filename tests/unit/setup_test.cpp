@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "catalog/messages.h"
@@ -12,6 +13,7 @@
 #include "fakes/fake_platform.h"
 #include "fakes/fake_replace_os.h"
 #include "fakes/fake_system_directory.h"
+#include "fakes/fault_plan.h"
 #include "support/written_messages.h"
 
 namespace qsetup {
@@ -218,6 +220,112 @@ TEST_F(SetupMainTest, VerboseUnusableSystemDirectory) {
                 "Main - GetSystemDirectory failed.\r\nPress ENTER to continue\r\n" + kFailed +
                 kFinalPrompt);
   EXPECT_TRUE(console_io.keys.empty());
+}
+
+TEST_F(SetupMainTest, RunLockWaitsForAnotherRunWithinItsBound) {
+  constexpr char kWaiting[] = "Main - waiting for another run of setup to end.\r\n";
+  constexpr char kGaveUp[] = "Main - the other run did not end in time; giving up.\r\n";
+  const std::string traced_start =
+      std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner;
+  struct Case {
+    const char* name;
+    bool lock_available;
+    std::uint32_t other_run_ms;
+    std::vector<std::string> args;
+    int exit_code;
+    std::string out;
+    std::vector<std::uint32_t> waits;
+  };
+  const std::uint32_t bound = platform.run_lock_wait_ms;
+  const Case cases[] = {
+      {"free", true, 0, {"/Q"}, 0, std::string(kBanner) + kComplete, {0}},
+      {"another run lets go in time",
+       true,
+       bound,
+       {"/Q", "/D"},
+       0,
+       traced_start + kWaiting + "CopyFile source = >",
+       {0, bound}},
+      {"another run never lets go",
+       true,
+       FakeDriverOs::kNeverLetsGo,
+       {"/Q"},
+       2,
+       std::string(kBanner) + kFailed,
+       {0, bound}},
+      {"traced: another run never lets go",
+       true,
+       FakeDriverOs::kNeverLetsGo,
+       {"/Q", "/D"},
+       2,
+       traced_start + kWaiting + kGaveUp + kFailed,
+       {0, bound}},
+      // An object of the lock's name that an ordinary user made, or none at
+      // all: the run goes on alone.
+      {"no lock to be had",
+       false,
+       FakeDriverOs::kNeverLetsGo,
+       {"/Q"},
+       0,
+       std::string(kBanner) + kComplete,
+       {}},
+  };
+  AttachHidAdapter();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The machine as it was before the first case.
+    std::erase_if(deploy_os.files, [](const auto& file) { return file.first.rfind("c:\\pkg", 0); });
+    deploy_os.copies.clear();
+    deploy_os.made_directories.clear();
+    replace_os.events.clear();
+    detect_os.hid_sets_opened = 0;
+    console_io.out.clear();
+    driver_os.lock_waits.clear();
+    driver_os.lock_available = c.lock_available;
+    driver_os.other_run_ms = c.other_run_ms;
+    for (int i = 0; i < 2; ++i) console_io.PressChar('\r');
+
+    EXPECT_EQ(Run(c.args), c.exit_code);
+    EXPECT_EQ(console_io.out.substr(0, c.out.size()), c.out);
+    EXPECT_EQ(driver_os.lock_waits, c.waits);
+    EXPECT_EQ(driver_os.locks_held, 0);
+    EXPECT_EQ(Installed(), c.exit_code == 0);
+    if (c.exit_code == 2) {
+      // A run that gave up changed nothing and looked for nothing.
+      EXPECT_EQ(console_io.out, c.out);
+      EXPECT_EQ(detect_os.hid_sets_opened, 0);
+      EXPECT_TRUE(deploy_os.copies.empty());
+      EXPECT_TRUE(deploy_os.made_directories.empty());
+      EXPECT_TRUE(replace_os.events.empty());
+    }
+    console_io.keys.clear();
+  }
+}
+
+TEST_F(SetupMainTest, RunLockCoversTheChangesAndIsLetGoBeforeTheKeyWait) {
+  testing::FaultPlan plan;
+  plan.record = true;
+  driver_os.faults = &plan;
+  deploy_os.faults = &plan;
+  replace_os.faults = &plan;
+  console_io.faults = &plan;
+  replace_os.tools["C:\\WINDOWS\\system32\\telmxsvc.exe"] = {};
+  AttachHidAdapter();
+  console_io.PressChar(' ');
+  EXPECT_EQ(Run({}), 0);
+  const std::vector<std::string>& ops = plan.operations;
+  const auto first = [&](const char* op) { return std::find(ops.begin(), ops.end(), op); };
+  const auto last = [&](const char* op) {
+    return std::find(ops.rbegin(), ops.rend(), op).base() - 1;
+  };
+  ASSERT_NE(first("HoldRunLock"), ops.end());
+  ASSERT_NE(first("ReleaseRunLock"), ops.end());
+  ASSERT_NE(first("MakeDirectory"), ops.end());
+  ASSERT_NE(first("ReadKeyboardEvent"), ops.end());
+  EXPECT_LT(first("HoldRunLock"), first("MakeDirectory"));         // before staging
+  EXPECT_GT(first("ReleaseRunLock"), last("StartTool"));           // after the installation
+  EXPECT_GT(first("ReleaseRunLock"), last("MoveOver"));            // and every copy
+  EXPECT_LT(first("ReleaseRunLock"), first("ReadKeyboardEvent"));  // before the key wait
 }
 
 TEST_F(SetupMainTest, CatalogTextsWithConversionsPrintSafely) {

@@ -238,6 +238,33 @@ TEST_F(Installer, TwoRunsAtOnceBothInstall) {
   }
 }
 
+TEST_F(Installer, RunLockThatIsNotLetGoNeverHangsARun) {
+  const std::string forced = "Skipping hardware detection - forcing Taskel.\r\n";
+  {
+    // An ordinary user's program that made and holds an object of the lock's
+    // name is not another run: the run goes on as if there were no lock.
+    const Held squatter("hold_mutex", {"squat"});
+    const RunResult r = Setup({"-FU", "/Q"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(NormalizeDots(r.out), forced + kBanner + kToolRun + kComplete);
+    ExpectInstalled();
+  }
+  CleanMachine();
+  {
+    // Another run that never lets go: a test build of SETUP.EXE that waits
+    // 3 seconds gives up, fails and changes nothing.
+    const Held other_run("hold_mutex", {"run"});
+    const std::string package = FreshWorkDir("quick-lock");
+    CopyPackage(package);
+    CopyFile(Fixture("setup_quick_lock"), package + "/SETUP.EXE");
+    const RunResult r = Setup({"-FU", "/Q", "/D"}, package);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, forced + kBanner + "Main - waiting for another run of setup to end.\r\n" +
+                         "Main - the other run did not end in time; giving up.\r\n" + kFailed);
+    ExpectUntouched();
+  }
+}
+
 TEST_F(Installer, RunFromTheStagingDirectoryStagesNothing) {
   ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
   // Mark the staged catalog: a run that staged would put the package's back.
