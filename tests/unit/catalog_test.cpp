@@ -201,6 +201,14 @@ TEST_F(CatalogTest, AllocationFailureIsReportedInEnglish) {
   os.files.files["C:\\Pkg\\\\nls\\english.nls"] = {"\x05", ~std::uint64_t{0}, false};
   EXPECT_EQ(Load(), -1);
   EXPECT_EQ(io.out, "failed to allocate memory\r\n\r");
+
+  // A size that cannot be read is not taken for an empty catalog, whose
+  // texts would all be placeholders: the built-in texts stay.
+  io.out.clear();
+  os.files.files["C:\\Pkg\\\\nls\\english.nls"] = {NumberedCatalog(81, 81), std::nullopt, true};
+  EXPECT_EQ(Load(), -1);
+  EXPECT_EQ(io.out, "failed to allocate memory\r\n\r");
+  EXPECT_EQ(table, sentinel);
 }
 
 TEST_F(CatalogTest, FreeReleasesTheTable) {

@@ -155,6 +155,9 @@ TEST_F(DeployTest, MissingTargetIsCopiedWithoutComparing) {
   os.AddFile("C:\\pkg\\A.DLL", Stamped("1"));
   EXPECT_EQ(Copy("A.DLL"), kCopyDone);
   EXPECT_EQ(os.File("C:\\WINDOWS\\system32\\A.DLL").data, Stamped("1"));
+  // Written beside the target under a name of this process's own first.
+  EXPECT_EQ(os.copies,
+            std::vector<std::string>{"C:\\pkg\\A.DLL>C:\\WINDOWS\\system32\\A.DLL.~qln2.4242"});
   EXPECT_TRUE(os.opened.empty());
   EXPECT_EQ(io.out, "");
   EXPECT_EQ(os.FileCount(), 2u);  // nothing left beside the target
@@ -279,6 +282,7 @@ TEST_F(DeployTest, LeftoversOfInterruptedRunsGoAndCopiesOfRunningOnesStay) {
       {"", false},             // of an earlier version, unnumbered
       {".4242", false},        // of this process's id
       {".13", false},          // of a process that has ended
+      {".4294967292", false},  // of a process with the largest kind of id, ended
       {".77", true},           // of a run that is still going on
       {".77x", true},          // not a pending copy
       {".99999999999", true},  // no process has that id

@@ -44,7 +44,7 @@ TEST_F(PurgeTest, NothingMatchesTwoPassesChangeNothing) {
   EXPECT_EQ(PurgeLegacyServices(os), 0);
   EXPECT_EQ(Passes(), 2);
   EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time"));
-  EXPECT_NE(Service("Tcpip\\Parameters"), nullptr);
+  ASSERT_NE(Service("Tcpip\\Parameters"), nullptr);
 }
 
 TEST_F(PurgeTest, AKeyWithChildrenIsDeletedAndASecondPassStillRuns) {
@@ -92,7 +92,7 @@ TEST_F(PurgeTest, NamesMatchAnywhereButOnlyInLowerCase) {
     EXPECT_EQ(PurgeLegacyServices(os), c.removed ? 1 : 0);
     EXPECT_EQ(Service(c.name) == nullptr, c.removed);
     if (!c.removed) {
-      EXPECT_NE(Service(std::string(c.name) + "\\Enum"), nullptr);
+      ASSERT_NE(Service(std::string(c.name) + "\\Enum"), nullptr);
       EXPECT_FALSE(Service(c.name)->administrators_only);
     }
     os.FindKey(kServices)->subkeys.resize(2);
@@ -107,7 +107,7 @@ TEST_F(PurgeTest, DeletionReachesTwoLevelsAndNoFurther) {
   EXPECT_EQ(Passes(), 2);
   EXPECT_EQ(Service("vanwdgsv\\Plain"), nullptr);
   EXPECT_EQ(Service("vanwdgsv\\Deep\\Sibling"), nullptr);
-  EXPECT_NE(Service("vanwdgsv\\Deep\\Grand\\Great"), nullptr);
+  ASSERT_NE(Service("vanwdgsv\\Deep\\Grand\\Great"), nullptr);
   // The reset DACL stays on the key that could not be deleted.
   EXPECT_TRUE(Service("vanwdgsv")->administrators_only);
   EXPECT_FALSE(Service("vanwdgsv\\Deep")->administrators_only);
@@ -130,7 +130,7 @@ TEST_F(PurgeTest, AKeyIsDeletedOnlyAfterItsDaclWasReset) {
     os.heap_exhausted = c.heap_exhausted;
     AddService("vanwdgex\\Enum");
     EXPECT_EQ(PurgeLegacyServices(os), 0);
-    EXPECT_NE(Service("vanwdgex"), nullptr);
+    ASSERT_NE(Service("vanwdgex"), nullptr);
     EXPECT_EQ(Service("vanwdgex\\Enum"), nullptr);  // its children went
     EXPECT_FALSE(Service("vanwdgex")->administrators_only);
     EXPECT_EQ(os.open_keys, 0);
@@ -154,13 +154,13 @@ TEST_F(PurgeTest, KeysThatCannotBeOpenedOrDeletedStay) {
   AddService("vanwdgsv_grand_long\\Child\\" + long_name);
   EXPECT_EQ(PurgeLegacyServices(os), 0);
   EXPECT_EQ(os.empty_name_uses, 0);
-  EXPECT_NE(Service("vanwdgsv_long\\" + long_name), nullptr);
+  ASSERT_NE(Service("vanwdgsv_long\\" + long_name), nullptr);
   EXPECT_EQ(Service("vanwdgsv_long\\Open"), nullptr);
   EXPECT_TRUE(Service("vanwdgsv_long")->administrators_only);
-  EXPECT_NE(Service("vanwdgsv_grand_long\\Child\\" + long_name), nullptr);
+  ASSERT_NE(Service("vanwdgsv_grand_long\\Child\\" + long_name), nullptr);
   for (const char* path : {"vanwdgsv_locked\\Enum", "vanwdgsv_child\\Locked", "vanwdgsv_kept\\Kept",
                            "vanwdgsv_grand\\Child\\Kept"}) {
-    EXPECT_NE(Service(path), nullptr) << path;
+    ASSERT_NE(Service(path), nullptr) << path;
   }
   EXPECT_EQ(Service("vanwdgsv_child\\Open"), nullptr);
   EXPECT_FALSE(Service("vanwdgsv_locked")->administrators_only);
@@ -176,7 +176,7 @@ TEST_F(PurgeTest, AServicesKeyThatCannotBeOpenedEndsOnlyThatPass) {
   AddService("vanwdgsv");
   os.local_machine_open_failures = 2;
   EXPECT_EQ(PurgeLegacyServices(os), 0);
-  EXPECT_NE(Service("vanwdgsv"), nullptr);
+  ASSERT_NE(Service("vanwdgsv"), nullptr);
 }
 
 TEST_F(PurgeTest, ResetKeyDaclGivesAdministratorsTheKey) {
