@@ -52,13 +52,14 @@ class PosixDeployOs final : public DeployOs {
  public:
   bool PathExists(const std::string& path) override { return fs::exists(path); }
   bool SetAttributes(const std::string&, std::uint32_t) override { return false; }
-  bool CopyToNew(const std::string&, const std::string&) override { return false; }
-  bool MoveOver(const std::string&, const std::string&) override { return false; }
+  WinError CopyToNew(const std::string&, const std::string&) override { return kErrorAccessDenied; }
+  WinError FlushFile(const std::string&) override { return kErrorAccessDenied; }
+  WinError MoveOver(const std::string&, const std::string&) override { return kErrorAccessDenied; }
   bool RemoveFile(const std::string&) override { return false; }
   bool MakeDirectory(const std::string&) override { return false; }
-  std::vector<std::string> FilesStartingWith(const std::string&) override { return {}; }
+  std::vector<FoundFile> FilesStartingWith(const std::string&) override { return {}; }
   std::uint32_t ProcessId() override { return 1; }
-  bool ProcessMayBeRunning(std::uint32_t) override { return true; }
+  ProcessStatus FindProcess(std::uint32_t) override { return {}; }
   ReadableFilePtr OpenForReading(const std::string& path) override {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;

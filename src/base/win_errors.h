@@ -15,6 +15,7 @@ inline constexpr WinError kErrorAccessDenied = 5;
 inline constexpr WinError kErrorNotEnoughMemory = 8;
 inline constexpr WinError kErrorInvalidData = 13;
 inline constexpr WinError kErrorSharingViolation = 32;
+inline constexpr WinError kErrorFileExists = 80;
 inline constexpr WinError kErrorInvalidParameter = 87;
 inline constexpr WinError kErrorDiskFull = 112;
 inline constexpr WinError kErrorInsufficientBuffer = 122;

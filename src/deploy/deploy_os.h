@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/readable_file.h"
+#include "base/win_errors.h"
 
 namespace qsetup {
 
@@ -14,6 +15,24 @@ inline constexpr std::uint32_t kAttributeReadOnly = 0x01;
 inline constexpr std::uint32_t kAttributeHidden = 0x02;
 inline constexpr std::uint32_t kAttributeSystem = 0x04;
 inline constexpr std::uint32_t kAttributeNormal = 0x80;
+
+// A file that a folder holds: its name, without the folder, and when it was
+// made (in 100-nanosecond intervals since 1 January 1601, UTC).
+struct FoundFile {
+  std::string name;
+  std::uint64_t created = 0;
+};
+
+// A process as the system tells of it.
+struct ProcessStatus {
+  enum class State {
+    kNone,     // no process with that id runs
+    kRunning,  // one runs, since `started` (0: it cannot be told)
+    kUnknown,  // whether one runs cannot be told
+  };
+  State state = State::kUnknown;
+  std::uint64_t started = 0;  // as FoundFile::created
+};
 
 class DeployOs {
  public:
@@ -27,12 +46,18 @@ class DeployOs {
 
   // Copies `source` to the new file `target`, with the source's attributes.
   // Fails, changing nothing, when `target` exists. A copy that fails part way
-  // may leave a partial or no `target` behind.
-  virtual bool CopyToNew(const std::string& source, const std::string& target) = 0;
+  // may leave a partial or no `target` behind. Returns the Windows error,
+  // kErrorSuccess when it was copied.
+  virtual WinError CopyToNew(const std::string& source, const std::string& target) = 0;
 
-  // Renames `from` to `to` in one step, replacing an existing `to`; on
-  // failure both are left as they were.
-  virtual bool MoveOver(const std::string& from, const std::string& to) = 0;
+  // Writes what the system still holds of the file `path` in its cache to
+  // the disk, whatever the file's attributes. Returns the Windows error.
+  virtual WinError FlushFile(const std::string& path) = 0;
+
+  // Renames `from` to `to` in one step, replacing an existing `to`, and
+  // returns once the rename is on the disk; on failure both are left as
+  // they were. Returns the Windows error.
+  virtual WinError MoveOver(const std::string& from, const std::string& to) = 0;
 
   // Deletes the file `path`; false when there is none or it cannot go.
   virtual bool RemoveFile(const std::string& path) = 0;
@@ -45,17 +70,16 @@ class DeployOs {
   // renaming or deleting it. Null when it cannot be opened.
   virtual ReadableFilePtr OpenForReading(const std::string& path) = 0;
 
-  // The names (without their folder) of the files in the folder of
-  // `folder_and_prefix` whose names begin with its last part, ASCII case
-  // ignored. Empty when there are none or the folder cannot be read.
-  virtual std::vector<std::string> FilesStartingWith(const std::string& folder_and_prefix) = 0;
+  // The files in the folder of `folder_and_prefix` whose names begin with
+  // its last part, ASCII case ignored. Empty when there are none or the
+  // folder cannot be read.
+  virtual std::vector<FoundFile> FilesStartingWith(const std::string& folder_and_prefix) = 0;
 
   // This process's id.
   virtual std::uint32_t ProcessId() = 0;
 
-  // False only when no process with the id `process_id` runs; true when one
-  // runs or that cannot be told.
-  virtual bool ProcessMayBeRunning(std::uint32_t process_id) = 0;
+  // Whether a process with the id `process_id` runs, and since when.
+  virtual ProcessStatus FindProcess(std::uint32_t process_id) = 0;
 };
 
 }  // namespace qsetup

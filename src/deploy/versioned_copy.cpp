@@ -75,6 +75,23 @@ std::optional<std::string> PendingId(std::string_view name, std::string_view tar
   return std::string(prefix_end.substr(1));
 }
 
+// True when the pending copy `file` may belong to a run that is still going
+// on: the process of its id runs, and it started before the copy was made
+// (a process that started later only took over the id of one that ended).
+// What cannot be told is left to the run that may own it.
+bool MayBelongToARunningRun(DeployOs& os, std::uint32_t process_id, const FoundFile& file) {
+  const ProcessStatus process = os.FindProcess(process_id);
+  switch (process.state) {
+    case ProcessStatus::State::kNone:
+      return false;
+    case ProcessStatus::State::kRunning:
+      return process.started == 0 || process.started <= file.created;
+    case ProcessStatus::State::kUnknown:
+      break;
+  }
+  return true;
+}
+
 // Removes the pending copies of `target` that interrupted runs left: those of
 // processes that no longer run, this process's own id (which no other
 // running process can have), and the unnumbered name of earlier versions.
@@ -84,17 +101,18 @@ void RemoveLeftovers(DeployOs& os, const std::string& target) {
   const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
   const std::string target_name = target.substr(folder.size());
   const std::uint32_t own_id = os.ProcessId();
-  for (const std::string& name : os.FilesStartingWith(target + kPendingSuffix)) {
-    const std::optional<std::string> id = PendingId(name, target_name);
+  for (const FoundFile& file : os.FilesStartingWith(target + kPendingSuffix)) {
+    const std::optional<std::string> id = PendingId(file.name, target_name);
     if (!id) continue;
     if (!id->empty()) {
       const unsigned long long value = std::stoull(*id);
       if (value != own_id &&
-          (value > UINT32_MAX || os.ProcessMayBeRunning(static_cast<std::uint32_t>(value)))) {
+          (value > UINT32_MAX ||
+           MayBelongToARunningRun(os, static_cast<std::uint32_t>(value), file))) {
         continue;
       }
     }
-    Discard(os, folder + name);
+    Discard(os, folder + file.name);
   }
 }
 
@@ -107,17 +125,20 @@ void TracePaths(const DeployContext& ctx, const std::string& source, const std::
 // Copies `source` over `target` so that the target ends either with the
 // source's full contents or with its own: the system's file copy may leave a
 // partial file behind when it fails part way, so it writes a copy beside the
-// target, which then replaces the target in one rename.
-bool ReplaceTarget(DeployOs& os, const std::string& source, const std::string& target) {
+// target, which then replaces the target in one rename. The copy is on the
+// disk before it takes the target's name, so that not even a power cut can
+// leave a target that has the name but not yet the data. Returns the Windows
+// error of the step that failed.
+WinError ReplaceTarget(DeployOs& os, const std::string& source, const std::string& target) {
   RemoveLeftovers(os, target);
   const std::string pending = PendingName(target, os.ProcessId());
+  WinError error = os.CopyToNew(source, pending);
+  if (error == kErrorSuccess) error = os.FlushFile(pending);
+  if (error == kErrorSuccess) error = os.MoveOver(pending, target);
   // A copy that failed, and one that could not take the target's place, may
   // carry the source's read-only attribute.
-  if (!os.CopyToNew(source, pending) || !os.MoveOver(pending, target)) {
-    Discard(os, pending);
-    return false;
-  }
-  return true;
+  if (error != kErrorSuccess) Discard(os, pending);
+  return error;
 }
 
 }  // namespace
@@ -163,7 +184,7 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
     if (AskQuestion(ctx, question.c_str(), answer_yes) != kAnswerYes) return kCopyDone;
   }
 
-  if (ReplaceTarget(ctx.os, source, target)) return kCopyDone;
+  if (ReplaceTarget(ctx.os, source, target) == kErrorSuccess) return kCopyDone;
   if (ctx.verbose) ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
   return kCopyFailed;
 }

@@ -24,6 +24,7 @@ class RunSteps final : public SetupSteps {
            const MessageTable& messages)
       : detect_{platform.detect, console, settings.verbose, settings.force_code == kForceUsb},
         deploy_{platform.deploy, platform.system, console, messages, settings.verbose},
+        registry_(platform.registry),
         replace_os_(platform.replace),
         system_(platform.system),
         console_(console),
@@ -36,12 +37,14 @@ class RunSteps final : public SetupSteps {
   }
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, settings_.unattended);
-    return qsetup::ReplaceDriver({replace_os_, system_, console_, steps, settings_.verbose});
+    return qsetup::ReplaceDriver(
+        {registry_, replace_os_, system_, console_, steps, settings_.verbose});
   }
 
  private:
   DetectContext detect_;
   DeployContext deploy_;
+  RegistryOs& registry_;
   ReplaceOs& replace_os_;
   SystemDirectoryOs& system_;
   Console& console_;
@@ -119,6 +122,12 @@ int SetupMain(int argc, char** argv, Platform& platform) {
     } else {
       RunSteps steps(platform, console, settings, messages);
       exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path);
+      // The restart is reported (1, and 16, after which administrators
+      // restart as well) and no longer owed. Last of all, so that a run
+      // that is ended before it could tell leaves the restart to the next.
+      if (exit_code == kExitRestartNeeded || exit_code == kExitAdapterNoDriver) {
+        ClearRestartRecord(platform.registry);
+      }
     }
   }
 

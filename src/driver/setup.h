@@ -1,6 +1,7 @@
 // The frame of one run of SETUP.EXE.
 #pragma once
 
+#include "base/registry.h"
 #include "base/system_directory.h"
 #include "catalog/catalog_os.h"
 #include "console/console.h"
@@ -28,6 +29,7 @@ struct Platform {
   DetectOs& detect;
   DeployOs& deploy;
   ReplaceOs& replace;
+  RegistryOs& registry;  // the one registry, for every subsystem
   std::uint32_t run_lock_wait_ms = kRunLockWaitMs;
 };
 

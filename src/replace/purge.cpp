@@ -37,7 +37,7 @@ void DeleteLeafSubkeys(RegistryKey& key) {
 // Deletes the service key `name` below `services` with its children and
 // grandchildren, after resetting its DACL. True when the service key was
 // deleted.
-bool RemoveServiceKey(RegistryKey& services, const std::string& name) {
+bool RemoveServiceKey(RegistryKey& services, const std::string& name, RestartRecord& restart) {
   RegistryKeyPtr service;
   if (services.OpenSubkey(name, kKeyAllAccess, service) != kErrorSuccess) return false;
 
@@ -58,17 +58,22 @@ bool RemoveServiceKey(RegistryKey& services, const std::string& name) {
   }
 
   if (ResetKeyDacl(services, name) != 0) return false;
-  return services.DeleteSubkey(name) == kErrorSuccess;
+  // Once the key is gone no later run can tell that the restart it needs is
+  // still owed: the record has to be there first.
+  restart.BeforeDeletion();
+  const bool deleted = services.DeleteSubkey(name) == kErrorSuccess;
+  restart.AfterDeletion(deleted);
+  return deleted;
 }
 
 }  // namespace
 
-int PurgeLegacyServices(ReplaceOs& os) {
+int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart) {
   bool restart_tool_removed = false;
   bool second_removed = false;
   for (int pass = 0; pass < kPurgePasses && !(restart_tool_removed && second_removed); ++pass) {
     RegistryKeyPtr services;
-    if (os.OpenLocalMachineKey(kServicesPath, kKeyRead, services) != kErrorSuccess) continue;
+    if (registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services) != kErrorSuccess) continue;
     std::string name;
     for (std::uint32_t index = 0;;) {
       const Entry entry = EnumEntry(*services, index, name);
@@ -79,12 +84,13 @@ int PurgeLegacyServices(ReplaceOs& os) {
       }
       bool deleted = false;
       if (name.find(kRestartToolPattern) != std::string::npos &&
-          RemoveServiceKey(*services, name)) {
+          RemoveServiceKey(*services, name, restart)) {
         restart_tool_removed = deleted = true;
       }
       // A name that holds both patterns is tried again; once deleted, the
       // second attempt finds no key to open.
-      if (name.find(kSecondPattern) != std::string::npos && RemoveServiceKey(*services, name)) {
+      if (name.find(kSecondPattern) != std::string::npos &&
+          RemoveServiceKey(*services, name, restart)) {
         second_removed = deleted = true;
       }
       if (!deleted) ++index;

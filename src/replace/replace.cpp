@@ -42,10 +42,16 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
 
 int ReplaceDriver(const ReplaceContext& ctx) {
   int result = kReplaceDone;
+  // An earlier run that deleted legacy service keys and was ended before it
+  // reported the restart left it to this one.
+  RestartRecord restart(ctx.registry, ctx.os);
+  const bool restart_owed = restart.Owed();
 
   if (RunSystemTool(ctx, "vanwdgsv.exe", "-remove")) ctx.deploy.RefreshSystemTools();
 
-  if (PurgeLegacyServices(ctx.os) != 0) result = kReplaceLegacyRemoved;
+  if (PurgeLegacyServices(ctx.registry, restart) != 0 || restart_owed) {
+    result = kReplaceLegacyRemoved;
+  }
 
   if (RunSystemTool(ctx, "telmxsvc.exe", "-remove")) ctx.deploy.RefreshSystemTools();
 

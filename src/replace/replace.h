@@ -6,9 +6,11 @@
 #include <cstdint>
 #include <string>
 
+#include "base/registry.h"
 #include "base/system_directory.h"
 #include "console/console.h"
 #include "replace/replace_os.h"
+#include "replace/restart_record.h"
 
 namespace qsetup {
 
@@ -38,6 +40,7 @@ class ReplaceDeploySteps {
 };
 
 struct ReplaceContext {
+  RegistryOs& registry;
   ReplaceOs& os;
   SystemDirectoryOs& system;
   Console& console;
@@ -58,13 +61,16 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
 // Runs the legacy restart tool's and the service tool's removal, purges the
 // legacy service keys, copies the service's files from the staging directory
 // into the system directory and runs the service tool's installation.
-// Returns kReplaceDone, kReplaceLegacyRemoved or kReplaceCopyFailed.
+// Returns kReplaceDone, kReplaceLegacyRemoved (also when an earlier run
+// removed legacy service keys and did not report the restart they need) or
+// kReplaceCopyFailed.
 int ReplaceDriver(const ReplaceContext& ctx);
 
 // Deletes the service keys whose names contain "vanwdgsv" or "vanwdgex"
 // (case-sensitive), with up to two levels of subkeys, each after its DACL
-// was reset. Returns 1 if at least one service key was deleted, else 0.
-int PurgeLegacyServices(ReplaceOs& os);
+// was reset, and each only once `restart` records the restart it will need.
+// Returns 1 if at least one service key was deleted, else 0.
+int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart);
 
 // Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators
 // full control and nobody else anything. The key's DACL must be readable.

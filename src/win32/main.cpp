@@ -8,6 +8,7 @@
 #include "win32/win32_detect.h"
 #include "win32/win32_libraries.h"
 #include "win32/win32_platform.h"
+#include "win32/win32_registry.h"
 #include "win32/win32_replace.h"
 
 // The program's own version stamp: staging compares SETUP.EXE like every
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
   qsetup::win32::Win32DetectOs detect(search);
   qsetup::win32::Win32DeployOs deploy;
   qsetup::win32::Win32ReplaceOs replace;
-  qsetup::Platform platform{console, catalog, driver, system, detect, deploy, replace};
+  qsetup::win32::Win32RegistryOs registry;
+  qsetup::Platform platform{console, catalog, driver, system, detect, deploy, replace, registry};
 #ifdef QSETUP_TEST_RUN_LOCK_WAIT_MS
   // A test build that gives up waiting for another run in seconds, not
   // minutes; the product never defines it.

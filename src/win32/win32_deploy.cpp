@@ -18,13 +18,53 @@ bool Win32DeployOs::SetAttributes(const std::string& path, std::uint32_t attribu
   return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
 }
 
-bool Win32DeployOs::CopyToNew(const std::string& source, const std::string& target) {
-  return ::CopyFileA(source.c_str(), target.c_str(), TRUE) != FALSE;
+namespace {
+
+// The last error of a call that failed; never success, which would tell a
+// failure for the opposite.
+WinError LastError() {
+  const DWORD error = ::GetLastError();
+  return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
 }
 
-bool Win32DeployOs::MoveOver(const std::string& from, const std::string& to) {
-  return ::MoveFileExA(from.c_str(), to.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+std::uint64_t FileTimeValue(const FILETIME& time) {
+  return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+}  // namespace
+
+WinError Win32DeployOs::CopyToNew(const std::string& source, const std::string& target) {
+  if (::CopyFileA(source.c_str(), target.c_str(), TRUE)) return kErrorSuccess;
+  return LastError();
+}
+
+WinError Win32DeployOs::FlushFile(const std::string& path) {
+  // Flushing needs a handle that may write, which a read-only file (a copy
+  // of a file on read-only media) does not give: its attributes are put
+  // back afterwards.
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+  if (read_only && !::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+    return LastError();
+  }
+  WinError error = kErrorSuccess;
+  {
+    const UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file || !::FlushFileBuffers(file.get())) error = LastError();
+  }
+  if (read_only && !::SetFileAttributesA(path.c_str(), attributes) && error == kErrorSuccess) {
+    error = LastError();
+  }
+  return error;
+}
+
+WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to) {
+  if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    return kErrorSuccess;
+  }
+  return LastError();
 }
 
 bool Win32DeployOs::RemoveFile(const std::string& path) {
@@ -39,11 +79,11 @@ ReadableFilePtr Win32DeployOs::OpenForReading(const std::string& path) {
   return OpenReadableFile(path);
 }
 
-std::vector<std::string> Win32DeployOs::FilesStartingWith(const std::string& folder_and_prefix) {
+std::vector<FoundFile> Win32DeployOs::FilesStartingWith(const std::string& folder_and_prefix) {
   const std::size_t slash = folder_and_prefix.find_last_of("\\/");
   const std::string prefix =
       slash == std::string::npos ? folder_and_prefix : folder_and_prefix.substr(slash + 1);
-  std::vector<std::string> names;
+  std::vector<FoundFile> names;
   WIN32_FIND_DATAA found;
   const UniqueFind search(::FindFirstFileA((folder_and_prefix + "*").c_str(), &found));
   if (!search) return names;
@@ -51,7 +91,7 @@ std::vector<std::string> Win32DeployOs::FilesStartingWith(const std::string& fol
     // The pattern also matches short names; only the long name counts.
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
         StartsWithIgnoringAsciiCase(found.cFileName, prefix)) {
-      names.emplace_back(found.cFileName);
+      names.push_back({found.cFileName, FileTimeValue(found.ftCreationTime)});
     }
   } while (::FindNextFileA(search.get(), &found));
   return names;
@@ -61,11 +101,35 @@ std::uint32_t Win32DeployOs::ProcessId() {
   return ::GetCurrentProcessId();
 }
 
-bool Win32DeployOs::ProcessMayBeRunning(std::uint32_t process_id) {
-  const UniqueHandle process(::OpenProcess(SYNCHRONIZE, FALSE, process_id));
+ProcessStatus Win32DeployOs::FindProcess(std::uint32_t process_id) {
+  // The limited right is enough for the times and is granted for more
+  // processes; systems before Vista know only the full one.
+  UniqueHandle process(
+      ::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+  DWORD error = process ? ERROR_SUCCESS : ::GetLastError();
+  if (!process && error != ERROR_INVALID_PARAMETER) {
+    process.reset(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id));
+    error = process ? ERROR_SUCCESS : ::GetLastError();
+  }
   // No such process is the only refusal that tells it is not running.
-  if (!process) return ::GetLastError() != ERROR_INVALID_PARAMETER;
-  return ::WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+  if (!process) {
+    return {error == ERROR_INVALID_PARAMETER ? ProcessStatus::State::kNone
+                                             : ProcessStatus::State::kUnknown};
+  }
+  // A process that has ended keeps its id while others hold its handle.
+  switch (::WaitForSingleObject(process.get(), 0)) {
+    case WAIT_TIMEOUT:
+      break;
+    case WAIT_OBJECT_0:
+      return {ProcessStatus::State::kNone};
+    default:
+      return {ProcessStatus::State::kUnknown};
+  }
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) {
+    return {ProcessStatus::State::kRunning, 0};
+  }
+  return {ProcessStatus::State::kRunning, FileTimeValue(created)};
 }
 
 }  // namespace qsetup::win32

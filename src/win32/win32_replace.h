@@ -7,10 +7,9 @@ namespace qsetup::win32 {
 
 class Win32ReplaceOs final : public ReplaceOs {
  public:
-  WinError OpenLocalMachineKey(const std::string& path, std::uint32_t access,
-                               RegistryKeyPtr& key) override;
   ToolProcessPtr StartTool(const std::string& application,
                            const std::string& command_line) override;
+  std::optional<std::uint64_t> SystemStartTime() override;
 };
 
 }  // namespace qsetup::win32

@@ -78,6 +78,7 @@ class ReplaceE2e : public ::testing::Test {
 
   void CleanUp() {
     ServiceKeys("remove", kTestKeys);
+    RunWine(FixtureDir() + "/restart_record.exe", {.args = {"remove"}});
     RemoveNamed(SystemDir(), {"vanwdgsv.exe", "vanwdgsv.exe.keep", "telmxsvc.exe", "telmxrem.exe",
                               "telmxw.dll", "qsetup-tools.log"});
     RemoveNamed(StagingDir(), {"telmxsvc.exe", "telmxrem.exe", "telmxw.dll"});

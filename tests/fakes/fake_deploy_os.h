@@ -19,20 +19,25 @@ namespace qsetup::testing {
 struct FakeDeployFile {
   std::string data;
   std::uint32_t attributes = kAttributeNormal;
+  std::uint64_t created = 0;  // file time
+  bool flushed = true;        // its data is on the disk
 };
 
 class FakeDeployOs : public DeployOs {
  public:
-  std::map<std::string, FakeDeployFile> files;  // by Key()
-  std::set<std::string> directories;            // by Key()
-  std::set<std::string> locked;                 // in use: cannot be written, replaced or removed
-  std::set<std::string> unreadable;             // cannot be opened for reading
-  std::set<std::string> copy_breaks;            // a copy from this source stops half way
-  std::set<std::string> move_fails;             // a rename onto this target fails
-  std::uint32_t process_id = 4242;              // this process's
-  std::set<std::uint32_t> running;              // the ids of other processes that run
+  std::map<std::string, FakeDeployFile> files;     // by Key()
+  std::set<std::string> directories;               // by Key()
+  std::set<std::string> locked;                    // in use: cannot be written, replaced or removed
+  std::set<std::string> unreadable;                // cannot be opened for reading
+  std::set<std::string> copy_breaks;               // a copy from this source stops half way
+  std::set<std::string> move_fails;                // a rename onto this target fails
+  std::set<std::string> flush_fails;               // writing this file to the disk fails
+  std::uint32_t process_id = 4242;                 // this process's
+  std::map<std::uint32_t, std::uint64_t> running;  // other processes that run, and their start
+  std::uint64_t clock = 1000;  // the file time of the next file made; every file made advances it
   FaultPlan* faults = nullptr;
   int open_files = 0;
+  int unflushed_renames = 0;  // renames of a file whose data was not yet on the disk
 
   // What was asked of the system.
   std::vector<std::string> opened;
@@ -58,8 +63,8 @@ class FakeDeployOs : public DeployOs {
 
   void AddDirectory(const std::string& path) { directories.insert(Key(path)); }
   void AddFile(const std::string& path, std::string data,
-               std::uint32_t attributes = kAttributeNormal) {
-    files[Key(path)] = {std::move(data), attributes};
+               std::uint32_t attributes = kAttributeNormal, std::uint64_t created = 0) {
+    files[Key(path)] = {std::move(data), attributes, created, true};
   }
   bool HasFile(const std::string& path) const { return files.count(Key(path)) != 0; }
   const FakeDeployFile& File(const std::string& path) const { return files.at(Key(path)); }
@@ -79,32 +84,50 @@ class FakeDeployOs : public DeployOs {
     return true;
   }
 
-  bool CopyToNew(const std::string& source, const std::string& target) override {
+  WinError CopyToNew(const std::string& source, const std::string& target) override {
     copies.push_back(source + ">" + target);
     const auto from = files.find(Key(source));
-    if (from == files.end() || !Writable(target) || files.count(Key(target)) != 0) return false;
+    if (from == files.end()) return kErrorFileNotFound;
+    if (files.count(Key(target)) != 0) return kErrorFileExists;
+    if (locked.count(Key(target)) != 0) return kErrorSharingViolation;
+    if (!Writable(target)) return kErrorAccessDenied;
     FakeDeployFile copy = from->second;  // contents and attributes
+    copy.created = clock++;
+    copy.flushed = false;
     // The disk fills up half way: a partial target is left.
     if (copy_breaks.count(Key(source)) != 0 || Fails(faults, "CopyToNew", target)) {
       copy.data.resize(copy.data.size() / 2);
       files[Key(target)] = copy;
-      return false;
+      return kErrorDiskFull;
     }
     files[Key(target)] = copy;
-    return true;
+    return kErrorSuccess;
   }
 
-  bool MoveOver(const std::string& from, const std::string& to) override {
-    if (Fails(faults, "MoveOver", to)) return false;  // a sharing violation
-    const auto it = files.find(Key(from));
-    if (it == files.end() || move_fails.count(Key(to)) != 0 || !Writable(to) ||
-        locked.count(Key(from)) != 0) {
-      return false;
+  WinError FlushFile(const std::string& path) override {
+    if (flush_fails.count(Key(path)) != 0 || Fails(faults, "FlushFile", path)) {
+      return kErrorDiskFull;
     }
+    const auto it = files.find(Key(path));
+    if (it == files.end()) return kErrorFileNotFound;
+    it->second.flushed = true;
+    return kErrorSuccess;
+  }
+
+  WinError MoveOver(const std::string& from, const std::string& to) override {
+    if (Fails(faults, "MoveOver", to)) return kErrorSharingViolation;
+    const auto it = files.find(Key(from));
+    if (it == files.end()) return kErrorFileNotFound;
+    if (move_fails.count(Key(to)) != 0 || locked.count(Key(to)) != 0 ||
+        locked.count(Key(from)) != 0) {
+      return kErrorSharingViolation;
+    }
+    if (!Writable(to)) return kErrorAccessDenied;
+    if (!it->second.flushed) ++unflushed_renames;
     FakeDeployFile moved = it->second;
     files.erase(it);
     files[Key(to)] = moved;
-    return true;
+    return kErrorSuccess;
   }
 
   bool RemoveFile(const std::string& path) override {
@@ -127,24 +150,27 @@ class FakeDeployOs : public DeployOs {
     return true;
   }
 
-  std::vector<std::string> FilesStartingWith(const std::string& folder_and_prefix) override {
+  std::vector<FoundFile> FilesStartingWith(const std::string& folder_and_prefix) override {
     if (Fails(faults, "FilesStartingWith", folder_and_prefix)) return {};
     const std::string key = Key(folder_and_prefix);
     const std::string folder = Parent(key);
     const std::string prefix = key.substr(folder.size() + 1);
-    std::vector<std::string> names;
+    std::vector<FoundFile> found;
     for (const auto& [file, data] : files) {
       if (Parent(file) == folder && file.compare(folder.size() + 1, prefix.size(), prefix) == 0) {
-        names.push_back(file.substr(folder.size() + 1));
+        found.push_back({file.substr(folder.size() + 1), data.created});
       }
     }
-    return names;
+    return found;
   }
 
   std::uint32_t ProcessId() override { return process_id; }
-  bool ProcessMayBeRunning(std::uint32_t id) override {
-    if (Fails(faults, "ProcessMayBeRunning")) return true;  // cannot be told
-    return id == process_id || running.count(id) != 0;
+  ProcessStatus FindProcess(std::uint32_t id) override {
+    if (Fails(faults, "FindProcess")) return {ProcessStatus::State::kUnknown};
+    if (id == process_id) return {ProcessStatus::State::kRunning, 0};
+    const auto it = running.find(id);
+    if (it == running.end()) return {ProcessStatus::State::kNone};
+    return {ProcessStatus::State::kRunning, it->second};
   }
 
   ReadableFilePtr OpenForReading(const std::string& path) override {

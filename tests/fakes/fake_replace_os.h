@@ -25,7 +25,9 @@ struct FakeKey {
   bool deletable = true;  // apart from having subkeys
   bool dacl_readable = true;
   bool dacl_writable = true;
-  bool administrators_only = false;  // the reset DACL has been written
+  bool administrators_only = false;             // the reset DACL has been written
+  bool volatile_key = false;                    // made volatile: gone at the next start
+  std::map<std::string, RegistryValue> values;  // by name in lower case
 
   // The subkey `name`, compared as the registry does, without regard to case.
   std::shared_ptr<FakeKey> Find(const std::string& sub) const {
@@ -44,6 +46,10 @@ class FakeRegistryKey final : public RegistryKey {
   ~FakeRegistryKey() override;
 
   WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override;
+  WinError CreateSubkey(const std::string& name, std::uint32_t access, KeyLifetime lifetime,
+                        RegistryKeyPtr& key, bool& created) override;
+  WinError SetValue(const std::string& name, const RegistryValue& value) override;
+  WinError QueryValue(const std::string& name, RegistryValue& value) override;
   WinError EnumSubkey(std::uint32_t index, std::string& name) override;
   WinError DeleteSubkey(const std::string& name) override;
   WinError QueryDaclSize(std::uint32_t& size) override;
@@ -68,7 +74,8 @@ struct FakeTool {
   bool Running() const { return running_polls < 0 || exit_code_reads < running_polls; }
 };
 
-class FakeReplaceOs : public ReplaceOs {
+// The registry and the tools: the replacement's services.
+class FakeReplaceOs : public ReplaceOs, public RegistryOs {
  public:
   static constexpr std::uint32_t kDaclSize = 28;  // an Administrators-only DACL
 
@@ -81,6 +88,7 @@ class FakeReplaceOs : public ReplaceOs {
   int open_keys = 0;
   int open_tools = 0;
   int empty_name_uses = 0;  // opens and deletions through "", which name the key itself
+  std::optional<std::uint64_t> start_time = 133'000'000'000'000'000;  // the system's last start
   FaultPlan* faults = nullptr;
 
   // Creates `path` (separated by backslashes) below HKEY_LOCAL_MACHINE, and
@@ -133,7 +141,17 @@ class FakeReplaceOs : public ReplaceOs {
   ToolProcessPtr StartTool(const std::string& application,
                            const std::string& command_line) override;
 
- private:
+  std::optional<std::uint64_t> SystemStartTime() override {
+    if (Fails(faults, "SystemStartTime")) return std::nullopt;
+    return start_time;
+  }
+
+  // The system starts again: volatile keys are gone.
+  void Restart(std::uint64_t new_start_time) {
+    DropVolatile(local_machine);
+    start_time = new_start_time;
+  }
+
   static std::vector<std::string> Split(const std::string& path) {
     std::vector<std::string> parts;
     std::string part;
@@ -146,6 +164,12 @@ class FakeReplaceOs : public ReplaceOs {
       }
     }
     return parts;
+  }
+
+ private:
+  static void DropVolatile(FakeKey& key) {
+    std::erase_if(key.subkeys, [](const auto& sub) { return sub->volatile_key; });
+    for (const auto& sub : key.subkeys) DropVolatile(*sub);
   }
 };
 
@@ -203,6 +227,54 @@ inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32
   if (!sub) return kErrorFileNotFound;
   if (!sub->openable) return kErrorAccessDenied;
   key = std::make_unique<FakeRegistryKey>(os_, sub, access);
+  return kErrorSuccess;
+}
+
+inline WinError FakeRegistryKey::CreateSubkey(const std::string& name, std::uint32_t access,
+                                              KeyLifetime lifetime, RegistryKeyPtr& key,
+                                              bool& created) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "CreateSubkey", name)) return kErrorAccessDenied;
+  std::shared_ptr<FakeKey> at = key_;
+  created = false;
+  for (const std::string& part : FakeReplaceOs::Split(name)) {
+    std::shared_ptr<FakeKey> sub = at->Find(part);
+    if (!sub) {
+      // The registry keeps no stored key below a volatile one.
+      if (at->volatile_key && lifetime != KeyLifetime::kVolatile) return 1117;
+      sub = std::make_shared<FakeKey>();
+      sub->name = part;
+      sub->volatile_key = lifetime == KeyLifetime::kVolatile;
+      at->subkeys.push_back(sub);
+      created = true;
+    } else {
+      created = false;
+    }
+    at = sub;
+  }
+  key = std::make_unique<FakeRegistryKey>(os_, at, access);
+  return kErrorSuccess;
+}
+
+inline WinError FakeRegistryKey::SetValue(const std::string& name, const RegistryValue& value) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "SetValue", name)) return kErrorAccessDenied;
+  if ((access_ & kKeySetValue) == 0) return kErrorAccessDenied;
+  std::string lower;
+  for (const char c : name) lower += AsciiLower(c);
+  key_->values[lower] = value;
+  return kErrorSuccess;
+}
+
+inline WinError FakeRegistryKey::QueryValue(const std::string& name, RegistryValue& value) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "QueryValue", name)) return kErrorAccessDenied;
+  if ((access_ & kKeyQueryValue) == 0) return kErrorAccessDenied;
+  std::string lower;
+  for (const char c : name) lower += AsciiLower(c);
+  const auto it = key_->values.find(lower);
+  if (it == key_->values.end()) return kErrorFileNotFound;
+  value = it->second;
   return kErrorSuccess;
 }
 

@@ -6,11 +6,16 @@
 #pragma once
 
 #include <cstddef>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace qsetup::testing {
+
+// Thrown at the operation where a plan ends the run, as a process that is
+// killed ends: no later operation happens.
+struct Killed {};
 
 class FaultPlan {
  public:
@@ -22,22 +27,30 @@ class FaultPlan {
   // Fails the `position`-th operation (1-based); 0 fails none.
   void FailAt(std::size_t position) { fail_at_ = position; }
 
+  // Ends the run at the `position`-th operation (1-based), before it is
+  // made; 0 ends none.
+  void KillAt(std::size_t position) { kill_at_ = position; }
+
   // Counts the operation; true when it is the one to fail. `subject` names
   // what it works on (a path, a key), for the invariants that allow for it.
   bool Fail(std::string_view operation, std::string_view subject = {}) {
     ++count_;
     if (record) operations.emplace_back(operation);
+    if (count_ == kill_at_) throw Killed{};
     if (count_ != fail_at_) return false;
     failed_operation_ = operation;
     failed_subject_ = subject;
     return true;
   }
 
-  // Records an operation that cannot fail (a release), for tests of the
-  // order of operations.
+  // Counts an operation that can neither fail nor be interrupted (a
+  // release), for tests of the order of operations.
   void Note(std::string_view operation) {
+    ++count_;
     if (record) operations.emplace_back(operation);
+    notes.insert(count_);
   }
+  std::set<std::size_t> notes;  // the positions of such operations
 
   std::size_t count() const { return count_; }
   const std::string& failed_operation() const { return failed_operation_; }
@@ -45,6 +58,7 @@ class FaultPlan {
 
  private:
   std::size_t fail_at_ = 0;
+  std::size_t kill_at_ = 0;
   std::size_t count_ = 0;
   std::string failed_operation_;
   std::string failed_subject_;

@@ -155,7 +155,9 @@ TEST_F(DeployTest, MissingTargetIsCopiedWithoutComparing) {
   os.AddFile("C:\\pkg\\A.DLL", Stamped("1"));
   EXPECT_EQ(Copy("A.DLL"), kCopyDone);
   EXPECT_EQ(os.File("C:\\WINDOWS\\system32\\A.DLL").data, Stamped("1"));
-  // Written beside the target under a name of this process's own first.
+  // Written beside the target under a name of this process's own first, and
+  // on the disk before it took the target's name.
+  EXPECT_EQ(os.unflushed_renames, 0);
   EXPECT_EQ(os.copies,
             std::vector<std::string>{"C:\\pkg\\A.DLL>C:\\WINDOWS\\system32\\A.DLL.~qln2.4242"});
   EXPECT_TRUE(os.opened.empty());
@@ -244,10 +246,11 @@ TEST_F(DeployTest, MissingSourceFailsAndLeavesTheTarget) {
 }
 
 TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
-  enum Fault { kBreaksHalfWay, kTargetLocked, kRenameFails, kFolderMissing };
+  enum Fault { kBreaksHalfWay, kFlushFails, kTargetLocked, kRenameFails, kFolderMissing };
   // A read-only source (a package on read-only media) gives a read-only copy.
   for (const std::uint32_t source_attributes : {kAttributeNormal, kAttributeReadOnly})
-    for (const Fault fault : {kBreaksHalfWay, kTargetLocked, kRenameFails, kFolderMissing}) {
+    for (const Fault fault :
+         {kBreaksHalfWay, kFlushFails, kTargetLocked, kRenameFails, kFolderMissing}) {
       SCOPED_TRACE(::testing::Message() << "fault " << fault << ", source " << source_attributes);
       FakeDeployOs fresh;
       fresh.AddDirectory("C:\\pkg");
@@ -258,6 +261,7 @@ TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
       if (fault == kBreaksHalfWay) fresh.copy_breaks.insert(FakeDeployOs::Key("C:\\pkg\\A.DLL"));
       if (fault == kTargetLocked) fresh.locked.insert(FakeDeployOs::Key(target));
       if (fault == kRenameFails) fresh.move_fails.insert(FakeDeployOs::Key(target));
+      if (fault == kFlushFails) fresh.flush_fails.insert(FakeDeployOs::Key(target + ".~qln2.4242"));
       FakeConsoleIo local_io;
       Console local(local_io);
       const DeployContext ctx{fresh, system, local, MessageTable(texts.data()), true};
@@ -274,7 +278,9 @@ TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
 
 TEST_F(DeployTest, LeftoversOfInterruptedRunsGoAndCopiesOfRunningOnesStay) {
   const std::string pending = "C:\\WINDOWS\\system32\\A.DLL.~qln2";
-  os.running = {77};
+  // Process 77 started before its copy was made; 56 took over the id of the
+  // process that made its copy; 57's start cannot be told.
+  os.running = {{77, 500}, {56, 700}, {57, 0}};
   const struct {
     const char* suffix;
     bool stays;
@@ -284,11 +290,13 @@ TEST_F(DeployTest, LeftoversOfInterruptedRunsGoAndCopiesOfRunningOnesStay) {
       {".13", false},          // of a process that has ended
       {".4294967292", false},  // of a process with the largest kind of id, ended
       {".77", true},           // of a run that is still going on
+      {".56", false},          // of a process whose id another one has now
+      {".57", true},           // of a process that may be the one that made it
       {".77x", true},          // not a pending copy
       {".99999999999", true},  // no process has that id
   };
   for (const auto& leftover : leftovers) {
-    os.AddFile(pending + leftover.suffix, "half", kAttributeReadOnly);
+    os.AddFile(pending + leftover.suffix, "half", kAttributeReadOnly, 600);
   }
   os.AddFile("C:\\pkg\\A.DLL", "new");
   EXPECT_EQ(Copy("A.DLL"), kCopyDone);

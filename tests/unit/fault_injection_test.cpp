@@ -89,7 +89,7 @@ struct Machine {
   testing::FakeDeployOs deploy;
   testing::FakeReplaceOs replace;
   FaultPlan plan;
-  Platform platform{console, catalog, driver, system, detect, deploy, replace};
+  Platform platform{console, catalog, driver, system, detect, deploy, replace, replace};
 
   Machine() {
     for (FaultPlan** faults : {&console.faults, &catalog.files.faults, &driver.faults,
@@ -107,6 +107,7 @@ struct Machine {
     for (const char* service : {"Tcpip\\Parameters", "W32Time", "QLN2Svc"}) {
       replace.AddKey(kServices + std::string(service));
     }
+    replace.AddKey("SOFTWARE\\Microsoft");
     // A device and a HID interface that are not the adapter.
     detect.devices.push_back({testing::MultiSz({"PCI\\VEN_8086&DEV_1234", "PCI\\CC_0600"}), 0});
     detect.hid_interfaces.push_back({"\\\\?\\hid#vid_046d&pid_c077", {0x046D, 0xC077}});
@@ -210,6 +211,23 @@ void CollectKeys(const testing::FakeKey& key, const std::string& path, std::set<
   }
 }
 
+constexpr char kRestartRecord[] = "SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired";
+
+bool RecordPresent(const Machine& m) {
+  return const_cast<testing::FakeReplaceOs&>(m.replace).FindKey(kRestartRecord) != nullptr;
+}
+
+// True when the operation that failed worked on the restart record, whose
+// failures may lose it or keep it longer than needed, and change nothing
+// else.
+bool RecordOperationFailed(const FaultPlan& plan) {
+  const std::string& subject = plan.failed_subject();
+  const std::string& operation = plan.failed_operation();
+  return subject == "SOFTWARE" || subject.find("Quillon 2 Setup") != std::string::npos ||
+         subject == "RebootRequired" || operation == "SystemStartTime" || operation == "SetValue" ||
+         operation == "QueryValue";
+}
+
 bool IsLegacyService(const std::string& path) {
   const std::string services(kServices);
   if (path.rfind(services, 0) != 0) return false;
@@ -231,10 +249,12 @@ struct Before {
   std::map<std::string, std::string> files;  // by FakeDeployOs::Key
   std::set<std::string> keys;
   std::set<std::string> directories;
+  bool record = false;  // the restart record
 };
 
 Before Snapshot(const Machine& m) {
   Before before;
+  before.record = RecordPresent(m);
   for (const auto& [key, file] : m.deploy.files) before.files[key] = file.data;
   CollectKeys(m.replace.local_machine, "", before.keys);
   before.directories = m.deploy.directories;
@@ -259,6 +279,7 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
   EXPECT_EQ(m.deploy.open_files, 0) << "files";
   EXPECT_EQ(m.catalog.files.open_files, 0) << "catalog files";
   EXPECT_EQ(m.driver.locks_held, 0) << "the run lock";
+  EXPECT_EQ(m.deploy.unflushed_renames, 0) << "a copy took its target's name before it was on disk";
 
   // Every file is whole: its old content or, for what the run copies, the
   // new one; nothing that was there is gone; no pending copy is left, unless
@@ -331,7 +352,22 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
         << "a legacy service key is gone, exit code " << exit_code;
   }
   if (exit_code == 1) {
-    EXPECT_TRUE(legacy_gone) << "exit code 1, but no legacy service key is gone";
+    EXPECT_TRUE(legacy_gone || before.record) << "exit code 1, but no legacy service key is gone";
+  }
+
+  // The restart that deleted legacy service keys need is reported or
+  // recorded for the next run, and a record is never left without them.
+  if (!RecordOperationFailed(m.plan)) {
+    const bool reported = exit_code == 1 || exit_code == 16;
+    if (legacy_gone && !reported) {
+      EXPECT_TRUE(RecordPresent(m)) << "the restart is lost";
+    }
+    if (reported) {
+      EXPECT_FALSE(RecordPresent(m)) << "a reported restart is still recorded";
+    }
+    if (RecordPresent(m)) {
+      EXPECT_TRUE(legacy_gone || before.record) << "a record of nothing";
+    }
   }
 }
 
@@ -344,6 +380,8 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
 
     // The clean run: what it does, and that it succeeds as it should.
     std::vector<std::string> recorded;
+    std::set<std::size_t> notes;  // positions that cannot fail
+    std::string clean_output;
     std::size_t allocation_count = 0;
     {
       Machine m;
@@ -355,18 +393,46 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
       allocation_count = g_allocations.count;
       g_allocations = {};
       recorded = m.plan.operations;
+      notes = m.plan.notes;
+      clean_output = m.console.out;
       ASSERT_EQ(exit_code, scenario.clean_exit_code);
       CheckMachine(m, scenario, before, exit_code);
     }
     EXPECT_GT(allocation_count, 0u);
 
     for (std::size_t k = 1; k <= recorded.size(); ++k) {
+      if (notes.count(k) != 0) continue;
       SCOPED_TRACE(::testing::Message() << "operation " << k << ", " << recorded[k - 1]);
       Machine m;
       scenario.prepare(m);
       const Before before = Snapshot(m);
       m.plan.FailAt(k);
       const int exit_code = RunSetup(m, scenario);
+      CheckMachine(m, scenario, before, exit_code);
+      if (RecordOperationFailed(m.plan)) {
+        EXPECT_EQ(exit_code, scenario.clean_exit_code) << "the restart record changed the outcome";
+        EXPECT_EQ(m.console.out, clean_output) << "the restart record changed the output";
+      }
+    }
+    // Ended at each operation, as a fleet tool's time limit or Ctrl+Break
+    // ends a run: the next run, another process on the same machine,
+    // installs and reports the restart that the ended one owed.
+    for (std::size_t k = 1; k <= recorded.size(); ++k) {
+      if (notes.count(k) != 0) continue;
+      SCOPED_TRACE(::testing::Message() << "ended at operation " << k << ", " << recorded[k - 1]);
+      Machine m;
+      scenario.prepare(m);
+      const Before before = Snapshot(m);
+      const std::string input = m.console.in;
+      const auto keys = m.console.keys;
+      m.plan.KillAt(k);
+      EXPECT_THROW(RunSetup(m, scenario), testing::Killed);
+      m.plan.KillAt(0);
+      m.console.in = input;
+      m.console.keys = keys;
+      m.deploy.process_id = 4243;
+      const int exit_code = RunSetup(m, scenario);
+      EXPECT_EQ(exit_code, scenario.clean_exit_code);
       CheckMachine(m, scenario, before, exit_code);
     }
     for (std::size_t a = 1; a <= allocation_count; ++a) {
@@ -384,9 +450,9 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
   }
   std::printf(
       "fault injection: %zu scenarios, %zu failure points (%zu operations, %zu allocations), "
-      "%zu runs\n",
-      scenarios.size(), operations + allocations, operations, allocations,
-      scenarios.size() + operations + allocations);
+      "%zu kill points, %zu runs\n",
+      scenarios.size(), operations + allocations, operations, allocations, operations,
+      scenarios.size() + 3 * operations + allocations);
 }
 
 }  // namespace

@@ -34,6 +34,10 @@ class PurgeTest : public ::testing::Test {
     for (const auto& key : os.FindKey(kServices)->subkeys) names.push_back(key->name);
     return names;
   }
+  int Purge() {
+    RestartRecord restart(os, os);
+    return PurgeLegacyServices(os, restart);
+  }
   int Passes() {
     return static_cast<int>(
         std::count(os.events.begin(), os.events.end(), std::string("open HKLM\\") + kServices));
@@ -41,7 +45,7 @@ class PurgeTest : public ::testing::Test {
 };
 
 TEST_F(PurgeTest, NothingMatchesTwoPassesChangeNothing) {
-  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_EQ(Purge(), 0);
   EXPECT_EQ(Passes(), 2);
   EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time"));
   ASSERT_NE(Service("Tcpip\\Parameters"), nullptr);
@@ -50,7 +54,7 @@ TEST_F(PurgeTest, NothingMatchesTwoPassesChangeNothing) {
 TEST_F(PurgeTest, AKeyWithChildrenIsDeletedAndASecondPassStillRuns) {
   AddService("vanwdgsv\\Enum");
   AddService("vanwdgsv\\Security");
-  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Purge(), 1);
   EXPECT_EQ(Passes(), 2);  // nothing of the second pattern was removed
   EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time"));
 }
@@ -58,7 +62,7 @@ TEST_F(PurgeTest, AKeyWithChildrenIsDeletedAndASecondPassStillRuns) {
 TEST_F(PurgeTest, OnePassWhenBothPatternsWereRemoved) {
   AddService("vanwdgsv");
   AddService("vanwdgex");
-  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Purge(), 1);
   EXPECT_EQ(Passes(), 1);
   EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time"));
 }
@@ -72,7 +76,7 @@ TEST_F(PurgeTest, TheWalkVisitsTheKeyThatMovedIntoADeletedKeysPlace) {
     AddService(std::string("vanwdgsv2\\") + child + "\\x");
     AddService(std::string("vanwdgsv2\\") + child + "\\y");
   }
-  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Purge(), 1);
   EXPECT_EQ(Passes(), 1);
   EXPECT_THAT(Services(), ::testing::ElementsAre("Tcpip", "W32Time", "Zeta"));
 }
@@ -89,7 +93,7 @@ TEST_F(PurgeTest, NamesMatchAnywhereButOnlyInLowerCase) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     AddService(std::string(c.name) + "\\Enum");
-    EXPECT_EQ(PurgeLegacyServices(os), c.removed ? 1 : 0);
+    EXPECT_EQ(Purge(), c.removed ? 1 : 0);
     EXPECT_EQ(Service(c.name) == nullptr, c.removed);
     if (!c.removed) {
       ASSERT_NE(Service(std::string(c.name) + "\\Enum"), nullptr);
@@ -103,7 +107,7 @@ TEST_F(PurgeTest, DeletionReachesTwoLevelsAndNoFurther) {
   AddService("vanwdgsv\\Plain");
   AddService("vanwdgsv\\Deep\\Grand\\Great");
   AddService("vanwdgsv\\Deep\\Sibling");
-  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_EQ(Purge(), 0);
   EXPECT_EQ(Passes(), 2);
   EXPECT_EQ(Service("vanwdgsv\\Plain"), nullptr);
   EXPECT_EQ(Service("vanwdgsv\\Deep\\Sibling"), nullptr);
@@ -129,7 +133,7 @@ TEST_F(PurgeTest, AKeyIsDeletedOnlyAfterItsDaclWasReset) {
     key.dacl_writable = c.dacl_writable;
     os.heap_exhausted = c.heap_exhausted;
     AddService("vanwdgex\\Enum");
-    EXPECT_EQ(PurgeLegacyServices(os), 0);
+    EXPECT_EQ(Purge(), 0);
     ASSERT_NE(Service("vanwdgex"), nullptr);
     EXPECT_EQ(Service("vanwdgex\\Enum"), nullptr);  // its children went
     EXPECT_FALSE(Service("vanwdgex")->administrators_only);
@@ -152,7 +156,7 @@ TEST_F(PurgeTest, KeysThatCannotBeOpenedOrDeletedStay) {
   AddService("vanwdgsv_long\\" + long_name);
   AddService("vanwdgsv_long\\Open");
   AddService("vanwdgsv_grand_long\\Child\\" + long_name);
-  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_EQ(Purge(), 0);
   EXPECT_EQ(os.empty_name_uses, 0);
   ASSERT_NE(Service("vanwdgsv_long\\" + long_name), nullptr);
   EXPECT_EQ(Service("vanwdgsv_long\\Open"), nullptr);
@@ -170,12 +174,12 @@ TEST_F(PurgeTest, KeysThatCannotBeOpenedOrDeletedStay) {
 TEST_F(PurgeTest, AServicesKeyThatCannotBeOpenedEndsOnlyThatPass) {
   AddService("vanwdgsv");
   os.local_machine_open_failures = 1;
-  EXPECT_EQ(PurgeLegacyServices(os), 1);
+  EXPECT_EQ(Purge(), 1);
   EXPECT_EQ(Service("vanwdgsv"), nullptr);
 
   AddService("vanwdgsv");
   os.local_machine_open_failures = 2;
-  EXPECT_EQ(PurgeLegacyServices(os), 0);
+  EXPECT_EQ(Purge(), 0);
   ASSERT_NE(Service("vanwdgsv"), nullptr);
 }
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <string>
 #include <vector>
 
@@ -23,6 +25,8 @@ using testing::FakeTool;
 constexpr char kRestartTool[] = "C:\\WINDOWS\\system32\\vanwdgsv.exe";
 constexpr char kServiceTool[] = "C:\\WINDOWS\\system32\\telmxsvc.exe";
 constexpr char kOpenServices[] = "open HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
+constexpr char kRecordPath[] = "SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired";
+constexpr char kReadRecord[] = "open HKLM\\SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired";
 constexpr char kStartRestartRemove[] =
     "start C:\\WINDOWS\\system32\\vanwdgsv.exe | \"C:\\WINDOWS\\system32\\vanwdgsv.exe\" -remove";
 constexpr char kStartServiceRemove[] =
@@ -101,7 +105,11 @@ class ReplaceDriverTest : public ::testing::Test {
   testing::FakeSystemDirectory system;
   FakeDeploySteps deploy{os.events};
 
-  int Run(bool verbose = false) { return ReplaceDriver({os, system, console, deploy, verbose}); }
+  ReplaceDriverTest() { os.AddKey("SOFTWARE"); }
+
+  int Run(bool verbose = false) {
+    return ReplaceDriver({os, os, system, console, deploy, verbose});
+  }
   void AddLegacyServiceKey() { os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"); }
 };
 
@@ -109,9 +117,9 @@ TEST_F(ReplaceDriverTest, WithBothToolsPresentEachRemovalIsFollowedByARefresh) {
   os.tools[kRestartTool] = {.running_polls = 2};
   os.tools[kServiceTool] = {.running_polls = 0};
   EXPECT_EQ(Run(), kReplaceDone);
-  EXPECT_THAT(os.events, ElementsAre(kStartRestartRemove, "refresh", kOpenServices, kOpenServices,
-                                     kStartServiceRemove, "refresh", kCopyDll, kCopyRem, kCopySvc,
-                                     kStartServiceInstall));
+  EXPECT_THAT(os.events, ElementsAre(kReadRecord, kStartRestartRemove, "refresh", kOpenServices,
+                                     kOpenServices, kStartServiceRemove, "refresh", kCopyDll,
+                                     kCopyRem, kCopySvc, kStartServiceInstall));
   EXPECT_EQ(io.out, "\r\n..\r\n\r\n\r\n\r\n\r\n");
   EXPECT_EQ(os.open_tools, 0);
 }
@@ -126,20 +134,20 @@ TEST_F(ReplaceDriverTest, AMissingToolIsPassedOverWithoutARefresh) {
       {"no tools",
        false,
        false,
-       {kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove, kCopyDll, kCopyRem,
-        kCopySvc, kStartServiceInstall},
+       {kReadRecord, kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove,
+        kCopyDll, kCopyRem, kCopySvc, kStartServiceInstall},
        ""},
       {"only the restart tool",
        true,
        false,
-       {kStartRestartRemove, "refresh", kOpenServices, kOpenServices, kStartServiceRemove, kCopyDll,
-        kCopyRem, kCopySvc, kStartServiceInstall},
+       {kReadRecord, kStartRestartRemove, "refresh", kOpenServices, kOpenServices,
+        kStartServiceRemove, kCopyDll, kCopyRem, kCopySvc, kStartServiceInstall},
        "\r\n\r\n"},
       {"only the service tool",
        false,
        true,
-       {kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove, "refresh", kCopyDll,
-        kCopyRem, kCopySvc, kStartServiceInstall},
+       {kReadRecord, kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove,
+        "refresh", kCopyDll, kCopyRem, kCopySvc, kStartServiceInstall},
        "\r\n\r\n\r\n\r\n"},
   };
   for (const auto& c : cases) {
@@ -155,23 +163,44 @@ TEST_F(ReplaceDriverTest, AMissingToolIsPassedOverWithoutARefresh) {
   }
 }
 
-TEST_F(ReplaceDriverTest, ResultByPurgeAndCopies) {
+TEST_F(ReplaceDriverTest, ResultByPurgeCopiesAndTheRestartRecord) {
+  constexpr std::uint64_t kMinute = 60 * 10'000'000;
+  const std::uint64_t started = *os.start_time;
   const struct {
     bool legacy_key;
+    // When an earlier run that deleted legacy keys recorded the start of the
+    // system: this many minutes before the last one; none without a record.
+    std::optional<int> record_age;
     std::vector<std::string> failing_copies;
     int result;
+    bool record_after;
   } cases[] = {
-      {false, {}, kReplaceDone},
-      {true, {}, kReplaceLegacyRemoved},
-      {true, {"TELMXSVC.EXE"}, kReplaceCopyFailed},
-      {false, {"TELMXW.DLL"}, kReplaceCopyFailed},
-      {true, {"TELMXW.DLL", "TELMXREM.EXE"}, kReplaceCopyFailed},
+      {false, {}, {}, kReplaceDone, false},
+      {true, {}, {}, kReplaceLegacyRemoved, true},
+      {true, {}, {"TELMXSVC.EXE"}, kReplaceCopyFailed, true},
+      {false, {}, {"TELMXW.DLL"}, kReplaceCopyFailed, false},
+      {true, {}, {"TELMXW.DLL", "TELMXREM.EXE"}, kReplaceCopyFailed, true},
+      // The earlier run was ended before it reported the restart.
+      {false, 0, {}, kReplaceLegacyRemoved, true},
+      {false, 5, {}, kReplaceLegacyRemoved, true},  // the clock was corrected since
+      {false, 0, {"TELMXW.DLL"}, kReplaceCopyFailed, true},
+      // The system has started again since: the restart happened.
+      {false, 60, {}, kReplaceDone, false},
+      {true, 60, {}, kReplaceLegacyRemoved, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "legacy key " << c.legacy_key << ", failing "
-                                      << ::testing::PrintToString(c.failing_copies));
+    SCOPED_TRACE(::testing::Message()
+                 << "legacy key " << c.legacy_key << ", record age " << c.record_age.value_or(-1)
+                 << ", failing " << ::testing::PrintToString(c.failing_copies));
     os.events.clear();
+    os.AddKey("SOFTWARE\\Orvane\\Quillon 2 Setup").subkeys.clear();
     if (c.legacy_key) AddLegacyServiceKey();
+    if (c.record_age) {
+      os.AddKey(kRecordPath).values["systemstarttime"] = {
+          RegistryValue::Type::kQword,
+          {},
+          started - kMinute * static_cast<unsigned>(*c.record_age)};
+    }
     deploy.failing_copies = c.failing_copies;
     EXPECT_EQ(Run(), c.result);
     // Every copy is tried, whatever the earlier ones did.
@@ -179,8 +208,25 @@ TEST_F(ReplaceDriverTest, ResultByPurgeAndCopies) {
                             [](const std::string& e) { return e.starts_with("copy "); }),
               3);
     EXPECT_EQ(os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
+    const testing::FakeKey* record = os.FindKey(kRecordPath);
+    ASSERT_EQ(record != nullptr, c.record_after);
+    if (record != nullptr && c.legacy_key) {
+      // Made by this run: gone at the next start, and with the last one's time.
+      EXPECT_TRUE(record->volatile_key);
+      EXPECT_EQ(record->values.at("systemstarttime").number, started);
+    }
     EXPECT_EQ(os.open_keys, 0);
   }
+}
+
+TEST_F(ReplaceDriverTest, ARecordIsTakenBackWhenItsDeletionFails) {
+  // A legacy key whose DACL is reset but that cannot be deleted: no restart
+  // is owed, and no later run may report one.
+  os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv").deletable = false;
+  EXPECT_EQ(Run(), kReplaceDone);
+  EXPECT_EQ(os.FindKey(kRecordPath), nullptr);
+  EXPECT_NE(os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
+  EXPECT_EQ(Run(), kReplaceDone);
 }
 
 TEST_F(ReplaceDriverTest, VerboseShowsBothFoldersBeforeTheFirstCopy) {
@@ -195,7 +241,7 @@ TEST_F(ReplaceDriverTest, VerboseShowsBothFoldersBeforeTheFirstCopy) {
   io.out.clear();
   FakeDeploySteps quiet(os.events);
   quiet.output = &io.out;
-  ReplaceDriver({os, system, console, quiet, false});
+  ReplaceDriver({os, os, system, console, quiet, false});
   EXPECT_EQ(quiet.output_at_first_copy, "\r\n\r\n");
 }
 
@@ -215,7 +261,8 @@ TEST_F(ReplaceDriverTest, WithoutASystemDirectoryNothingIsPutInPlace) {
   system.Fail();
   AddLegacyServiceKey();
   EXPECT_EQ(Run(), kReplaceCopyFailed);
-  EXPECT_THAT(os.events, ElementsAre(kOpenServices, kOpenServices));
+  EXPECT_THAT(os.events,
+              ElementsAre(kReadRecord, kOpenServices, "open HKLM\\SOFTWARE", kOpenServices));
   EXPECT_EQ(io.out, "");
 }
 

@@ -40,7 +40,8 @@ class SetupMainTest : public ::testing::Test {
   testing::FakeDeployOs deploy_os;
   testing::FakeReplaceOs replace_os;
   testing::FakeSystemDirectory system_os;
-  Platform platform{console_io, catalog_os, driver_os, system_os, detect_os, deploy_os, replace_os};
+  Platform platform{console_io, catalog_os, driver_os,  system_os,
+                    detect_os,  deploy_os,  replace_os, replace_os};
 
   void SetUp() override {
     deploy_os.AddDirectory("C:\\WINDOWS\\system32\\drivers");

@@ -34,8 +34,10 @@ class Installer : public ::testing::Test {
   void SetUp() override { CleanMachine(); }
   void TearDown() override { CleanMachine(); }
 
-  static RunResult Setup(std::vector<std::string> args, const std::string& package = PackageDir()) {
-    return RunWine(package + "/SETUP.EXE", {.args = std::move(args)});
+  static RunResult Setup(std::vector<std::string> args, const std::string& package = PackageDir(),
+                         int timeout_seconds = 60) {
+    return RunWine(package + "/SETUP.EXE",
+                   {.args = std::move(args), .timeout_seconds = timeout_seconds});
   }
 
   static void ExpectInstalled(const std::string& package = PackageDir()) {
@@ -263,6 +265,39 @@ TEST_F(Installer, RunLockThatIsNotLetGoNeverHangsARun) {
                          "Main - the other run did not end in time; giving up.\r\n" + kFailed);
     ExpectUntouched();
   }
+}
+
+TEST_F(Installer, ARunEndedAfterThePurgeLeavesItsRestartToTheNext) {
+  const std::string forced = "Skipping hardware detection - forcing Taskel.\r\n";
+  InstallLegacySoftware(/*with_tool=*/false);
+  // A package whose service tool keeps running while its marker is there:
+  // the run is ended, as a fleet tool's time limit ends it, while it waits
+  // for that tool's removal, after the purge.
+  const std::string package = FreshWorkDir("waiting-service-tool");
+  CopyPackage(package);
+  CopyFile(Fixture("tool_standin"), package + "/TELMXSVC.EXE");
+  const std::string marker = UnixSystemDir() + "/telmxsvc.exe.keep";
+  WriteFile(marker, "");
+  const RunResult ended = Setup({"-FU", "/Q"}, package, /*timeout_seconds=*/10);
+  fs::remove(marker);
+  EXPECT_EQ(ended.exit_code, -1) << ended.out;
+  const RunResult keys = RunWine(Fixture("service_keys"), {.args = {"exists", "vanwdgsv"}});
+  EXPECT_EQ(keys.out, "vanwdgsv no\r\n");
+  EXPECT_TRUE(RestartRecorded());
+
+  // The next run removes nothing itself and reports the restart.
+  const RunResult next = Setup({"-FU", "/Q"});
+  EXPECT_EQ(next.exit_code, 1);
+  EXPECT_EQ(NormalizeDots(next.out), forced + kBanner + kToolRun + kToolRun + kComplete + kReboot);
+  EXPECT_FALSE(RestartRecorded());
+  ExpectInstalled();
+  for (const char* file : kInstalledFiles) {
+    EXPECT_EQ(PendingCopies(SystemFile(file)), std::vector<std::string>{}) << file;
+  }
+
+  const RunResult third = Setup({"-FU", "/Q"});
+  EXPECT_EQ(third.exit_code, 0);
+  EXPECT_EQ(NormalizeDots(third.out), forced + kBanner + kToolRun + kToolRun + kComplete);
 }
 
 TEST_F(Installer, RunFromTheStagingDirectoryStagesNothing) {

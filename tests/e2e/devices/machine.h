@@ -72,18 +72,24 @@ inline std::string SystemFile(const std::string& name) {
   return PathIgnoringCase(UnixSystemDir(), name);
 }
 
+inline bool RestartRecorded() {
+  return RunWine(Fixture("restart_record"), {.args = {"exists"}}).out == "yes\r\n";
+}
+
 inline bool ServiceRegistered() {
   const RunResult r = RunWine(Fixture("service_keys"), {.args = {"exists", "QLN2Svc"}});
   return r.out == "QLN2Svc yes\r\n";
 }
 
 // Takes away what an installation or a test left: the service, the installed
-// and legacy files, the staging directory, the legacy keys.
+// and legacy files, the staging directory, the legacy keys, the record of a
+// restart owed.
 inline void CleanMachine() {
   namespace fs = std::filesystem;
   RunWine(PackageDir() + "/TELMXSVC.EXE", {.args = {"-remove"}});
   RunWine(Fixture("service_keys"),
           {.args = {"remove", "vanwdgsv", "vanwdgex_helper", "qsetup_other"}});
+  RunWine(Fixture("restart_record"), {.args = {"remove"}});
   for (const char* file :
        {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {
     fs::remove(PathIgnoringCase(UnixSystemDir(), file));

@@ -1,0 +1,89 @@
+#include "replace/restart_record.h"
+
+#include <optional>
+#include <string>
+
+namespace qsetup {
+namespace {
+
+// Two readings of the same start time differ by the clock's corrections
+// between them; ten minutes covers months of drift and is shorter than a
+// run and a restart of a server.
+constexpr std::uint64_t kStartTimeSlack = 10ull * 60 * 10'000'000;
+
+std::string ProductKeyPath() {
+  return std::string("SOFTWARE\\") + kProductKeyName;
+}
+
+std::string RestartKeyPath() {
+  return ProductKeyPath() + "\\" + kRestartKeyName;
+}
+
+}  // namespace
+
+bool RestartRecord::Owed() {
+  RegistryKeyPtr key;
+  if (registry_.OpenLocalMachineKey(RestartKeyPath(), kKeyQueryValue | kKey64BitView, key) !=
+      kErrorSuccess) {
+    return false;
+  }
+  RegistryValue recorded;
+  const bool has_time = key->QueryValue(kStartTimeValue, recorded) == kErrorSuccess &&
+                        recorded.type == RegistryValue::Type::kQword;
+  key.reset();
+  const std::optional<std::uint64_t> started = os_.SystemStartTime();
+  // Without both times the restart cannot be shown to have happened.
+  if (has_time && started && *started > recorded.number + kStartTimeSlack) {
+    ClearRestartRecord(registry_);
+    return false;
+  }
+  owed_ = true;
+  return true;
+}
+
+void RestartRecord::BeforeDeletion() {
+  if (owed_ || made_) return;
+  RegistryKeyPtr software;
+  if (registry_.OpenLocalMachineKey("SOFTWARE", kKeyCreateSubKey | kKey64BitView, software) !=
+      kErrorSuccess) {
+    return;
+  }
+  // The product's key outlives restarts; only the record itself is
+  // volatile, and a volatile key can have no other kind below it.
+  RegistryKeyPtr product;
+  bool created = false;
+  if (software->CreateSubkey(kProductKeyName, kKeyCreateSubKey, KeyLifetime::kStored, product,
+                             created) != kErrorSuccess) {
+    return;
+  }
+  RegistryKeyPtr record;
+  if (product->CreateSubkey(kRestartKeyName, kKeySetValue, KeyLifetime::kVolatile, record,
+                            created) != kErrorSuccess) {
+    return;
+  }
+  made_ = true;
+  // A record without the time stays owed until a run reports the restart.
+  if (const std::optional<std::uint64_t> started = os_.SystemStartTime()) {
+    record->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
+  }
+}
+
+void RestartRecord::AfterDeletion(bool deleted) {
+  if (deleted) {
+    needed_ = true;
+  } else if (made_ && !needed_) {
+    ClearRestartRecord(registry_);
+    made_ = false;
+  }
+}
+
+void ClearRestartRecord(RegistryOs& registry) {
+  RegistryKeyPtr product;
+  if (registry.OpenLocalMachineKey(ProductKeyPath(), kKeyRead | kKey64BitView, product) !=
+      kErrorSuccess) {
+    return;
+  }
+  product->DeleteSubkey(kRestartKeyName);
+}
+
+}  // namespace qsetup

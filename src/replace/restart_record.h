@@ -1,0 +1,51 @@
+// The record that the machine owes a restart because legacy service keys
+// were deleted. It is made before the purge deletes the first of them and
+// kept until a run reports the restart, so that a run that was ended before
+// it could report it (a fleet tool's time limit, an administrator's
+// Ctrl+Break) leaves the restart to the next run instead of losing it.
+#pragma once
+
+#include "base/registry.h"
+#include "replace/replace_os.h"
+
+namespace qsetup {
+
+// Where it is, as Windows keeps its own pending restarts: a volatile key,
+// which the next start of the system takes away, in the registry view that
+// both architectures share. It carries the time of the system's last start.
+inline constexpr char kProductKeyName[] = "Orvane\\Quillon 2 Setup";  // below HKLM\SOFTWARE
+inline constexpr char kRestartKeyName[] = "RebootRequired";
+inline constexpr char kStartTimeValue[] = "SystemStartTime";
+
+// The record as one run sees it. Failures to read or write it change
+// nothing else: a record that cannot be written is lost, one that cannot be
+// read is not there.
+class RestartRecord {
+ public:
+  RestartRecord(RegistryOs& registry, ReplaceOs& os) : registry_(registry), os_(os) {}
+
+  // True when a record made since the last start of the system is there.
+  // A record from before that start is stale, since the restart has
+  // happened: it is removed.
+  bool Owed();
+
+  // Called before a legacy service key is deleted: makes sure that a record
+  // is there.
+  void BeforeDeletion();
+
+  // Called after that deletion: a record that this run made only for
+  // deletions that all failed is taken back.
+  void AfterDeletion(bool deleted);
+
+ private:
+  RegistryOs& registry_;
+  ReplaceOs& os_;
+  bool owed_ = false;    // there before this run, and current
+  bool made_ = false;    // made by this run
+  bool needed_ = false;  // a deletion that it was made for succeeded
+};
+
+// Removes the record: the restart has been reported.
+void ClearRestartRecord(RegistryOs& registry);
+
+}  // namespace qsetup

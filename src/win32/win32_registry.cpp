@@ -1,0 +1,210 @@
+#include "win32/win32_registry.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "win32/handles.h"
+#include "win32/win32_libraries.h"
+
+namespace qsetup::win32 {
+namespace {
+
+// Room for any key name: names are at most 255 characters.
+constexpr DWORD kKeyNameBuffer = 512;
+
+// Registry calls return their error as a status instead of setting the last
+// error; both share one numbering.
+WinError Status(LONG status) {
+  return static_cast<WinError>(status);
+}
+
+// Deletes `name` below `key` in the registry view `view`. Only a 32-bit
+// program on 64-bit Windows must name the view, and every such system has
+// RegDeleteKeyExA; it is looked up because older 32-bit systems lack it.
+LONG DeleteKey(HKEY key, const char* name, REGSAM view) {
+  if (view != 0) {
+    LONG(WINAPI * delete_key_ex)(HKEY, LPCSTR, REGSAM, DWORD) = nullptr;
+    if (Resolve(::GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExA", delete_key_ex)) {
+      return delete_key_ex(key, name, view, 0);
+    }
+  }
+  return ::RegDeleteKeyA(key, name);
+}
+
+class Win32RegistryKey final : public RegistryKey {
+ public:
+  // `view` is the registry view the key was opened in; its subkeys are
+  // opened, made and deleted in the same one.
+  Win32RegistryKey(HKEY key, REGSAM view) : key_(key), view_(view) {}
+
+  WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override {
+    HKEY opened = nullptr;
+    const LONG status = ::RegOpenKeyExA(key_.get(), name.c_str(), 0, access | view_, &opened);
+    if (status == ERROR_SUCCESS) key = std::make_unique<Win32RegistryKey>(opened, view_);
+    return Status(status);
+  }
+
+  WinError CreateSubkey(const std::string& name, std::uint32_t access, KeyLifetime lifetime,
+                        RegistryKeyPtr& key, bool& created) override {
+    HKEY opened = nullptr;
+    DWORD disposition = 0;
+    const DWORD options =
+        lifetime == KeyLifetime::kVolatile ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE;
+    const LONG status = ::RegCreateKeyExA(key_.get(), name.c_str(), 0, nullptr, options,
+                                          access | view_, nullptr, &opened, &disposition);
+    if (status == ERROR_SUCCESS) {
+      key = std::make_unique<Win32RegistryKey>(opened, view_);
+      created = disposition == REG_CREATED_NEW_KEY;
+    }
+    return Status(status);
+  }
+
+  WinError EnumSubkey(std::uint32_t index, std::string& name) override {
+    char buffer[kKeyNameBuffer] = {};
+    DWORD length = sizeof buffer;
+    FILETIME last_write;
+    const LONG status =
+        ::RegEnumKeyExA(key_.get(), index, buffer, &length, nullptr, nullptr, nullptr, &last_write);
+    if (status == ERROR_SUCCESS) {
+      name.assign(buffer, ::strnlen(buffer, sizeof buffer));
+    } else {
+      name.clear();  // what a name too long for the buffer left there is no name
+    }
+    return Status(status);
+  }
+
+  WinError DeleteSubkey(const std::string& name) override {
+    return Status(DeleteKey(key_.get(), name.c_str(), view_));
+  }
+
+  WinError SetValue(const std::string& name, const RegistryValue& value) override {
+    DWORD type = REG_SZ;
+    std::vector<BYTE> data;
+    switch (value.type) {
+      case RegistryValue::Type::kString:
+      case RegistryValue::Type::kExpandString:
+        type = value.type == RegistryValue::Type::kString ? REG_SZ : REG_EXPAND_SZ;
+        data.assign(value.text.begin(), value.text.end());
+        data.push_back(0);
+        break;
+      case RegistryValue::Type::kDword: {
+        type = REG_DWORD;
+        const DWORD number = static_cast<DWORD>(value.number);
+        data.resize(sizeof number);
+        std::memcpy(data.data(), &number, sizeof number);
+        break;
+      }
+      case RegistryValue::Type::kQword:
+        type = REG_QWORD;
+        data.resize(sizeof value.number);
+        std::memcpy(data.data(), &value.number, sizeof value.number);
+        break;
+    }
+    return Status(::RegSetValueExA(key_.get(), name.c_str(), 0, type, data.data(),
+                                   static_cast<DWORD>(data.size())));
+  }
+
+  WinError QueryValue(const std::string& name, RegistryValue& value) override {
+    DWORD type = 0;
+    DWORD size = 0;
+    LONG status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS) return Status(status);
+    // One byte more than asked for: a string written without its NUL still
+    // ends in one.
+    std::vector<BYTE> data(size + 1, 0);
+    status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, data.data(), &size);
+    if (status != ERROR_SUCCESS) return Status(status);
+    switch (type) {
+      case REG_SZ:
+      case REG_EXPAND_SZ:
+        value.type =
+            type == REG_SZ ? RegistryValue::Type::kString : RegistryValue::Type::kExpandString;
+        value.text.assign(reinterpret_cast<const char*>(data.data()),
+                          ::strnlen(reinterpret_cast<const char*>(data.data()), size));
+        return kErrorSuccess;
+      case REG_DWORD: {
+        if (size != sizeof(DWORD)) return kErrorInvalidData;
+        DWORD number = 0;
+        std::memcpy(&number, data.data(), sizeof number);
+        value.type = RegistryValue::Type::kDword;
+        value.number = number;
+        return kErrorSuccess;
+      }
+      case REG_QWORD:
+        if (size != sizeof value.number) return kErrorInvalidData;
+        value.type = RegistryValue::Type::kQword;
+        std::memcpy(&value.number, data.data(), sizeof value.number);
+        return kErrorSuccess;
+      default:
+        return kErrorInvalidData;
+    }
+  }
+
+  WinError QueryDaclSize(std::uint32_t& size) override {
+    DWORD needed = 0;
+    const LONG status =
+        ::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, nullptr, &needed);
+    size = needed;
+    return Status(status);
+  }
+
+  WinError ReadDacl(std::uint32_t size) override {
+    UniqueHeapBlock buffer(::HeapAlloc(::GetProcessHeap(), 0, size));
+    if (!buffer) return ERROR_NOT_ENOUGH_MEMORY;
+    DWORD length = size;
+    return Status(::RegGetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION,
+                                      static_cast<PSECURITY_DESCRIPTOR>(buffer.get()), &length));
+  }
+
+  WinError WriteAdministratorsOnlyDacl() override {
+    SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+    PSID sid_value = nullptr;
+    if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                    DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid_value)) {
+      return ::GetLastError();
+    }
+    const UniqueSid administrators(sid_value);
+
+    // The ACL header and one access-allowed ACE, whose SID takes the place of
+    // its last (SidStart) member.
+    const DWORD acl_size = sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD) +
+                           ::GetLengthSid(administrators.get());
+    const UniqueHeapBlock acl_block(::HeapAlloc(::GetProcessHeap(), 0, acl_size));
+    if (!acl_block) return ERROR_NOT_ENOUGH_MEMORY;
+    const auto acl = static_cast<PACL>(acl_block.get());
+    if (!::InitializeAcl(acl, acl_size, ACL_REVISION) ||
+        !::AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, administrators.get())) {
+      return ::GetLastError();
+    }
+
+    const UniqueHeapBlock descriptor_block(
+        ::HeapAlloc(::GetProcessHeap(), 0, SECURITY_DESCRIPTOR_MIN_LENGTH));
+    if (!descriptor_block) return ERROR_NOT_ENOUGH_MEMORY;
+    const auto descriptor = static_cast<PSECURITY_DESCRIPTOR>(descriptor_block.get());
+    if (!::InitializeSecurityDescriptor(descriptor, SECURITY_DESCRIPTOR_REVISION) ||
+        !::SetSecurityDescriptorDacl(descriptor, TRUE, acl, FALSE)) {
+      return ::GetLastError();
+    }
+    return Status(::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor));
+  }
+
+ private:
+  UniqueHkey key_;
+  REGSAM view_;
+};
+
+}  // namespace
+
+WinError Win32RegistryOs::OpenLocalMachineKey(const std::string& path, std::uint32_t access,
+                                              RegistryKeyPtr& key) {
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, &opened);
+  if (status == ERROR_SUCCESS) {
+    key = std::make_unique<Win32RegistryKey>(opened, access & KEY_WOW64_64KEY);
+  }
+  return Status(status);
+}
+
+}  // namespace qsetup::win32
