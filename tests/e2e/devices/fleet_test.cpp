@@ -2,12 +2,14 @@
 // Manager, Intune or a scheduled task would run them, against the real x64
 // SETUP.EXE on a machine set up for each exit code, and against a stand-in
 // for a crash: install.cmd, the wrapper that logs a run and returns its exit
-// code, and by-exit-code.cmd, the README's batch file that branches on it.
+// code, and by-exit-code.cmd, the README's batch file that branches on it;
+// then the wrapper with a log that it cannot write, and without SETUP.EXE.
 // They install for real, so they share the device tests' prefix.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <regex>
 #include <string>
@@ -27,8 +29,36 @@ namespace fs = std::filesystem;
 constexpr char kForced[] = "Skipping hardware detection - forcing Taskel.\r\n";
 constexpr char kEarlierRun[] = "==== an earlier run\r\n";
 
+// install.cmd's own exit code: SETUP.EXE is missing, or cmd could not start it.
+constexpr int kWrapperNotStarted = 100;
+
+std::string LogDir() {
+  return WinePrefix() + "/drive_c/windows/temp";
+}
+
 std::string LogFile() {
-  return WinePrefix() + "/drive_c/windows/temp/qln2-setup.log";
+  return LogDir() + "/qln2-setup.log";
+}
+
+// Checks what install.cmd wrote for one run, in its log after `before` or on
+// its standard output: the start line, SETUP.EXE's output and the exit code.
+void ExpectRecord(const std::string& text, const std::string& before, const std::string& folder,
+                  const std::vector<std::string>& args, const std::string& output, int exit_code) {
+  // SETUP.EXE's arguments as the start line shows them after /Q: with a
+  // blank after /Q even when there are no others.
+  std::string command_line = "/Q ";
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    command_line += (i == 0 ? "" : " ") + args[i];
+  }
+  // The start line begins with the date and time, whose form is the system's.
+  const std::string start_end =
+      ": \"" + WindowsPath(folder) + "\\SETUP.EXE\" " + command_line + "\r\n";
+  const std::size_t end = text.find(start_end);
+  ASSERT_NE(end, std::string::npos) << text;
+  const std::string start = text.substr(0, end);
+  EXPECT_TRUE(std::regex_match(start, std::regex(before + "==== [^\r\n]*[0-9][^\r\n]*"))) << start;
+  EXPECT_EQ(text.substr(end + start_end.size()),
+            output + "\r\n==== exit code " + std::to_string(exit_code) + "\r\n");
 }
 
 struct ScriptRun {
@@ -84,10 +114,11 @@ class FleetScripts : public ::testing::Test {
 
   // Runs a script, after `before` each time. Now and then Wine fails to
   // start a process (seen once in a CI run: cmd reported the package's
-  // SETUP.EXE as unknown, 9009, and the next run of the same file worked).
-  // Such a run never reached the program, so the machine is as prepared and
-  // the script is run again, up to twice more; a script that cannot start
-  // its program at all still fails the test.
+  // SETUP.EXE as unknown, 9009, and the next run of the same file worked;
+  // install.cmd returns its own code for that). Such a run never reached the
+  // program, so the machine is as prepared and the script is run again, up
+  // to twice more; a script that cannot start its program at all still fails
+  // the test.
   template <typename Before>
   static ScriptRun RunScript(const std::string& folder, const std::string& script,
                              const std::vector<std::string>& args, Before before) {
@@ -95,7 +126,9 @@ class FleetScripts : public ::testing::Test {
     for (int attempt = 1;; ++attempt) {
       before();
       ScriptRun run = RunScriptOnce(folder, script, args);
-      if (run.exit_code != kNotStarted || attempt == 3) return run;
+      if ((run.exit_code != kNotStarted && run.exit_code != kWrapperNotStarted) || attempt == 3) {
+        return run;
+      }
       std::printf("[ NOTE     ] %s: cmd could not start the program (%d); running it again\n",
                   script.c_str(), run.exit_code);
     }
@@ -106,12 +139,6 @@ class FleetScripts : public ::testing::Test {
   template <typename Prepare>
   static void Check(const Situation& s, Prepare prepare, bool stand_in = false) {
     const std::string folder = Folder(stand_in);
-    // SETUP.EXE's arguments as the wrapper's start line shows "/Q %*": with a
-    // blank after /Q even when there are no others.
-    std::string command_line = "/Q ";
-    for (std::size_t i = 0; i < s.args.size(); ++i) {
-      command_line += (i == 0 ? "" : " ") + s.args[i];
-    }
     {
       SCOPED_TRACE("install.cmd");
       const auto machine = prepare();
@@ -119,19 +146,8 @@ class FleetScripts : public ::testing::Test {
           RunScript(folder, "install.cmd", s.args, [] { WriteFile(LogFile(), kEarlierRun); });
       EXPECT_EQ(run.exit_code, s.exit_code);
       EXPECT_EQ(run.out, "");
-      // The start line begins with the date and time, whose form is the
-      // system's.
-      const std::string log = NormalizeDots(ReadFile(LogFile()));
-      const std::string start_end =
-          ": \"" + WindowsPath(folder) + "\\SETUP.EXE\" " + command_line + "\r\n";
-      const std::size_t end = log.find(start_end);
-      ASSERT_NE(end, std::string::npos) << log;
-      const std::string start = log.substr(0, end);
-      EXPECT_TRUE(std::regex_match(
-          start, std::regex(std::string(kEarlierRun) + "==== [^\r\n]*[0-9][^\r\n]*")))
-          << start;
-      EXPECT_EQ(log.substr(end + start_end.size()),
-                s.output + "\r\n==== exit code " + std::to_string(s.exit_code) + "\r\n");
+      ExpectRecord(NormalizeDots(ReadFile(LogFile())), kEarlierRun, folder, s.args, s.output,
+                   s.exit_code);
     }
     CleanMachine();
     {
@@ -209,6 +225,83 @@ TEST_F(FleetScripts, CrashAndCodesOutsideTheTable) {
            .output = "exit_with /Q " + code + "\r\n",
            .branch = "Installation failed with exit code " + code + ".\r\n"},
           Clean, /*stand_in=*/true);
+  }
+}
+
+// Runs `undo` when the last copy of the result is gone.
+std::shared_ptr<void> Until(std::function<void()> undo) {
+  return std::shared_ptr<void>(nullptr, [undo = std::move(undo)](void*) { undo(); });
+}
+
+// A log that install.cmd cannot write: SETUP.EXE runs all the same, what the
+// log would have got goes to standard output, and the exit code is SETUP.EXE's.
+// Without SETUP.EXE, the wrapper returns its own code.
+TEST_F(FleetScripts, WrapperWithoutItsLogOrWithoutSetup) {
+  const std::string folder = Folder(/*stand_in=*/false);
+  const std::string no_adapter = std::string(kBanner) + kNotFound + kFailed;
+  struct Case {
+    const char* what;
+    // Sets the case up until what it returns is destroyed.
+    std::function<std::shared_ptr<void>()> prepare;
+    int exit_code;
+    bool logged;         // the run's record goes to the log, not to standard output
+    std::string output;  // SETUP.EXE's, or cmd's when there is none
+  };
+  const Case cases[] = {
+      {"held by an earlier run",
+       [] {
+         WriteFile(LogFile(), kEarlierRun);
+         return std::make_shared<HeldFile>("C:\\windows\\temp\\qln2-setup.log");
+       },
+       8, false, no_adapter},
+      // Refused as Windows refuses a read-only file (Wine lets root write one).
+      {"a folder in its place",
+       [] {
+         fs::remove(LogFile());
+         fs::create_directory(LogFile());
+         return Until([] {
+           std::error_code ignored;
+           fs::remove(LogFile(), ignored);
+         });
+       },
+       8, false, no_adapter},
+      {"its folder missing",
+       [] {
+         fs::rename(LogDir(), LogDir() + ".away");
+         return Until([] {
+           std::error_code ignored;
+           fs::rename(LogDir() + ".away", LogDir(), ignored);
+         });
+       },
+       8, false, no_adapter},
+      {"SETUP.EXE missing",
+       [&folder] {
+         WriteFile(LogFile(), kEarlierRun);
+         fs::rename(folder + "/SETUP.EXE", folder + "/SETUP.EXE.away");
+         return Until([folder] {
+           std::error_code ignored;
+           fs::rename(folder + "/SETUP.EXE.away", folder + "/SETUP.EXE", ignored);
+         });
+       },
+       kWrapperNotStarted, true,
+       "Can't recognize '\"" + WindowsPath(folder) +
+           "\\SETUP.EXE\" /Q ' as an internal or external command, or batch script.\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const auto setup = c.prepare();
+    // Without SETUP.EXE, the wrapper's own code is the answer, not a start
+    // that Wine failed: one run.
+    const ScriptRun run = c.exit_code == kWrapperNotStarted
+                              ? RunScriptOnce(folder, "install.cmd", {})
+                              : RunScript(folder, "install.cmd", {}, [] {});
+    EXPECT_EQ(run.exit_code, c.exit_code);
+    if (c.logged) {
+      EXPECT_EQ(run.out, "");
+      ExpectRecord(ReadFile(LogFile()), kEarlierRun, folder, {}, c.output, c.exit_code);
+    } else {
+      ExpectRecord(NormalizeDots(run.out), "", folder, {}, c.output, c.exit_code);
+    }
   }
 }
 
