@@ -191,12 +191,8 @@ for arch in x64 x86; do
   exe="$build/package/$arch/SETUP.EXE"
   size=$(stat -c %s "$exe")
   kb=$(awk -v s="$size" 'BEGIN { printf "%.1f", s / 1024 }')
-  if [ $arch = x64 ]; then
-    row "SETUP.EXE size, x64" "$size bytes ($kb KB)" "<= 131072 bytes" \
-      "$(verdict "$size <= 131072")"
-  else
-    row "SETUP.EXE size, x86" "$size bytes ($kb KB)" "" ""
-  fi
+  row "SETUP.EXE size, $arch" "$size bytes ($kb KB)" "<= 131072 bytes" \
+    "$(verdict "$size <= 131072")"
   imports=$("$triple-w64-mingw32-objdump" -p "$exe" | awk '/DLL Name:/ { print tolower($3) }')
   [ -n "$imports" ] || die "no imports read from $exe"
   result=pass

@@ -6,9 +6,20 @@
 // std::terminate. Ending it at once is the same outcome, without linking in
 // the exception classes, the strings they carry and the demangler that the
 // default terminate handler uses to name them.
+//
+// The runtime's own operator new throws std::bad_alloc, and its nothrow
+// forms call the throwing one inside a try block: either way they link the
+// exception machinery (the unwinder, the personality routine, the exception
+// allocator) into an image that never unwinds. The replacements below take
+// from malloc as the runtime's do and end or fail as they would here, where
+// no new handler is ever set: the throwing form ends the program as an
+// uncaught std::bad_alloc does, the nothrow forms return null. The runtime's
+// operator delete, which calls free, stays.
 #include <bits/functexcept.h>
 
+#include <cstddef>
 #include <cstdlib>
+#include <new>
 
 namespace __gnu_cxx {
 void __verbose_terminate_handler() {
@@ -39,3 +50,22 @@ void __throw_invalid_argument(const char*) {
   std::abort();
 }
 }  // namespace std
+
+namespace {
+// A request for zero bytes still gets a unique pointer, as from the runtime.
+void* Allocate(std::size_t size) noexcept {
+  return std::malloc(size == 0 ? 1 : size);
+}
+}  // namespace
+
+void* operator new(std::size_t size) {
+  void* block = Allocate(size);
+  if (block == nullptr) std::__throw_bad_alloc();
+  return block;
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return Allocate(size);
+}
