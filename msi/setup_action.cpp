@@ -372,8 +372,8 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
   const DWORD error = StopAndDeleteService();
   if (error == 0) {
     LogLine(install, std::wstring(kServiceName) +
-                         L" was still registered: stopped and deleted through the service "
-                         L"control manager.");
+                         L" was still registered: deleted through the service control manager "
+                         L"(stopped first if it ran).");
   } else {
     LogLine(install, std::wstring(kServiceName) +
                          L" could not be deleted through the service control manager: " +
@@ -397,7 +397,7 @@ void RemoveEventSource(MSIHANDLE install) {
 
 extern "C" __declspec(dllexport) UINT WINAPI ProtectFolder(MSIHANDLE install) {
   // "[INSTALLFOLDER]": it ends in a backslash.
-  std::wstring folder = ReadProperty(install, L"CustomActionData");
+  std::wstring folder = ActionData(install, 1)[0];
   while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
   if (folder.empty() || folder.back() == L':') {
     LogLine(install,

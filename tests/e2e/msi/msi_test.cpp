@@ -299,8 +299,8 @@ TEST_F(Msi, UninstallRemovesTheServiceWithoutTheSystemTool) {
         "TELMXSVC.EXE -remove exit code 0.", "QLN2Svc is not registered."}},
       {true,
        {system_tool + " is not there.", installed_tool + " is not there.",
-        "QLN2Svc was still registered: stopped and deleted through the service control "
-        "manager."}},
+        "QLN2Svc was still registered: deleted through the service control manager (stopped "
+        "first if it ran)."}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.installed_tool_too);
