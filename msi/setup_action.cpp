@@ -1,19 +1,25 @@
 // The custom actions of the MSI package, in a DLL that the Windows Installer
 // loads from the package:
+// - ProtectFolder (deferred, as the system, before the files are installed)
+//   gives the installed folder permissions of its own;
 // - RunSetup (deferred, as the system) runs SETUP.EXE from the installed
 //   folder and writes its output into the MSI log, line by line;
-// - RemoveServiceTool (deferred, as the system, on uninstall) runs the
-//   service tool's own removal from the system directory;
+// - RemoveService (deferred, as the system, on uninstall) leaves no QLN2Svc
+//   service and no event source of SETUP.EXE behind, unless another product
+//   of the upgrade code stays installed;
 // - RequestRestart (immediate, after InstallFinalize) passes SETUP.EXE's
 //   request for a restart on to the installer.
 #include <windows.h>
 // windows.h first: the installer's headers build on its types.
+#include <aclapi.h>
 #include <msi.h>
 #include <msiquery.h>
+#include <sddl.h>
 
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "msi/setup_outcome.h"
 #include "win32/handles.h"
@@ -23,7 +29,23 @@ namespace {
 
 using win32::UniqueFile;
 using win32::UniqueHandle;
+using win32::UniqueLocal;
 using win32::UniqueMsiHandle;
+using win32::UniqueServiceHandle;
+
+constexpr wchar_t kServiceName[] = L"QLN2Svc";
+constexpr wchar_t kServiceTool[] = L"TELMXSVC.EXE";
+// The event source that SETUP.EXE registers and never removes itself.
+constexpr wchar_t kEventSource[] = L"Orvane Quillon 2 Setup";
+constexpr wchar_t kEventSourceKey[] =
+    L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Orvane Quillon 2 Setup";
+
+// The installed folder: owned by Administrators (so that whoever made the
+// folder before cannot change its permissions again), SYSTEM and
+// Administrators in full control, Users reading and executing, each entry
+// inherited by everything below, nothing inherited from the parent.
+constexpr wchar_t kFolderSecurity[] =
+    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
 
 // A deferred action may not change the installer's run modes, so RunSetup
 // leaves this global atom behind for RequestRestart.
@@ -43,6 +65,16 @@ std::wstring Widen(std::string_view bytes, UINT code_page) {
   std::wstring text(static_cast<std::size_t>(length), L'\0');
   ::MultiByteToWideChar(code_page, 0, bytes.data(), size, text.data(), length);
   return text;
+}
+
+std::string Narrow(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string bytes(static_cast<std::size_t>(length), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
+  return bytes;
 }
 
 // Writes `text` as one line of the MSI log. The installer resolves [...] in
@@ -67,7 +99,8 @@ void LogLine(MSIHANDLE install, std::wstring_view text) {
 
 // Cuts a program's output into lines as it arrives and logs each line that
 // holds more than line ends, behind `prefix`. The bytes are in the OEM code
-// page, as SETUP.EXE writes them for a console.
+// page, as SETUP.EXE writes its texts for a console, or in the ANSI code
+// page, as it writes the paths that Windows gives it.
 class LineLogger {
  public:
   LineLogger(MSIHANDLE install, std::wstring prefix)
@@ -89,8 +122,8 @@ class LineLogger {
     const std::size_t first = pending_.find_first_not_of('\r');
     if (first != std::string::npos) {
       const std::size_t last = pending_.find_last_not_of('\r');
-      LogLine(install_, prefix_ + Widen(std::string_view(pending_).substr(first, last - first + 1),
-                                        CP_OEMCP));
+      const std::string_view line = std::string_view(pending_).substr(first, last - first + 1);
+      LogLine(install_, prefix_ + Widen(line, OutputLineIsAnsi(line) ? CP_ACP : CP_OEMCP));
     }
     pending_.clear();
   }
@@ -186,16 +219,219 @@ std::wstring ReadProperty(MSIHANDLE install, const wchar_t* name) {
   return value;
 }
 
+// The fields of the deferred action's CustomActionData, apart at the first
+// `count` - 1 bars: only the last field may hold a '|'.
+std::vector<std::wstring> ActionData(MSIHANDLE install, std::size_t count) {
+  const std::wstring data = ReadProperty(install, L"CustomActionData");
+  std::vector<std::wstring> fields;
+  std::size_t start = 0;
+  while (fields.size() + 1 < count) {
+    const std::size_t bar = data.find(L'|', start);
+    fields.push_back(data.substr(start, bar - start));
+    start = bar == std::wstring::npos ? data.size() : bar + 1;
+  }
+  fields.push_back(data.substr(start));
+  return fields;
+}
+
+std::wstring WindowsError(DWORD error) {
+  return L"Windows error " + std::to_wstring(error);
+}
+
+bool IsDirectory(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool IsFile(const std::wstring& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// Creates `folder` (no closing separator) with `security` unless it exists,
+// and its missing parents as Windows makes folders. Returns the Windows
+// error, 0 when the folder is there.
+DWORD CreateFolder(const std::wstring& folder, PSECURITY_DESCRIPTOR security) {
+  if (IsDirectory(folder)) return 0;
+  const std::size_t separator = folder.find_last_of(L"\\/");
+  if (separator != std::wstring::npos && separator > 0 && folder[separator - 1] != L':') {
+    if (const DWORD error = CreateFolder(folder.substr(0, separator), nullptr); error != 0) {
+      return error;
+    }
+  }
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, security, FALSE};
+  if (::CreateDirectoryW(folder.c_str(), &attributes)) return 0;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_ALREADY_EXISTS && IsDirectory(folder) ? 0 : error;
+}
+
+// Gives `folder` the security of kFolderSecurity, made with it when it is
+// new, so that nobody else can write there in between. Returns the Windows
+// error, or 0.
+DWORD ProtectFolderAt(std::wstring folder) {
+  PSECURITY_DESCRIPTOR parsed = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kFolderSecurity, SDDL_REVISION_1,
+                                                              &parsed, nullptr)) {
+    return ::GetLastError();
+  }
+  const UniqueLocal security(parsed);
+  if (const DWORD error = CreateFolder(folder, security.get()); error != 0) return error;
+  PSID owner = nullptr;
+  BOOL owner_defaulted = FALSE;
+  PACL dacl = nullptr;
+  BOOL dacl_present = FALSE;
+  BOOL dacl_defaulted = FALSE;
+  if (!::GetSecurityDescriptorOwner(security.get(), &owner, &owner_defaulted) ||
+      !::GetSecurityDescriptorDacl(security.get(), &dacl_present, &dacl, &dacl_defaulted)) {
+    return ::GetLastError();
+  }
+  // An existing folder gets it too, and Windows passes the inherited entries
+  // on to what the folder holds. Returns the error itself.
+  return ::SetNamedSecurityInfoW(
+      folder.data(), SE_FILE_OBJECT,
+      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+      owner, nullptr, dacl, nullptr);
+}
+
+// A product of `upgrade_code` other than `product_code` that the installer
+// holds as installed; empty when there is none.
+std::wstring OtherProduct(const std::wstring& upgrade_code, const std::wstring& product_code) {
+  wchar_t product[39];
+  for (DWORD index = 0;
+       ::MsiEnumRelatedProductsW(upgrade_code.c_str(), 0, index, product) == ERROR_SUCCESS;
+       ++index) {
+    if (::lstrcmpiW(product, product_code.c_str()) != 0) return product;
+  }
+  return {};
+}
+
+// False only when the service control manager says that the service does
+// not exist.
+bool ServiceMayBeRegistered() {
+  const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return true;
+  const UniqueServiceHandle service(
+      ::OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+  return service || ::GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
+}
+
+// Stops the service, waiting at most 30 seconds, and deletes it. Returns the
+// Windows error, or 0. A service that does not stop in time is deleted as
+// soon as it ends.
+DWORD StopAndDeleteService() {
+  const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return ::GetLastError();
+  const UniqueServiceHandle service(
+      ::OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+  if (!service) return ::GetLastError();
+  SERVICE_STATUS status{};
+  // A service that does not run refuses the stop; it is deleted all the same.
+  if (::ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+    for (int tries = 0; tries < 300 && status.dwCurrentState != SERVICE_STOPPED; ++tries) {
+      ::Sleep(100);
+      if (!::QueryServiceStatus(service.get(), &status)) break;
+    }
+  }
+  if (::DeleteService(service.get())) return 0;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_SERVICE_MARKED_FOR_DELETE ? 0 : error;
+}
+
+// Runs the service tool's own removal from the system directory, or from
+// the installed folder when the system directory has none, and then deletes
+// the service through the service control manager if it is still there.
+void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
+  std::vector<std::wstring> folders;
+  wchar_t system[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
+  if (length > 0 && length < MAX_PATH) folders.push_back(std::wstring(system, length) + L"\\");
+  folders.push_back(installed_folder);
+  for (const std::wstring& folder : folders) {
+    const std::wstring program = folder + kServiceTool;
+    if (!IsFile(program)) {
+      LogLine(install, program + L" is not there.");
+      continue;
+    }
+    const std::wstring command_line = L"\"" + program + L"\" -remove";
+    LogLine(install, L"Running " + command_line);
+    const ProgramRun run =
+        RunLogged(install, program, command_line, folder, std::wstring(kServiceTool) + L": ");
+    if (run.started) {
+      LogLine(install, std::wstring(kServiceTool) + L" -remove exit code " +
+                           std::to_wstring(run.exit_code) + L".");
+      break;
+    }
+    LogLine(install, std::wstring(kServiceTool) + L" -remove could not be run: " +
+                         WindowsError(run.start_error) + L".");
+  }
+
+  if (!ServiceMayBeRegistered()) {
+    LogLine(install, std::wstring(kServiceName) + L" is not registered.");
+    return;
+  }
+  const DWORD error = StopAndDeleteService();
+  if (error == 0) {
+    LogLine(install, std::wstring(kServiceName) +
+                         L" was still registered: deleted through the service control manager "
+                         L"(stopped first if it ran).");
+  } else {
+    LogLine(install, std::wstring(kServiceName) +
+                         L" could not be deleted through the service control manager: " +
+                         WindowsError(error) + L".");
+  }
+}
+
+void RemoveEventSource(MSIHANDLE install) {
+  const std::wstring name = std::wstring(L"Event source \"") + kEventSource + L"\"";
+  const LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEventSourceKey);
+  if (status == ERROR_SUCCESS) {
+    LogLine(install, name + L" removed.");
+  } else if (status == ERROR_FILE_NOT_FOUND) {
+    LogLine(install, name + L" is not registered.");
+  } else {
+    LogLine(install, name + L" could not be removed: " + WindowsError(status) + L".");
+  }
+}
+
 }  // namespace
+
+extern "C" __declspec(dllexport) UINT WINAPI ProtectFolder(MSIHANDLE install) {
+  // "[INSTALLFOLDER]": it ends in a backslash.
+  std::wstring folder = ActionData(install, 1)[0];
+  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  if (folder.empty() || folder.back() == L':') {
+    LogLine(install,
+            L"INSTALLFOLDER " + folder + L"\\ is the root of a drive: choose a folder of its own.");
+    return ERROR_INSTALL_FAILURE;
+  }
+  if (const DWORD error = ProtectFolderAt(folder); error != 0) {
+    LogLine(install, L"INSTALLFOLDER " + folder +
+                         L"\\ could not be given permissions of its own: " + WindowsError(error) +
+                         L".");
+    return ERROR_INSTALL_FAILURE;
+  }
+  LogLine(install, L"INSTALLFOLDER " + folder + L"\\ has permissions of its own, " +
+                       kFolderSecurity +
+                       L": owner Administrators; SYSTEM and Administrators full control, Users "
+                       L"read and execute; nothing inherited from its parent.");
+  return ERROR_SUCCESS;
+}
 
 extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
   // "[INSTALLFOLDER]|[SETUPSWITCHES]": no folder name holds a '|'. The folder
   // ends in a backslash.
-  const std::wstring data = ReadProperty(install, L"CustomActionData");
-  const std::size_t bar = data.find(L'|');
-  const std::wstring folder = data.substr(0, bar);
-  const std::wstring switches = bar == std::wstring::npos ? L"" : data.substr(bar + 1);
+  const std::vector<std::wstring> data = ActionData(install, 2);
+  const std::wstring& folder = data[0];
+  const std::wstring& switches = data[1];
   ClearRestartRequest();
+
+  // SETUP.EXE would report success without installing anything.
+  if (const std::optional<std::string> invalid = InvalidForceCode(Narrow(switches))) {
+    LogLine(install, L"SETUPSWITCHES holds the invalid force code " + Widen(*invalid, CP_UTF8) +
+                         L" (only -FU forces): SETUP.EXE would install nothing and exit with 0, "
+                         L"so it was not run.");
+    return ERROR_INSTALL_FAILURE;
+  }
 
   const std::wstring program = folder + L"SETUP.EXE";
   std::wstring command_line = L"\"" + program + L"\"";
@@ -203,8 +439,7 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
   LogLine(install, L"Running " + command_line);
   const ProgramRun run = RunLogged(install, program, command_line, folder, L"SETUP.EXE: ");
   if (!run.started) {
-    LogLine(install, L"SETUP.EXE could not be run: Windows error " +
-                         std::to_wstring(run.start_error) + L".");
+    LogLine(install, L"SETUP.EXE could not be run: " + WindowsError(run.start_error) + L".");
     return ERROR_INSTALL_FAILURE;
   }
   const SetupOutcome outcome = OutcomeOfExitCode(run.exit_code);
@@ -217,25 +452,20 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
   return ERROR_SUCCESS;
 }
 
-extern "C" __declspec(dllexport) UINT WINAPI RemoveServiceTool(MSIHANDLE install) {
+extern "C" __declspec(dllexport) UINT WINAPI RemoveService(MSIHANDLE install) {
   // An uninstall that failed here would keep the product on the machine for
-  // good: the removal's outcome is logged, never returned.
-  wchar_t system[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(system, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) {
-    LogLine(install, L"TELMXSVC.EXE -remove not run: no system directory.");
+  // good: what was done is logged, never returned.
+  // "[ProductCode]|[UpgradeCode]|[INSTALLFOLDER]".
+  const std::vector<std::wstring> data = ActionData(install, 3);
+  // An upgrade removes the older product after the newer one has installed:
+  // the service and the event source are the newer one's now.
+  if (const std::wstring other = OtherProduct(data[1], data[0]); !other.empty()) {
+    LogLine(install, std::wstring(kServiceName) + L" and the event source \"" + kEventSource +
+                         L"\" are kept: " + other + L" of the same upgrade code stays installed.");
     return ERROR_SUCCESS;
   }
-  const std::wstring directory(system, length);
-  const std::wstring program = directory + L"\\TELMXSVC.EXE";
-  const ProgramRun run =
-      RunLogged(install, program, L"\"" + program + L"\" -remove", directory, L"TELMXSVC.EXE: ");
-  if (run.started) {
-    LogLine(install, L"TELMXSVC.EXE -remove exit code " + std::to_wstring(run.exit_code) + L".");
-  } else {
-    LogLine(install, L"TELMXSVC.EXE -remove could not be run: Windows error " +
-                         std::to_wstring(run.start_error) + L".");
-  }
+  RemoveTheService(install, data[2]);
+  RemoveEventSource(install);
   return ERROR_SUCCESS;
 }
 

@@ -1,6 +1,10 @@
 #include "msi/setup_outcome.h"
 
+#include <utility>
+#include <vector>
+
 #include "driver/exit_codes.h"
+#include "driver/settings.h"
 
 namespace qsetup::msi {
 
@@ -25,6 +29,63 @@ SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code) {
     default:
       return {false, false, code + "not a code that SETUP.EXE returns."};
   }
+}
+
+namespace {
+
+std::vector<std::string> SplitArguments(std::string_view command_line) {
+  std::vector<std::string> arguments;
+  std::string argument;
+  bool in_argument = false;  // an empty pair of quotes is an argument too
+  bool quoted = false;
+  std::size_t backslashes = 0;  // not yet written: what they mean depends on the next byte
+  for (std::size_t i = 0; i < command_line.size(); ++i) {
+    const char c = command_line[i];
+    if (c == '\\') {
+      ++backslashes;
+      in_argument = true;
+      continue;
+    }
+    if (c == '"') {
+      argument.append(backslashes / 2, '\\');
+      if (backslashes % 2 == 1) {
+        argument += '"';
+      } else if (quoted && i + 1 < command_line.size() && command_line[i + 1] == '"') {
+        argument += '"';
+        ++i;
+      } else {
+        quoted = !quoted;
+      }
+      backslashes = 0;
+      in_argument = true;
+      continue;
+    }
+    argument.append(backslashes, '\\');
+    backslashes = 0;
+    if ((c == ' ' || c == '\t') && !quoted) {
+      if (in_argument) arguments.push_back(std::exchange(argument, {}));
+      in_argument = false;
+      continue;
+    }
+    argument += c;
+    in_argument = true;
+  }
+  argument.append(backslashes, '\\');
+  if (in_argument) arguments.push_back(std::move(argument));
+  return arguments;
+}
+
+}  // namespace
+
+std::optional<std::string> InvalidForceCode(std::string_view switches) {
+  for (std::string& argument : SplitArguments(switches)) {
+    if (ClassifyForceCode(argument) == ForceCode::kInvalid) return std::move(argument);
+  }
+  return std::nullopt;
+}
+
+bool OutputLineIsAnsi(std::string_view line) {
+  return line.find("= >") != std::string_view::npos && line.back() == '<';
 }
 
 }  // namespace qsetup::msi

@@ -2,8 +2,10 @@
 # Checks that releases are reproducible: makes the release of the last
 # commit twice with tools/release.sh, each from a clone of its own in a
 # directory of its own (so source and build paths differ), and compares the
-# two package trees and dist/ (archives and SHA256SUMS) byte for byte. It
-# also checks that each archive unpacks to exactly its package tree.
+# two package trees and dist/ (archives, MSI packages and SHA256SUMS) byte
+# for byte. It also checks that each archive unpacks to exactly its package
+# tree. When two MSI packages differ, it names the tables and streams that
+# differ (msidump).
 # Exits with 0 when all is identical, 1 naming what differs.
 #   tools/check-reproducible.sh
 set -euo pipefail
@@ -27,6 +29,19 @@ two=${clones[1]}
 status=0
 if ! diff -r "$one/build/release/package" "$two/build/release/package"; then status=1; fi
 if ! diff -r "$one/dist" "$two/dist"; then status=1; fi
+for msi in "$one"/dist/*.msi; do
+  other=$two/dist/$(basename "$msi")
+  if [ -f "$other" ] && ! cmp -s "$msi" "$other"; then
+    for side in one two; do
+      mkdir -p "$work/dump-$side"
+      rm -rf "${work:?}/dump-$side"/*
+    done
+    msidump --tables --streams --directory "$work/dump-one" "$msi" >/dev/null
+    msidump --tables --streams --directory "$work/dump-two" "$other" >/dev/null
+    echo "$(basename "$msi"): tables and streams that differ:" >&2
+    diff -rq "$work/dump-one" "$work/dump-two" >&2 || true
+  fi
+done
 for archive in "$one"/dist/*.zip; do
   arch=$(basename "$archive" .zip)
   arch=${arch##*-}
@@ -38,7 +53,7 @@ for archive in "$one"/dist/*.zip; do
   fi
 done
 if [ "$status" -eq 0 ]; then
-  echo "reproducible: two builds of ${commit:0:12} gave identical packages and archives"
+  echo "reproducible: two builds of ${commit:0:12} gave identical packages, archives and MSIs"
 else
   echo "NOT reproducible: see the differences above" >&2
 fi

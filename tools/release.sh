@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # Makes a release of this checkout: builds the x64 and x86 packages in a
 # fresh build directory (the build checks that every file carries the
-# project version), signs their programs and libraries when asked, and
-# writes dist/<name>-<version>-x64.zip and -x86.zip, each holding the
-# package tree as administrators unpack it, and dist/SHA256SUMS.
+# project version), signs their programs and libraries when asked, builds
+# their MSI packages from them (signed too when asked), and writes
+# dist/<name>-<version>-x64.zip and -x86.zip, each holding the package tree
+# as administrators unpack it, dist/<name>-<version>-x64.msi and -x86.msi,
+# and dist/SHA256SUMS.
 #
 #   tools/release.sh [--allow-dirty] [--sign CERT.pfx [--password-file FILE] [--timestamp URL]]
 #
 # Name and version are the CMake project's. A tree with uncommitted changes
-# or untracked files is refused unless --allow-dirty. Unsigned archives are
-# reproducible: the same commit gives the same bytes wherever it is built
-# (entries in byte order, all with the commit's time or SOURCE_DATE_EPOCH,
-# fixed permissions, no extra fields). The signing password is read from
-# FILE or standard input, never from the command line (tools/sign-package.sh).
+# or untracked files is refused unless --allow-dirty. Unsigned archives and
+# MSIs are reproducible: the same commit gives the same bytes wherever it is
+# built (entries in byte order, all with the commit's time or
+# SOURCE_DATE_EPOCH, fixed permissions, no extra fields; the MSI's package
+# code derived from its content, its summary times the commit's). The
+# signing password is read from FILE or standard input, never from the
+# command line (tools/sign-package.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -83,9 +87,9 @@ rm -rf "$release"
 for arch in x64 x86; do
   echo "== building the $arch package"
   bash tools/windows-configure.sh "$arch" "$release/win-$arch" \
-    -DQSETUP_PACKAGE_DIR="$release/package/$arch" >/dev/null
-  cmake --build "$release/win-$arch" -j "$jobs" --target package_check >"$release/build-$arch.log" ||
-    { cat "$release/build-$arch.log"; exit 1; }
+    -DQSETUP_PACKAGE_DIR="$release/package/$arch" -DQSETUP_MSI_DIR="$release/msi" >/dev/null
+  cmake --build "$release/win-$arch" -j "$jobs" --target package_check msi_setup_action \
+    >"$release/build-$arch.log" || { cat "$release/build-$arch.log"; exit 1; }
   grep '^versioncheck:' "$release/build-$arch.log"
 done
 
@@ -93,27 +97,51 @@ cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$release/win-x64/CMakeCache.txt"; }
 name=$(cache_value CMAKE_PROJECT_NAME)
 version=$(cache_value CMAKE_PROJECT_VERSION)
 versioncheck=$release/win-x64/versioncheck-host/versioncheck
+# The custom-action DLL that each MSI carries.
+action_dlls=("$release/win-x64/msi/setup_action.dll" "$release/win-x86/msi/setup_action.dll")
+
+sign() {
+  printf '%s\n' "$password" | bash tools/sign-package.sh "$cert" "${sign_options[@]}" "$@"
+}
 
 if [ -n "$cert" ]; then
   echo "== signing"
-  printf '%s\n' "$password" |
-    bash tools/sign-package.sh "$cert" "${sign_options[@]}" "$release/package/x64" "$release/package/x86"
+  sign "$release/package/x64" "$release/package/x86" "${action_dlls[@]}"
   "$versioncheck" --expect "$version" "$release/package/x64" "$release/package/x86"
 fi
 
-echo "== archives in $dist"
-mkdir -p "$dist"
-archives=()
+# Before the MSIs are built: their cabinets hold the files' times.
 for arch in x64 x86; do
   package=$release/package/$arch
-  archive=$name-$version-$arch.zip
   find "$package" -type d -exec chmod 755 {} +
   find "$package" -type f -exec chmod 644 {} +
   find "$package" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
+done
+
+echo "== MSI packages"
+msis=()
+for arch in x64 x86; do
+  cmake --build "$release/win-$arch" --target msi_packages_as_laid_out >>"$release/build-$arch.log" ||
+    { cat "$release/build-$arch.log"; exit 1; }
+  msis+=("$release/msi/$name-$version-$arch.msi")
+done
+[ -z "$cert" ] || sign "${msis[@]}"
+
+echo "== archives and MSI packages in $dist"
+mkdir -p "$dist"
+files=()
+for arch in x64 x86; do
+  package=$release/package/$arch
+  archive=$name-$version-$arch.zip
   rm -f "$dist/$archive"
   # zip writes local time: UTC makes it the same everywhere.
   (cd "$package" && find . -type f -printf '%P\n' | LC_ALL=C sort |
     TZ=UTC zip -X -D -q -@ "$dist/$archive")
-  archives+=("$archive")
+  files+=("$archive")
 done
-(cd "$dist" && sha256sum "${archives[@]}" >SHA256SUMS && cat SHA256SUMS)
+for msi in "${msis[@]}"; do
+  cp "$msi" "$dist/"
+  touch -d "@$SOURCE_DATE_EPOCH" "$dist/$(basename "$msi")"
+  files+=("$(basename "$msi")")
+done
+(cd "$dist" && sha256sum "${files[@]}" >SHA256SUMS && cat SHA256SUMS)

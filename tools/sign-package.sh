@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Signs every .EXE and .DLL under each package directory in place with an
-# Authenticode SHA-256 signature (osslsigncode). The certificate and its key
-# come from a PKCS#12 file, its password from --password-file FILE (the
-# first line) or else from standard input, never from the command line.
+# Signs every .EXE, .DLL and .MSI under each directory given, and each such
+# file given, in place with an Authenticode SHA-256 signature (osslsigncode).
+# The certificate and its key come from a PKCS#12 file, its password from
+# --password-file FILE (the first line) or else from standard input, never
+# from the command line.
 # With --timestamp URL each signature is time-stamped there (RFC 3161).
-#   tools/sign-package.sh CERT.pfx [--password-file FILE] [--timestamp URL] DIR...
+#   tools/sign-package.sh CERT.pfx [--password-file FILE] [--timestamp URL] DIR|FILE...
 set -euo pipefail
 
 usage() {
-  echo "usage: sign-package.sh CERT.pfx [--password-file FILE] [--timestamp URL] DIR..." >&2
+  echo "usage: sign-package.sh CERT.pfx [--password-file FILE] [--timestamp URL] DIR|FILE..." >&2
   exit 2
 }
 
@@ -55,7 +56,8 @@ for dir in "${dirs[@]}"; do
     fi
     mv "$file.signed" "$file"
     count=$((count + 1))
-  done < <(find "$dir" -type f \( -iname '*.exe' -o -iname '*.dll' \) -print0 | LC_ALL=C sort -z)
+  done < <(find "$dir" -type f \( -iname '*.exe' -o -iname '*.dll' -o -iname '*.msi' \) -print0 |
+    LC_ALL=C sort -z)
 done
-[ "$count" -gt 0 ] || { echo "sign-package: no .EXE or .DLL in ${dirs[*]}" >&2; exit 1; }
+[ "$count" -gt 0 ] || { echo "sign-package: no .EXE, .DLL or .MSI in ${dirs[*]}" >&2; exit 1; }
 echo "sign-package: signed $count files"

@@ -21,13 +21,16 @@ SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console
       settings.skip_hid = true;
     }
 
-    if (arg[0] == '-' && arg[1] == 'F') {
-      if (arg[2] != kForceUsb) {
+    switch (ClassifyForceCode(arg)) {
+      case ForceCode::kInvalid:
         console.PrintText("Invalid force code!\n");
         return SwitchResult::kInvalidForceCode;
-      }
-      settings.force_code = kForceUsb;
-      console.PrintText("Skipping hardware detection - forcing Taskel.\n");
+      case ForceCode::kUsb:
+        settings.force_code = kForceUsb;
+        console.PrintText("Skipping hardware detection - forcing Taskel.\n");
+        break;
+      case ForceCode::kNone:
+        break;
     }
   }
   return SwitchResult::kContinue;

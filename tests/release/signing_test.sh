@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Signing the packages as a release does, with a throw-away certificate:
-# every program and library verifies, a file changed after signing does
-# not, the rest of each file is untouched (the stamps compare equal as the
-# installer compares them, the version check still passes), and the signed
-# SETUP.EXE installs under Wine exactly as the unsigned one does.
-#   signing_test.sh VERSIONCHECK VERSION PACKAGE_ROOT FIXTURE_ROOT WORK
+# Signing the packages and the MSI packages as a release does, with a
+# throw-away certificate: every program, library and MSI verifies, a file
+# changed after signing does not, the rest of each file is untouched (the
+# stamps compare equal as the installer compares them, the version check
+# still passes, every table and stream of an MSI is the same), and the
+# signed SETUP.EXE and MSIs install under Wine exactly as the unsigned ones
+# do.
+#   signing_test.sh VERSIONCHECK VERSION PACKAGE_ROOT FIXTURE_ROOT WORK MSI_ROOT
 set -euo pipefail
-versioncheck=$1 version=$2 packages=$3 fixtures=$4 work=$5
+versioncheck=$1 version=$2 packages=$3 fixtures=$4 work=$5 msis=$6
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 fail() {
   echo "FAIL: $*" >&2
@@ -54,6 +56,32 @@ done
 "$versioncheck" --expect "$version" signed-x64 signed-x86 >/dev/null ||
   fail "the signed packages no longer carry version $version throughout"
 
+# An MSI is signed whole: taken off, the signature leaves every table and
+# stream as it was (the container's layout may differ).
+for arch in x64 x86; do
+  cp "$msis/qsetup-$version-$arch.msi" "unsigned-$arch.msi"
+  cp "$msis/qsetup-$version-$arch.msi" "signed-$arch.msi"
+done
+bash "$root/tools/sign-package.sh" cert.pfx --password-file password signed-x64.msi signed-x86.msi \
+  >/dev/null
+for arch in x64 x86; do
+  osslsigncode verify -CAfile cert.pem -in "signed-$arch.msi" >verify.log 2>&1 ||
+    { cat verify.log; fail "signed-$arch.msi does not verify"; }
+  rm -rf removed.msi dump-signed dump-unsigned
+  osslsigncode remove-signature -in "signed-$arch.msi" -out removed.msi >/dev/null
+  mkdir dump-signed dump-unsigned
+  msidump --tables --streams --directory dump-signed removed.msi >/dev/null
+  msidump --tables --streams --directory dump-unsigned "unsigned-$arch.msi" >/dev/null
+  diff -r dump-unsigned dump-signed >/dev/null ||
+    fail "signed-$arch.msi without its signature has other tables or streams"
+done
+# One property changed after signing.
+cp signed-x64.msi changed.msi
+msibuild changed.msi -q "UPDATE \`Property\` SET \`Value\` = '0' WHERE \`Property\` = 'ARPNOMODIFY'"
+if osslsigncode verify -CAfile cert.pem -in changed.msi >verify.log 2>&1; then
+  fail "an MSI changed after signing verifies"
+fi
+
 # One byte of the code changed after signing.
 cp signed-x64/TELMXSVC.EXE changed.EXE
 perl -0777 -pi -e 'substr($_, 0x500, 1) ^= "\x01"' changed.EXE
@@ -91,6 +119,21 @@ for kind in unsigned signed; do
         fail "$kind $arch: $file was not installed"
     done
   done
+  # Each MSI installed and uninstalled in turn (one product of the upgrade
+  # code at a time): what msiexec returns and the log's lines of SETUP.EXE's
+  # run.
+  for arch in x64 x86; do
+    cp "$kind-$arch.msi" "$WINEPREFIX/drive_c/qln2-$arch.msi"
+    for step in i x; do
+      log="C:\\qln2-$arch-$step.log"
+      wine "$fixtures/$arch/exit_code.exe" \
+        "msiexec /$step C:\\qln2-$arch.msi SETUPSWITCHES=\"/Q -FU\" /qn /norestart /l*v $log" \
+        </dev/null >>"$kind-$arch-msi.out" 2>/dev/null
+    done
+    # How many progress dots a tool run prints is up to the machine.
+    grep -a -E '^(Running|SETUP\.EXE)' "$WINEPREFIX/drive_c/qln2-$arch-i.log" |
+      grep -a -v -E '^SETUP\.EXE: \.+$' >>"$kind-$arch-msi.out" || true
+  done
   wineserver -k 2>/dev/null || true
 done
 for arch in x64 x86; do
@@ -98,5 +141,9 @@ for arch in x64 x86; do
     { diff "unsigned-$arch.out" "signed-$arch.out"; fail "signed $arch SETUP.EXE: other output"; }
   cmp "unsigned-$arch.err" "signed-$arch.err" ||
     { diff "unsigned-$arch.err" "signed-$arch.err"; fail "signed $arch SETUP.EXE: other errors"; }
+  cmp "unsigned-$arch-msi.out" "signed-$arch-msi.out" ||
+    { diff "unsigned-$arch-msi.out" "signed-$arch-msi.out"; fail "signed $arch MSI: other results"; }
+  grep -qx "exit code 0" <(head -n 1 "signed-$arch-msi.out" | tr -d '\r') ||
+    fail "signed $arch MSI: $(head -n 1 "signed-$arch-msi.out")"
 done
 echo "signed packages verify, install like the unsigned ones: $(tail -n 1 signed-x64.out)"

@@ -1,9 +1,12 @@
 // The MSI package of each architecture under Wine's msiexec (of the same
-// architecture): what msiexec returns, what SETUP.EXE wrote into the MSI
-// log, the product that the installer registers, the installed folder, and
-// what SETUP.EXE did to the machine. Each test leaves nothing installed.
+// architecture), through its whole life: installation, a second one,
+// upgrade, repair, uninstall, the other architecture. What msiexec returns,
+// what the custom actions and SETUP.EXE wrote into the MSI log, the products
+// that the installer holds, the installed folder, and what SETUP.EXE and the
+// uninstall did to the machine. Each test leaves nothing installed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -23,10 +26,12 @@ namespace fs = std::filesystem;
 constexpr char kUpgradeCode[] = "{" QSETUP_MSI_UPGRADE_CODE "}";
 constexpr char kProductName[] = "Orvane Quillon 2 management software";
 constexpr char kForced[] = "Skipping hardware detection - forcing Taskel.\r\n";
+// Below the Services key, as the service_keys fixture names keys.
+constexpr char kEventSource[] = "EventLog\\Application\\Orvane Quillon 2 Setup";
 
-std::string MsiPath() {
-  return std::string(QSETUP_E2E_MSI_ROOT) + "/qsetup-" + QSETUP_PRODUCT_VERSION_TEXT + "-" +
-         Arch() + ".msi";
+std::string MsiPath(const std::string& arch = Arch()) {
+  return std::string(QSETUP_E2E_MSI_ROOT) + "/qsetup-" + QSETUP_PRODUCT_VERSION_TEXT + "-" + arch +
+         ".msi";
 }
 
 // The package of a higher version, built for these tests.
@@ -42,6 +47,10 @@ std::string InstallFolder() {
   return WinePrefix() + "/drive_c/" + ProgramFiles() + "/Orvane Quillon 2";
 }
 
+std::string WindowsInstallFolder() {
+  return "C:\\" + ProgramFiles() + "\\Orvane Quillon 2\\";
+}
+
 struct MsiRun {
   int exit_code = -1;
   std::string log;
@@ -53,7 +62,11 @@ MsiRun Msiexec(const std::string& arguments, const std::string& step) {
   const std::string log = FreshWorkDir(step) + "/msiexec.log";
   const std::string command =
       "msiexec " + arguments + " /qn /norestart /l*v \"" + WindowsPath(log) + "\"";
-  const RunResult r = RunWine(Fixture("exit_code"), {.args = {command}, .timeout_seconds = 110});
+  // In a locale that every system has, so that Wine reads the UTF-8 of a
+  // command line as UTF-8.
+  const RunResult r =
+      RunWine(Fixture("exit_code"),
+              {.args = {command}, .env = {{"LC_ALL", "C.UTF-8"}}, .timeout_seconds = 110});
   MsiRun run;
   const std::string prefix = "exit code ";
   // The fixture ends with 0 once msiexec has ended; -1 when it timed out.
@@ -77,6 +90,23 @@ std::string Products() {
 
 std::string ProductLine(const std::string& version) {
   return " " + version + ", entry \"" + kProductName + "\" " + version + "\r\n";
+}
+
+// The product code of the one product installed of `version`; empty, with a
+// failure, unless that is all that the installer holds.
+std::string InstalledProduct(const std::string& version = QSETUP_PRODUCT_VERSION_TEXT) {
+  const std::string products = Products();
+  if (products.size() != 38 + ProductLine(version).size() ||
+      products.compare(38, std::string::npos, ProductLine(version)) != 0) {
+    ADD_FAILURE() << "not one product of " << version << ": " << products;
+    return "";
+  }
+  return products.substr(0, 38);
+}
+
+bool EventSourceRegistered() {
+  return RunWine(Fixture("service_keys"), {.args = {"exists", kEventSource}}).out ==
+         std::string(kEventSource) + " yes\r\n";
 }
 
 std::vector<std::string> Lines(std::string_view text) {
@@ -109,13 +139,41 @@ std::vector<std::string> SetupRun(const std::string& log) {
   return run;
 }
 
+// The lines that the custom action `action` wrote into the log when it ran
+// (the log names each action once as it is scheduled, then as it runs).
+std::vector<std::string> ActionRun(const std::string& log, const std::string& action) {
+  std::vector<std::string> run;
+  bool in_action = false;
+  for (const std::string& line : Lines(log)) {
+    if (line.rfind("Action start ", 0) == 0) {
+      in_action =
+          line.size() > action.size() + 2 &&
+          line.compare(line.size() - action.size() - 1, std::string::npos, action + ".") == 0;
+      if (in_action) run.clear();
+    } else if (line.rfind("Action ended ", 0) == 0) {
+      in_action = false;
+    } else if (in_action) {
+      run.push_back(line);
+    }
+  }
+  return run;
+}
+
+// What ProtectFolder logs for `folder`.
+std::vector<std::string> Protected(const std::string& folder = WindowsInstallFolder()) {
+  return {"INSTALLFOLDER " + folder +
+          " has permissions of its own, "
+          "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU): owner Administrators; "
+          "SYSTEM and Administrators full control, Users read and execute; nothing inherited "
+          "from its parent."};
+}
+
 // What the run of SETUP.EXE with `switches` from `folder` logs when it
 // writes `written` and ends with `outcome`: each line that holds more than
 // line ends.
 std::vector<std::string> ExpectedRun(const std::string& switches, const std::string& written,
                                      const std::string& outcome,
-                                     const std::string& folder = "C:\\" + ProgramFiles() +
-                                                                 "\\Orvane Quillon 2\\") {
+                                     const std::string& folder = WindowsInstallFolder()) {
   std::vector<std::string> run = {"Running \"" + folder + "SETUP.EXE\" " + switches};
   for (const std::string& line : Lines(written)) {
     if (!line.empty()) run.push_back("SETUP.EXE: " + line);
@@ -143,9 +201,10 @@ class Msi : public ::testing::Test {
   // did.
   static void Clean() {
     for (const std::string& line : Lines(Products())) {
-      if (!line.empty()) Msiexec("/x " + line.substr(0, line.find(',')), "clean");
+      if (!line.empty()) Msiexec("/x " + line.substr(0, line.find(' ')), "clean");
     }
     CleanMachine();
+    RunWine(Fixture("service_keys"), {.args = {"remove", kEventSource}});
   }
 };
 
@@ -162,40 +221,116 @@ TEST_F(Msi, NoAdapterFailsAndTheInstallationIsRolledBack) {
   EXPECT_FALSE(ServiceRegistered());
 }
 
+// SETUP.EXE would exit with 0 without installing: the MSI refuses to run it.
+TEST_F(Msi, InvalidForceCodeIsRefusedBeforeSetupRuns) {
+  const struct {
+    const char* switches;
+    const char* refused;
+  } cases[] = {{"/Q -Force", "-Force"}, {"-fu -f /Q", "-f"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.switches);
+    const MsiRun run = Install("SETUPSWITCHES=\"" + std::string(c.switches) + "\"");
+    EXPECT_EQ(run.exit_code, 1603);
+    EXPECT_EQ(ActionRun(run.log, "RunSetup"),
+              std::vector<std::string>{"SETUPSWITCHES holds the invalid force code " +
+                                       std::string(c.refused) +
+                                       " (only -FU forces): SETUP.EXE would install nothing and "
+                                       "exit with 0, so it was not run."})
+        << run.log;
+    EXPECT_EQ(Products(), "");
+    EXPECT_FALSE(FileExists(InstallFolder()));
+  }
+}
+
 TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
   const RegisteredDevice adapter(InstanceId("MSI"), {"USB\\Vid_7a5c&Pid_4001&Rev_0100"});
   ASSERT_TRUE(adapter.registered());
   const MsiRun run = Install();
   EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(ActionRun(run.log, "ProtectFolder"), Protected()) << run.log;
   EXPECT_EQ(SetupRun(run.log), ExpectedRun("/Q", std::string(kBanner) + kNotWorking + kComplete,
                                            "SETUP.EXE exit code 16: installed; the adapter has no "
                                            "working USB driver (see the notice above)."))
       << run.log;
-  const std::string products = Products();
-  ASSERT_EQ(products.size(), 38 + ProductLine(QSETUP_PRODUCT_VERSION_TEXT).size()) << products;
-  EXPECT_EQ(products.substr(38), ProductLine(QSETUP_PRODUCT_VERSION_TEXT));
+  const std::string product = InstalledProduct();
   ExpectPackageInstalled();
   EXPECT_TRUE(ServiceRegistered());
 
-  // By the product code, as fleet tools uninstall.
-  const MsiRun removal = Msiexec("/x " + products.substr(0, 38), "uninstall");
+  // The installed product installed again: nothing to do, SETUP.EXE does not
+  // run.
+  const MsiRun again = Install();
+  EXPECT_EQ(again.exit_code, 0);
+  EXPECT_EQ(SetupRun(again.log), std::vector<std::string>{}) << again.log;
+  EXPECT_EQ(InstalledProduct(), product);
+
+  // By the product code, as fleet tools uninstall; SETUP.EXE's event source
+  // goes with the service.
+  ASSERT_EQ(RunWine(Fixture("service_keys"), {.args = {"create", kEventSource}}).exit_code, 0);
+  const MsiRun removal = Msiexec("/x " + product, "uninstall");
   EXPECT_EQ(removal.exit_code, 0);
-  EXPECT_NE(removal.log.find("TELMXSVC.EXE -remove exit code 0."), std::string::npos)
+  EXPECT_EQ(ActionRun(removal.log, "RemoveService"),
+            (std::vector<std::string>{
+                "Running \"C:\\windows\\system32\\TELMXSVC.EXE\" -remove",
+                "TELMXSVC.EXE -remove exit code 0.",
+                "QLN2Svc is not registered.",
+                "Event source \"Orvane Quillon 2 Setup\" removed.",
+            }))
       << removal.log;
   EXPECT_EQ(Products(), "");
   EXPECT_FALSE(ServiceRegistered());
+  EXPECT_FALSE(EventSourceRegistered());
   EXPECT_FALSE(FileExists(InstallFolder()));
   // What SETUP.EXE copied stays.
   EXPECT_TRUE(FileExists(SystemFile("TELMXSVC.EXE")));
   EXPECT_TRUE(FileExists(StagingDir() + "/SETUP.EXE"));
 }
 
+// The uninstall leaves no service, whichever copy of the service tool is
+// left to remove it, and forgets the installation's switches.
+TEST_F(Msi, UninstallRemovesTheServiceWithoutTheSystemTool) {
+  const std::string system_tool = "C:\\windows\\system32\\TELMXSVC.EXE";
+  const std::string installed_tool = WindowsInstallFolder() + "TELMXSVC.EXE";
+  const struct {
+    bool installed_tool_too;
+    std::vector<std::string> removal;
+  } cases[] = {
+      {false,
+       {system_tool + " is not there.", "Running \"" + installed_tool + "\" -remove",
+        "TELMXSVC.EXE -remove exit code 0.", "QLN2Svc is not registered."}},
+      {true,
+       {system_tool + " is not there.", installed_tool + " is not there.",
+        "QLN2Svc was still registered: deleted through the service control manager (stopped "
+        "first if it ran)."}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.installed_tool_too);
+    ASSERT_EQ(Install("SETUPSWITCHES=\"/Q -FU\"").exit_code, 0);
+    ASSERT_TRUE(ServiceRegistered());
+    std::filesystem::remove(SystemFile("TELMXSVC.EXE"));
+    if (c.installed_tool_too) std::filesystem::remove(InstallFolder() + "/TELMXSVC.EXE");
+    const MsiRun removal = Msiexec("/x \"" + WindowsPath(MsiPath()) + "\"", "uninstall");
+    EXPECT_EQ(removal.exit_code, 0);
+    std::vector<std::string> expected = c.removal;
+    expected.push_back("Event source \"Orvane Quillon 2 Setup\" is not registered.");
+    EXPECT_EQ(ActionRun(removal.log, "RemoveService"), expected) << removal.log;
+    EXPECT_FALSE(ServiceRegistered());
+    EXPECT_EQ(Products(), "");
+  }
+  // A new installation does not find the removed one's switches.
+  const MsiRun fresh = Install();
+  EXPECT_EQ(fresh.exit_code, 1603);
+  ASSERT_FALSE(SetupRun(fresh.log).empty()) << fresh.log;
+  EXPECT_EQ(SetupRun(fresh.log).front(), ExpectedRun("/Q", "", "").front());
+}
+
 TEST_F(Msi, RemovedLegacyServiceKeysAskForARestart) {
   InstallLegacySoftware(/*with_tool=*/false);
-  // In a folder of the administrator's choice, whose brackets the MSI log
-  // must not take for a property.
+  // In a folder of the administrator's choice below the root, which gets
+  // permissions of its own, and whose brackets the MSI log must not take for
+  // a property.
   const MsiRun run = Install("INSTALLFOLDER=\"C:\\Quillon [2]\" SETUPSWITCHES=\"/Q -FU\"");
   EXPECT_EQ(run.exit_code, 3010);
+  EXPECT_EQ(ActionRun(run.log, "ProtectFolder"), Protected("C:\\Quillon [2]\\")) << run.log;
   EXPECT_EQ(SetupRun(run.log),
             ExpectedRun("/Q -FU", std::string(kForced) + kBanner + kComplete + kReboot,
                         "SETUP.EXE exit code 1: installed; older service registrations were "
@@ -213,13 +348,20 @@ TEST_F(Msi, RemovedLegacyServiceKeysAskForARestart) {
 }
 
 // Run with /D, SETUP.EXE traces every copy, and never waits for a key:
-// under the MSI it has no console.
+// under the MSI it has no console. Its paths are in the ANSI code page, its
+// texts in the OEM one: the log shows both as they are.
 TEST_F(Msi, FailedCopyRollsBackAndTheLogNamesIt) {
   CopyFile(PackageDir() + "/TELMXREM.EXE", SystemFile("TELMXREM.EXE"));
   const HeldFile in_use("C:\\windows\\system32\\TELMXREM.EXE");
-  const MsiRun run = Install("SETUPSWITCHES=\"/Q /D -FU\"");
+  const MsiRun run =
+      Install("INSTALLFOLDER=\"C:\\Soci\xc3\xa9t\xc3\xa9\" SETUPSWITCHES=\"/Q /D -FU\"");
   EXPECT_EQ(run.exit_code, 1603);
   const std::vector<std::string> lines = SetupRun(run.log);
+  // The log is written in the ANSI code page too.
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "SETUP.EXE: CopyFile source = >C:\\Soci\xe9t\xe9\\\\TELMXSVC.EXE<"),
+            lines.end())
+      << run.log;
   const std::vector<std::string> expected_end = {
       "SETUP.EXE: CopyFile error on source file = >C:\\windows\\system32\\drivers\\qln2\\"
       "TELMXREM.EXE<",
@@ -232,21 +374,59 @@ TEST_F(Msi, FailedCopyRollsBackAndTheLogNamesIt) {
   EXPECT_EQ(std::vector<std::string>(lines.end() - expected_end.size(), lines.end()), expected_end)
       << run.log;
   EXPECT_EQ(Products(), "");
-  EXPECT_FALSE(FileExists(InstallFolder()));
+  EXPECT_FALSE(FileExists(WinePrefix() + "/drive_c/Soci\xc3\xa9t\xc3\xa9"));
 }
 
+// A Group Policy upgrade passes no switches; one that fails leaves the older
+// version installed and its service, as they were.
+TEST_F(Msi, FailedUpgradeKeepsTheOlderVersion) {
+  ASSERT_EQ(Install("SETUPSWITCHES=\"/Q -FU\"").exit_code, 0);
+  const std::string older = InstalledProduct();
+  // The command line's switches win over the remembered ones.
+  const MsiRun run =
+      Msiexec("/i \"" + WindowsPath(UpgradeMsiPath()) + "\" SETUPSWITCHES=\"/Q\"", "upgrade");
+  EXPECT_EQ(run.exit_code, 1603);
+  EXPECT_EQ(SetupRun(run.log),
+            ExpectedRun("/Q", std::string(kBanner) + kNotFound + kFailed,
+                        "SETUP.EXE exit code 8: no adapter was found; SETUP.EXE changed nothing."))
+      << run.log;
+  EXPECT_EQ(InstalledProduct(), older);
+  EXPECT_TRUE(ServiceRegistered());
+  // Windows also puts back the folder's files that the newer package shared
+  // with the older one; Wine's rollback takes them away.
+}
+
+// One product of the upgrade code per machine: the newer replaces the older
+// once it has installed, keeping the older's switches and the service; the
+// other architecture of the installed version is refused.
 TEST_F(Msi, NewerPackageReplacesTheOlder) {
   ASSERT_EQ(Install("SETUPSWITCHES=\"/Q -FU\"").exit_code, 0);
-  const MsiRun run =
-      Msiexec("/i \"" + WindowsPath(UpgradeMsiPath()) + "\" SETUPSWITCHES=\"/Q -FU\"", "upgrade");
+  const std::string older = InstalledProduct();
+  const std::string other_arch = Arch() == "x64" ? "x86" : "x64";
+  const MsiRun refused = Msiexec("/i \"" + WindowsPath(MsiPath(other_arch)) + "\"", "other");
+  EXPECT_EQ(refused.exit_code, 1603);
+  // Wine's installer logs no launch condition's message; Windows logs
+  // "... is already installed for the other architecture ...".
+  EXPECT_NE(refused.log.find("Property(S): SAMEVERSIONDETECTED = " + older + "\n"),
+            std::string::npos)
+      << refused.log;
+  EXPECT_EQ(InstalledProduct(), older);
+
+  const MsiRun run = Msiexec("/i \"" + WindowsPath(UpgradeMsiPath()) + "\"", "upgrade");
   EXPECT_EQ(run.exit_code, 0);
-  const std::string products = Products();
-  EXPECT_EQ(products.size(), 38 + ProductLine(QSETUP_MSI_UPGRADE_VERSION).size()) << products;
-  EXPECT_NE(products.find(ProductLine(QSETUP_MSI_UPGRADE_VERSION)), std::string::npos) << products;
-  // The older package's removal took the service away; SETUP.EXE of the
-  // newer one put it back.
+  EXPECT_EQ(SetupRun(run.log), ExpectedRun("/Q -FU", std::string(kForced) + kBanner + kComplete,
+                                           "SETUP.EXE exit code 0: installed."))
+      << run.log;
+  const std::string newer = InstalledProduct(QSETUP_MSI_UPGRADE_VERSION);
+  // The older package's removal left the service and the files to the newer.
   EXPECT_TRUE(ServiceRegistered());
   ExpectPackageInstalled();
+
+  // A repair (msiexec /fa on Windows; Wine's msiexec repairs only by these
+  // properties) runs SETUP.EXE with the remembered switches.
+  const MsiRun repair = Msiexec("/i " + newer + " REINSTALL=ALL REINSTALLMODE=a", "repair");
+  EXPECT_EQ(repair.exit_code, 0);
+  EXPECT_EQ(SetupRun(repair.log), SetupRun(run.log)) << repair.log;
 }
 
 }  // namespace
