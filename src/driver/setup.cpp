@@ -121,7 +121,7 @@ int SetupMain(int argc, char** argv, Platform& platform) {
       console.PrintText(messages[kMsgInstallFailed]);
     } else {
       RunSteps steps(platform, console, settings, messages);
-      exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path);
+      exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path).exit_code;
       // The restart is reported (1, and 16, after which administrators
       // restart as well) and no longer owed. Last of all, so that a run
       // that is ended before it could tell leaves the restart to the next.
