@@ -46,6 +46,7 @@ class PosixFile final : public ReadableFile {
 class NoSystemDirectory final : public SystemDirectoryOs {
  public:
   SystemDirectory ReadSystemDirectory() override { return {}; }
+  std::string ReadWow64Directory() override { return {}; }
 };
 
 class PosixDeployOs final : public DeployOs {

@@ -21,6 +21,12 @@ class SystemDirectoryOs {
  public:
   virtual ~SystemDirectoryOs() = default;
   virtual SystemDirectory ReadSystemDirectory() = 0;
+
+  // Where the system directory of this program lies for 64-bit programs:
+  // for a 32-bit program on 64-bit Windows, the directory that its system
+  // directory is redirected to (SysWOW64). Empty for any other program, and
+  // when it cannot be read.
+  virtual std::string ReadWow64Directory() = 0;
 };
 
 // The staging directory of the package below `system_dir`, with its closing

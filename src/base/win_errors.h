@@ -19,6 +19,7 @@ inline constexpr WinError kErrorFileExists = 80;
 inline constexpr WinError kErrorInvalidParameter = 87;
 inline constexpr WinError kErrorDiskFull = 112;
 inline constexpr WinError kErrorInsufficientBuffer = 122;
+inline constexpr WinError kErrorFilenameExcedRange = 206;
 inline constexpr WinError kErrorMoreData = 234;
 inline constexpr WinError kErrorNoMoreItems = 259;
 inline constexpr WinError kErrorKeyDeleted = 1018;

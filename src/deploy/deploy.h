@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/system_directory.h"
+#include "base/win_errors.h"
 #include "catalog/messages.h"
 #include "console/console.h"
 #include "deploy/deploy_os.h"
@@ -19,6 +20,17 @@ inline constexpr int kCopyFailed = 103;
 // otherwise they return the length of the system directory path.
 inline constexpr int kSetCopyFailed = 2;
 
+// The installer's own program, the first file of the package.
+inline constexpr char kSetupProgramName[] = "SETUP.EXE";
+
+// A copy that failed: the paths as the copy used them, and the Windows error
+// of the step that failed.
+struct FailedCopy {
+  std::string source;
+  std::string target;
+  WinError error = kErrorSuccess;
+};
+
 // What every deployment operation works with.
 struct DeployContext {
   DeployOs& os;
@@ -26,6 +38,9 @@ struct DeployContext {
   Console& console;
   MessageTable messages;  // the current message table
   bool verbose;           // trace lines
+  // When set, the first copy that fails is kept here (for the run's report);
+  // later failures leave it as it is.
+  FailedCopy* first_failure = nullptr;
 };
 
 // Copies `file_name` from `source_folder` to `target_folder` (both ending in

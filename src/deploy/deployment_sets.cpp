@@ -5,7 +5,7 @@ namespace {
 
 // The package, in the order it is staged.
 constexpr const char* kPackageFiles[] = {
-    "SETUP.EXE", "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS",
+    kSetupProgramName, "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS",
 };
 
 // The tools that the removal steps need in the system directory.

@@ -116,6 +116,18 @@ void RemoveLeftovers(DeployOs& os, const std::string& target) {
   }
 }
 
+// A failed copy: kept as the run's first, unless an earlier one failed.
+int Failed(const DeployContext& ctx, const std::string& source, const std::string& target,
+           WinError error) {
+  FailedCopy* const first = ctx.first_failure;
+  if (first != nullptr && first->error == kErrorSuccess) {
+    first->source = source;
+    first->target = target;
+    first->error = error;
+  }
+  return kCopyFailed;
+}
+
 void TracePaths(const DeployContext& ctx, const std::string& source, const std::string& target) {
   if (!ctx.verbose) return;
   ctx.console.PrintText("CopyFile source = >%s<\n", source.c_str());
@@ -165,11 +177,11 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
   if (source.size() > kPathMax || target.size() > kPathMax) {
     if (ctx.verbose)
       ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
-    return kCopyFailed;
+    return Failed(ctx, source, target, kErrorFilenameExcedRange);
   }
   if (!ctx.os.PathExists(source)) {
     TracePaths(ctx, source, target);
-    return kCopyFailed;
+    return Failed(ctx, source, target, kErrorFileNotFound);
   }
 
   // Read-only, hidden and system targets could not be replaced otherwise.
@@ -184,9 +196,10 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
     if (AskQuestion(ctx, question.c_str(), answer_yes) != kAnswerYes) return kCopyDone;
   }
 
-  if (ReplaceTarget(ctx.os, source, target) == kErrorSuccess) return kCopyDone;
+  const WinError error = ReplaceTarget(ctx.os, source, target);
+  if (error == kErrorSuccess) return kCopyDone;
   if (ctx.verbose) ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
-  return kCopyFailed;
+  return Failed(ctx, source, target, error);
 }
 
 }  // namespace qsetup

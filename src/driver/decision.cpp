@@ -16,25 +16,27 @@ void StageUnlessRunningFromStaging(SetupSteps& steps, const RunSettings& setting
 
 }  // namespace
 
-int RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
-                     const MessageTable& messages, const std::string& system_dir) {
+Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
+                          const MessageTable& messages, const std::string& system_dir) {
   const std::string staging_dir = StagingFolder(system_dir);
   const bool hid_found = steps.FindHidDevice();
 
   if (hid_found && !settings.skip_hid) {
+    // With the force code the probe reports the adapter without looking.
+    const Route route = settings.force_code == kForceUsb ? Route::kForced : Route::kHidProbe;
     StageUnlessRunningFromStaging(steps, settings, staging_dir);
     TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
     switch (steps.ReplaceDriver()) {
       case kReplaceLegacyRemoved:
         console.PrintText(messages[kMsgInstallComplete]);
         console.PrintText(messages[kMsgRebootNeeded]);
-        return kExitRestartNeeded;
+        return {kExitRestartNeeded, route};
       case kReplaceCopyFailed:
         console.PrintText(messages[kMsgInstallFailed]);
-        return kExitFailed;
+        return {kExitFailed, route};
       default:
         console.PrintText(messages[kMsgInstallComplete]);
-        return kExitInstalled;
+        return {kExitInstalled, route};
     }
   }
 
@@ -42,18 +44,18 @@ int RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& co
     TracePause(console, settings.verbose, "Didn't find USB SP.\n", kDriverPausePrompt);
     console.PrintText(messages[kMsgDeviceNotFound]);
     console.PrintText(messages[kMsgInstallFailed]);
-    return kExitNoAdapter;
+    return {kExitNoAdapter, Route::kHardwareIdScan};
   }
 
   TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
   StageUnlessRunningFromStaging(steps, settings, staging_dir);
   if (steps.ReplaceDriver() == kReplaceCopyFailed) {
     console.PrintText(messages[kMsgInstallFailed]);
-    return kExitFailed;
+    return {kExitFailed, Route::kHardwareIdScan};
   }
   console.PrintText(messages[kMsgDeviceNotWorking]);
   console.PrintText(messages[kMsgInstallComplete]);
-  return kExitAdapterNoDriver;
+  return {kExitAdapterNoDriver, Route::kHardwareIdScan};
 }
 
 }  // namespace qsetup

@@ -29,8 +29,21 @@ class SetupSteps {
   virtual int ReplaceDriver() = 0;
 };
 
-// Runs the decision for a usable system directory; returns the exit code.
-int RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
-                     const MessageTable& messages, const std::string& system_dir);
+// How a run came to its route.
+enum class Route {
+  kNone,            // detection did not run
+  kHidProbe,        // the HID presence probe found the adapter
+  kHardwareIdScan,  // the hardware-id scan decided
+  kForced,          // the force code took the adapter as present
+};
+
+struct Decision {
+  int exit_code;
+  Route route;
+};
+
+// Runs the decision for a usable system directory.
+Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
+                          const MessageTable& messages, const std::string& system_dir);
 
 }  // namespace qsetup

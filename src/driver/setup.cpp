@@ -7,6 +7,7 @@
 #include "driver/decision.h"
 #include "driver/deploy_steps.h"
 #include "driver/exit_codes.h"
+#include "driver/outcome_event.h"
 #include "driver/settings.h"
 #include "replace/replace.h"
 
@@ -23,7 +24,8 @@ class RunSteps final : public SetupSteps {
   RunSteps(Platform& platform, Console& console, const RunSettings& settings,
            const MessageTable& messages)
       : detect_{platform.detect, console, settings.verbose, settings.force_code == kForceUsb},
-        deploy_{platform.deploy, platform.system, console, messages, settings.verbose},
+        deploy_{platform.deploy, platform.system,  console,
+                messages,        settings.verbose, &failed_copy_},
         registry_(platform.registry),
         replace_os_(platform.replace),
         system_(platform.system),
@@ -37,11 +39,20 @@ class RunSteps final : public SetupSteps {
   }
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, settings_.unattended);
-    return qsetup::ReplaceDriver(
-        {registry_, replace_os_, system_, console_, steps, settings_.verbose});
+    LegacyRemoval removal = LegacyRemoval::kNone;
+    const int result = qsetup::ReplaceDriver(
+        {registry_, replace_os_, system_, console_, steps, settings_.verbose, &removal});
+    legacy_ = removal;
+    return result;
   }
 
+  // What the run's event reports of the steps.
+  const FailedCopy& failed_copy() const { return failed_copy_; }
+  const std::optional<LegacyRemoval>& legacy() const { return legacy_; }
+
  private:
+  FailedCopy failed_copy_;               // the run's first
+  std::optional<LegacyRemoval> legacy_;  // once the replacement ran
   DetectContext detect_;
   DeployContext deploy_;
   RegistryOs& registry_;
@@ -84,12 +95,20 @@ RunLockHold LockOutOtherRuns(DriverOs& os, Console& console, bool verbose, std::
 
 int SetupMain(int argc, char** argv, Platform& platform) {
   Console console(platform.console);
+  const std::string command_line = CommandLineOf(argc, argv);  // before it is upper-cased
   RunSettings settings;
-  if (ParseSwitches(argc, argv, settings, console) == SwitchResult::kInvalidForceCode) {
-    return kExitInstalled;
-  }
+  const SwitchResult switches = ParseSwitches(argc, argv, settings, console);
   settings.source_dir =
       DeriveSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+  RunFacts facts;
+  facts.command_line = command_line.c_str();
+  facts.source_dir = settings.source_dir.c_str();
+  if (switches == SwitchResult::kInvalidForceCode) {
+    facts.event = kEventInvalidForceCode;
+    facts.exit_code = kExitInstalled;
+    ReportOutcome(platform.event_log, facts);
+    return kExitInstalled;
+  }
 
   CatalogStore catalog(platform.catalog, console, settings.source_dir);
   const char* const* texts = nullptr;
@@ -104,11 +123,14 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   console.PrintText(messages[kMsgBanner]);
 
   int exit_code = kExitFailed;
+  facts.exit_code = exit_code;
   const SystemDirectory system_dir = platform.system.ReadSystemDirectory();
   if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
     TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
                kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);
+    facts.event = kEventSystemDirectoryUnusable;
+    ReportOutcome(platform.event_log, facts);
   } else {
     // A second run at the same time would replace the files of the first
     // while the first runs its tools from them, and fail: one run at a time
@@ -119,9 +141,22 @@ int SetupMain(int argc, char** argv, Platform& platform) {
         LockOutOtherRuns(platform.driver, console, settings.verbose, platform.run_lock_wait_ms);
     if (hold.busy) {
       console.PrintText(messages[kMsgInstallFailed]);
+      facts.event = kEventAnotherRunKeptTheMachine;
+      ReportOutcome(platform.event_log, facts);
     } else {
       RunSteps steps(platform, console, settings, messages);
-      exit_code = RunSetupDecision(steps, settings, console, messages, system_dir.path);
+      const Decision decision =
+          RunSetupDecision(steps, settings, console, messages, system_dir.path);
+      exit_code = decision.exit_code;
+      // The decision's outcomes have their exit codes as event ids.
+      facts.event = static_cast<EventId>(exit_code);
+      facts.exit_code = exit_code;
+      facts.route = decision.route;
+      facts.legacy = steps.legacy();
+      facts.failed_copy = &steps.failed_copy();
+      // The event, with its source registered so that viewers can render it.
+      EnsureEventSource(platform.registry, EventMessageFile(platform.system, system_dir.path));
+      ReportOutcome(platform.event_log, facts);
       // The restart is reported (1, and 16, after which administrators
       // restart as well) and no longer owed. Last of all, so that a run
       // that is ended before it could tell leaves the restart to the next.

@@ -8,6 +8,7 @@
 #include "deploy/deploy_os.h"
 #include "detect/detect_os.h"
 #include "driver/driver_os.h"
+#include "driver/event_log_os.h"
 #include "replace/replace.h"
 #include "replace/replace_os.h"
 
@@ -30,6 +31,7 @@ struct Platform {
   DeployOs& deploy;
   ReplaceOs& replace;
   RegistryOs& registry;  // the one registry, for every subsystem
+  EventLogOs& event_log;
   std::uint32_t run_lock_wait_ms = kRunLockWaitMs;
 };
 

@@ -49,8 +49,12 @@ int ReplaceDriver(const ReplaceContext& ctx) {
 
   if (RunSystemTool(ctx, "vanwdgsv.exe", "-remove")) ctx.deploy.RefreshSystemTools();
 
-  if (PurgeLegacyServices(ctx.registry, restart) != 0 || restart_owed) {
-    result = kReplaceLegacyRemoved;
+  const bool purged = PurgeLegacyServices(ctx.registry, restart) != 0;
+  if (purged || restart_owed) result = kReplaceLegacyRemoved;
+  if (ctx.removal != nullptr) {
+    *ctx.removal = purged         ? LegacyRemoval::kThisRun
+                   : restart_owed ? LegacyRemoval::kEarlierRun
+                                  : LegacyRemoval::kNone;
   }
 
   if (RunSystemTool(ctx, "telmxsvc.exe", "-remove")) ctx.deploy.RefreshSystemTools();

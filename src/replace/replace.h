@@ -39,6 +39,13 @@ class ReplaceDeploySteps {
                              const std::string& file_name) = 0;
 };
 
+// Who removed the legacy service keys whose restart a replacement reports.
+enum class LegacyRemoval {
+  kNone,        // none was removed, and no earlier run left a restart owed
+  kThisRun,     // this run removed at least one
+  kEarlierRun,  // an earlier run removed them and was ended before it reported the restart
+};
+
 struct ReplaceContext {
   RegistryOs& registry;
   ReplaceOs& os;
@@ -46,6 +53,8 @@ struct ReplaceContext {
   Console& console;
   ReplaceDeploySteps& deploy;
   bool verbose;  // trace lines
+  // When set, told who removed legacy service keys (for the run's report).
+  LegacyRemoval* removal = nullptr;
 };
 
 // "path" in quotes, so that a blank in it cannot end the program name.

@@ -145,6 +145,14 @@ struct MsiHandleTraits {
   static void Free(Type h) { ::MsiCloseHandle(h); }
 };
 
+// Event sources from RegisterEventSource: null when absent.
+struct EventSourceTraits {
+  using Type = HANDLE;
+  static Type Invalid() { return nullptr; }
+  static bool IsValid(Type h) { return h != nullptr; }
+  static void Free(Type h) { ::DeregisterEventSource(h); }
+};
+
 using UniqueFile = UniqueResource<FileHandleTraits>;
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFind = UniqueResource<FindHandleTraits>;
@@ -157,5 +165,6 @@ using UniqueSid = UniqueResource<SidTraits>;
 using UniqueServiceHandle = UniqueResource<ServiceHandleTraits>;
 using UniqueHeldMutex = UniqueResource<HeldMutexTraits>;
 using UniqueMsiHandle = UniqueResource<MsiHandleTraits>;
+using UniqueEventSource = UniqueResource<EventSourceTraits>;
 
 }  // namespace qsetup::win32

@@ -6,6 +6,7 @@
 #include "win32/win32_console.h"
 #include "win32/win32_deploy.h"
 #include "win32/win32_detect.h"
+#include "win32/win32_event_log.h"
 #include "win32/win32_libraries.h"
 #include "win32/win32_platform.h"
 #include "win32/win32_registry.h"
@@ -30,7 +31,9 @@ int main(int argc, char** argv) {
   qsetup::win32::Win32DeployOs deploy;
   qsetup::win32::Win32ReplaceOs replace;
   qsetup::win32::Win32RegistryOs registry;
-  qsetup::Platform platform{console, catalog, driver, system, detect, deploy, replace, registry};
+  qsetup::win32::Win32EventLogOs event_log;
+  qsetup::Platform platform{console, catalog, driver,   system,   detect,
+                            deploy,  replace, registry, event_log};
 #ifdef QSETUP_TEST_RUN_LOCK_WAIT_MS
   // A test build that gives up waiting for another run in seconds, not
   // minutes; the product never defines it.

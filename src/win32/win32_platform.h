@@ -16,6 +16,7 @@ class Win32CatalogOs final : public CatalogOs {
 class Win32SystemDirectoryOs final : public SystemDirectoryOs {
  public:
   SystemDirectory ReadSystemDirectory() override;
+  std::string ReadWow64Directory() override;
 };
 
 class Win32DriverOs final : public DriverOs {

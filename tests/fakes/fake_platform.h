@@ -2,11 +2,13 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "catalog/catalog_os.h"
 #include "driver/driver_os.h"
+#include "driver/event_log_os.h"
 #include "fakes/fake_files.h"
 
 namespace qsetup::testing {
@@ -76,6 +78,27 @@ class FakeDriverOs : public DriverOs {
     FakeDriverOs& os_;
     bool held_ = false;
   };
+};
+
+// The Application log: the events written, in order.
+struct LoggedEvent {
+  EventType type;
+  std::uint32_t id;
+  std::vector<std::string> strings;
+
+  friend bool operator==(const LoggedEvent&, const LoggedEvent&) = default;
+};
+
+class FakeEventLog : public EventLogOs {
+ public:
+  std::vector<LoggedEvent> events;
+  FaultPlan* faults = nullptr;
+
+  // A failure (the service stopped, the log full) loses the event.
+  void Report(EventType type, std::uint32_t id, std::span<const char* const> strings) override {
+    if (Fails(faults, "ReportEvent")) return;
+    events.push_back({type, id, {strings.begin(), strings.end()}});
+  }
 };
 
 }  // namespace qsetup::testing

@@ -16,6 +16,11 @@ class FakeSystemDirectory : public SystemDirectoryOs {
     return value;
   }
 
+  std::string ReadWow64Directory() override {
+    if (Fails(faults, "ReadWow64Directory")) return {};
+    return wow64;
+  }
+
   // A path the system reports, of any length: it is set only when it fits.
   void Set(const std::string& path) {
     value.length = static_cast<std::uint32_t>(path.size());
@@ -25,6 +30,7 @@ class FakeSystemDirectory : public SystemDirectoryOs {
   void Fail() { value = {}; }
 
   SystemDirectory value{19, "C:\\WINDOWS\\system32"};
+  std::string wow64;  // a 32-bit program's on 64-bit Windows: "C:\WINDOWS\SysWOW64"
   FaultPlan* faults = nullptr;
 };
 

@@ -52,9 +52,9 @@ Outcome Decide(FakeSteps steps, RunSettings settings = {}, bool mark_staging = f
   Console console(io);
   if (mark_staging) steps.console = &console;
   if (settings.source_dir.empty()) settings.source_dir = "Z:\\pkg\\";
-  const int code =
+  const Decision decision =
       RunSetupDecision(steps, settings, console, MessageTable(BuiltinMessages()), kSystemDir);
-  return {code, io.out, steps.calls};
+  return {decision.exit_code, io.out, steps.calls};
 }
 
 TEST(SetupDecision, EachRowOfTheDecisionTable) {

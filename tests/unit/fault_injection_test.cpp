@@ -70,6 +70,8 @@ constexpr char kSystem[] = "C:\\WINDOWS\\system32\\";
 constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
 constexpr char kPackage[] = "C:\\Pkg\\";
 constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services\\";
+constexpr char kApplicationLog[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+constexpr char kEventSource[] = "Orvane Quillon 2 Setup";
 const char* const kPackageFiles[] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
                                      "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
 const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
@@ -88,12 +90,14 @@ struct Machine {
   testing::FakeDetectOs detect;
   testing::FakeDeployOs deploy;
   testing::FakeReplaceOs replace;
+  testing::FakeEventLog event_log;
   FaultPlan plan;
-  Platform platform{console, catalog, driver, system, detect, deploy, replace, replace};
+  Platform platform{console, catalog, driver, system, detect, deploy, replace, replace, event_log};
 
   Machine() {
-    for (FaultPlan** faults : {&console.faults, &catalog.files.faults, &driver.faults,
-                               &system.faults, &detect.faults, &deploy.faults, &replace.faults}) {
+    for (FaultPlan** faults :
+         {&console.faults, &catalog.files.faults, &driver.faults, &system.faults, &detect.faults,
+          &deploy.faults, &replace.faults, &event_log.faults}) {
       *faults = &plan;
     }
     deploy.AddDirectory("C:\\Pkg");
@@ -108,6 +112,7 @@ struct Machine {
       replace.AddKey(kServices + std::string(service));
     }
     replace.AddKey("SOFTWARE\\Microsoft");
+    replace.AddKey(kApplicationLog);
     // A device and a HID interface that are not the adapter.
     detect.devices.push_back({testing::MultiSz({"PCI\\VEN_8086&DEV_1234", "PCI\\CC_0600"}), 0});
     detect.hid_interfaces.push_back({"\\\\?\\hid#vid_046d&pid_c077", {0x046D, 0xC077}});
@@ -163,6 +168,13 @@ std::vector<Scenario> Scenarios() {
        [](Machine& m) {
          m.AttachUnconfiguredAdapter();
          m.replace.AddKey(kServices + std::string("vanwdgex\\Enum"));
+         // The 32-bit package on 64-bit Windows, after the 64-bit one: the
+         // event source is registered with the other staged copy.
+         m.system.wow64 = "C:\\WINDOWS\\SysWOW64";
+         m.replace.AddKey(std::string(kApplicationLog) + "\\" + kEventSource).values = {
+             {"eventmessagefile",
+              {RegistryValue::Type::kExpandString, std::string(kStaging) + "SETUP.EXE"}},
+             {"typessupported", {RegistryValue::Type::kDword, {}, 7}}};
        },
        16},
       {"scan route, nothing found", {"/Q"}, "C:\\Pkg\\setup.exe", [](Machine&) {}, 8},
@@ -222,10 +234,18 @@ bool RecordPresent(const Machine& m) {
 // else.
 bool RecordOperationFailed(const FaultPlan& plan) {
   const std::string& subject = plan.failed_subject();
-  const std::string& operation = plan.failed_operation();
-  return subject == "SOFTWARE" || subject.find("Quillon 2 Setup") != std::string::npos ||
-         subject == "RebootRequired" || operation == "SystemStartTime" || operation == "SetValue" ||
-         operation == "QueryValue";
+  return subject == "SOFTWARE" || subject.find("Orvane\\Quillon 2 Setup") != std::string::npos ||
+         subject == "RebootRequired" || subject == "SystemStartTime" ||
+         plan.failed_operation() == "SystemStartTime";
+}
+
+// True when the operation that failed wrote the run's event or registered
+// its source, which may then be lost and change nothing else.
+bool EventLogOperationFailed(const FaultPlan& plan) {
+  const std::string& subject = plan.failed_subject();
+  return subject == kApplicationLog || subject == kEventSource || subject == "EventMessageFile" ||
+         subject == "TypesSupported" || plan.failed_operation() == "ReportEvent" ||
+         plan.failed_operation() == "ReadWow64Directory";
 }
 
 bool IsLegacyService(const std::string& path) {
@@ -355,6 +375,27 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
     EXPECT_TRUE(legacy_gone || before.record) << "exit code 1, but no legacy service key is gone";
   }
 
+  // The event source is not registered, or registered whole: a message
+  // file and the types.
+  if (const testing::FakeKey* registration = const_cast<testing::FakeReplaceOs&>(m.replace).FindKey(
+          std::string(kApplicationLog) + "\\" + kEventSource)) {
+    const auto& values = registration->values;
+    const auto file = values.find("eventmessagefile");
+    const auto types = values.find("typessupported");
+    EXPECT_TRUE(file != values.end() && file->second.type == RegistryValue::Type::kExpandString &&
+                !file->second.text.empty() && types != values.end() &&
+                types->second.type == RegistryValue::Type::kDword)
+        << "a half-written event source";
+  }
+
+  // The run's event, the last in the log, tells its exit code.
+  if (m.plan.failed_operation() != "ReportEvent") {
+    ASSERT_FALSE(m.event_log.events.empty()) << "no event";
+    const testing::LoggedEvent& event = m.event_log.events.back();
+    EXPECT_EQ(event.strings.at(1), std::to_string(exit_code));
+    EXPECT_EQ(event.id % 100, static_cast<std::uint32_t>(exit_code));
+  }
+
   // The restart that deleted legacy service keys need is reported or
   // recorded for the next run, and a record is never left without them.
   if (!RecordOperationFailed(m.plan)) {
@@ -409,9 +450,12 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
       m.plan.FailAt(k);
       const int exit_code = RunSetup(m, scenario);
       CheckMachine(m, scenario, before, exit_code);
-      if (RecordOperationFailed(m.plan)) {
-        EXPECT_EQ(exit_code, scenario.clean_exit_code) << "the restart record changed the outcome";
-        EXPECT_EQ(m.console.out, clean_output) << "the restart record changed the output";
+      EXPECT_LE(m.event_log.events.size(), 1u) << "more than one event";
+      // Neither the restart record nor the event log changes what a run
+      // does or says.
+      if (RecordOperationFailed(m.plan) || EventLogOperationFailed(m.plan)) {
+        EXPECT_EQ(exit_code, scenario.clean_exit_code) << "the outcome changed";
+        EXPECT_EQ(m.console.out, clean_output) << "the output changed";
       }
     }
     // Ended at each operation, as a fleet tool's time limit or Ctrl+Break

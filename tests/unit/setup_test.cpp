@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <map>
 #include <vector>
 
 #include "catalog/messages.h"
@@ -17,6 +19,14 @@
 #include "support/written_messages.h"
 
 namespace qsetup {
+namespace testing {
+
+void PrintTo(const LoggedEvent& event, std::ostream* os) {
+  *os << "type " << static_cast<int>(event.type) << ", id " << event.id << ", strings "
+      << ::testing::PrintToString(event.strings);
+}
+
+}  // namespace testing
 namespace {
 
 using namespace written;
@@ -26,13 +36,16 @@ using testing::FakeConsoleIo;
 using testing::FakeDriverOs;
 
 constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
+constexpr char kApplicationLog[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+constexpr char kEventSource[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Orvane Quillon 2 Setup";
 constexpr char kPackageFiles[][13] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
                                       "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
 
 // The whole installer on a machine made of fakes. By default the machine has
 // no adapter, and the package lies in C:\Pkg.
 class SetupMainTest : public ::testing::Test {
- protected:
+ public:
   FakeConsoleIo console_io;
   FakeCatalogOs catalog_os;
   FakeDriverOs driver_os;
@@ -40,8 +53,9 @@ class SetupMainTest : public ::testing::Test {
   testing::FakeDeployOs deploy_os;
   testing::FakeReplaceOs replace_os;
   testing::FakeSystemDirectory system_os;
-  Platform platform{console_io, catalog_os, driver_os,  system_os,
-                    detect_os,  deploy_os,  replace_os, replace_os};
+  testing::FakeEventLog event_log;
+  Platform platform{console_io, catalog_os, driver_os,  system_os, detect_os,
+                    deploy_os,  replace_os, replace_os, event_log};
 
   void SetUp() override {
     deploy_os.AddDirectory("C:\\WINDOWS\\system32\\drivers");
@@ -49,6 +63,7 @@ class SetupMainTest : public ::testing::Test {
       deploy_os.AddFile(std::string("C:\\Pkg\\") + file, std::string("!@#$2.1$#@!") + file);
     }
     replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\Tcpip");
+    replace_os.AddKey(kApplicationLog);
   }
 
   void AttachHidAdapter() {
@@ -80,7 +95,9 @@ TEST_F(SetupMainTest, NoAdapterChangesNothing) {
   EXPECT_TRUE(console_io.keys.empty());
   EXPECT_TRUE(deploy_os.copies.empty());
   EXPECT_TRUE(deploy_os.made_directories.empty());
-  EXPECT_TRUE(replace_os.events.empty());  // no tool started, no key opened
+  // No tool started, no key opened but the event source's.
+  EXPECT_EQ(replace_os.events,
+            std::vector<std::string>{std::string("open HKLM\\") + kApplicationLog});
 }
 
 TEST_F(SetupMainTest, UnattendedRunsDoNotWait) {
@@ -338,6 +355,188 @@ TEST_F(SetupMainTest, CatalogTextsWithConversionsPrintSafely) {
   catalog_os.files.files["C:\\Pkg\\\\nls\\english.nls"].data = hostile;
   EXPECT_EQ(Run({"/Q"}), 8);
   EXPECT_EQ(console_io.out, "%s%n%d%\r\nUnknown MessageUnknown Message");
+}
+
+// Every outcome of a run, by the one event that it leaves in the log and the
+// registration of the event source.
+struct OutcomeRow {
+  const char* name;
+  std::function<void(SetupMainTest&)> prepare;
+  std::vector<std::string> args;
+  int exit_code;
+  testing::LoggedEvent event;
+  const char* message_file;  // registered by the run; null: none
+  std::string command = "C:\\Pkg\\setup.exe";
+};
+
+// The insertion strings of an event, in their fixed order.
+std::vector<std::string> Facts(const char* exit_code, const char* command_line, const char* route,
+                               const char* legacy, const char* copy_source = "-",
+                               const char* copy_target = "-", const char* error = "-",
+                               const char* source_dir = "C:\\Pkg\\") {
+  return {QSETUP_PRODUCT_VERSION_TEXT,
+          exit_code,
+          command_line,
+          source_dir,
+          route,
+          legacy,
+          copy_source,
+          copy_target,
+          error};
+}
+
+constexpr EventType kError = EventType::kError;
+constexpr EventType kWarning = EventType::kWarning;
+constexpr char kStagedSetup[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE";
+
+std::vector<OutcomeRow> OutcomeRows() {
+  const auto hid = [](SetupMainTest& t) { t.AttachHidAdapter(); };
+  return {
+      {"Installed",
+       hid,
+       {"/Q"},
+       0,
+       {EventType::kInformation, 0, Facts("0", "C:\\Pkg\\setup.exe /Q", "HID probe", "none")},
+       kStagedSetup},
+      {"LegacyKeysRemoved",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
+       },
+       {"/Q"},
+       1,
+       {kWarning, 1, Facts("1", "C:\\Pkg\\setup.exe /Q", "HID probe", "removed by this run")},
+       kStagedSetup},
+      {"RestartOwedByAnEndedRun",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.replace_os.AddKey("SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired");
+       },
+       {"/Q"},
+       1,
+       {kWarning, 1, Facts("1", "C:\\Pkg\\setup.exe /Q", "HID probe", "removed by an earlier run")},
+       kStagedSetup},
+      // The first copy that failed: staging's, whose source was missing.
+      {"MissingPackageFile",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.deploy_os.files.erase(t.deploy_os.Key("C:\\Pkg\\TELMXSVC.EXE"));
+       },
+       {"/Q"},
+       2,
+       {kError, 2,
+        Facts("2", "C:\\Pkg\\setup.exe /Q", "HID probe", "none", "C:\\Pkg\\\\TELMXSVC.EXE",
+              "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXSVC.EXE", "2")},
+       kStagedSetup},
+      {"TargetInUse",
+       [](SetupMainTest& t) {
+         t.AttachUnconfiguredAdapter();
+         t.deploy_os.locked.insert(t.deploy_os.Key("C:\\WINDOWS\\system32\\TELMXW.DLL"));
+       },
+       {"/Q"},
+       2,
+       {kError, 2,
+        Facts("2", "C:\\Pkg\\setup.exe /Q", "hardware-id scan", "none",
+              "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXW.DLL",
+              "C:\\WINDOWS\\system32\\TELMXW.DLL", "32")},
+       kStagedSetup},
+      {"NoAdapter",
+       [](SetupMainTest&) {},
+       {"/Q"},
+       8,
+       {kWarning, 8, Facts("8", "C:\\Pkg\\setup.exe /Q", "hardware-id scan", "-")},
+       kStagedSetup},
+      // A 32-bit program on 64-bit Windows registers the path under which
+      // 64-bit event viewers find the staged copy.
+      {"AdapterWithoutDriverOn64BitWindows",
+       [](SetupMainTest& t) {
+         t.AttachUnconfiguredAdapter();
+         t.system_os.wow64 = "C:\\WINDOWS\\SysWOW64";
+       },
+       {"/Q"},
+       16,
+       {kWarning, 16, Facts("16", "C:\\Pkg\\setup.exe /Q", "hardware-id scan", "none")},
+       "C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\SETUP.EXE"},
+      // The command line as typed, before the switches were upper-cased.
+      {"Forced",
+       [](SetupMainTest&) {},
+       {"-fu", "/q"},
+       0,
+       {EventType::kInformation, 0, Facts("0", "C:\\Pkg\\setup.exe -fu /q", "forced", "none")},
+       kStagedSetup},
+      {"ForcedScanFromAFolderWithABlank",
+       [](SetupMainTest&) {},
+       {"-FU", "/H", ""},
+       8,
+       {kWarning, 8,
+        Facts("8", "\"C:\\Program Files\\Pkg\\setup.exe\" -FU /H \"\"", "hardware-id scan", "-",
+              "-", "-", "-", "C:\\Program Files\\Pkg\\")},
+       kStagedSetup,
+       "C:\\Program Files\\Pkg\\setup.exe"},
+      // Nothing was installed, and the exit code says 0.
+      {"InvalidForceCode",
+       [](SetupMainTest&) {},
+       {"/q", "-fx"},
+       0,
+       {kError, 100, Facts("0", "C:\\Pkg\\setup.exe /q -fx", "-", "-")},
+       nullptr},
+      {"SystemDirectoryUnusable",
+       [](SetupMainTest& t) { t.system_os.Fail(); },
+       {"/Q"},
+       2,
+       {kError, 102, Facts("2", "C:\\Pkg\\setup.exe /Q", "-", "-")},
+       nullptr},
+      {"AnotherRunKeptTheMachine",
+       [](SetupMainTest& t) { t.driver_os.other_run_ms = FakeDriverOs::kNeverLetsGo; },
+       {"/Q"},
+       2,
+       {kWarning, 202, Facts("2", "C:\\Pkg\\setup.exe /Q", "-", "-")},
+       nullptr},
+  };
+}
+
+void PrintTo(const OutcomeRow& row, std::ostream* os) {
+  *os << row.name;
+}
+
+class OutcomeEventTest : public SetupMainTest, public ::testing::WithParamInterface<OutcomeRow> {};
+
+TEST_P(OutcomeEventTest, OneEventWithTheFactsOfTheRun) {
+  const OutcomeRow& row = GetParam();
+  row.prepare(*this);
+  EXPECT_EQ(Run(row.args, row.command), row.exit_code);
+  EXPECT_EQ(event_log.events, std::vector<testing::LoggedEvent>{row.event});
+  const testing::FakeKey* source = replace_os.FindKey(kEventSource);
+  if (row.message_file == nullptr) {
+    EXPECT_EQ(source, nullptr);
+    return;
+  }
+  ASSERT_NE(source, nullptr);
+  const std::map<std::string, RegistryValue> values = {
+      {"eventmessagefile", {RegistryValue::Type::kExpandString, row.message_file}},
+      {"typessupported", {RegistryValue::Type::kDword, {}, 7}}};
+  EXPECT_EQ(source->values, values);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryOutcome, OutcomeEventTest, ::testing::ValuesIn(OutcomeRows()),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
+  testing::FaultPlan plan;
+  replace_os.faults = &plan;
+  testing::FakeKey& source = replace_os.AddKey(kEventSource);
+  for (const char* registered : {kStagedSetup, "C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\SETUP.EXE"}) {
+    SCOPED_TRACE(registered);
+    source.values = {{"eventmessagefile", {RegistryValue::Type::kExpandString, registered}},
+                     {"typessupported", {RegistryValue::Type::kDword, {}, 7}}};
+    plan.operations.clear();
+    plan.record = true;
+    EXPECT_EQ(Run({"/Q"}), 8);
+    const bool rewritten =
+        std::count(plan.operations.begin(), plan.operations.end(), "SetValue") == 2;
+    EXPECT_EQ(rewritten, registered != kStagedSetup);
+    EXPECT_EQ(source.values.at("eventmessagefile").text, kStagedSetup);
+  }
 }
 
 }  // namespace

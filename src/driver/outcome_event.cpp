@@ -1,0 +1,152 @@
+#include "driver/outcome_event.h"
+
+#include <iterator>
+
+#include "version.h"
+
+namespace qsetup {
+namespace {
+
+constexpr char kNoFact[] = "-";
+
+constexpr char kApplicationLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+constexpr char kMessageFileValue[] = "EventMessageFile";
+constexpr char kTypesValue[] = "TypesSupported";
+constexpr std::uint64_t kTypesSupported = 0x0007;  // error, warning, information
+
+// Error for what failed or did nothing that the run was asked to do;
+// warning for what needs attention but changed nothing or installed;
+// information for an installation that needs nothing more.
+EventType TypeOf(EventId id) {
+  switch (id) {
+    case kEventInstalled:
+      return EventType::kInformation;
+    case kEventRestartNeeded:
+    case kEventNoAdapter:
+    case kEventAdapterNoDriver:
+    case kEventAnotherRunKeptTheMachine:
+      return EventType::kWarning;
+    case kEventCopyFailed:
+    case kEventInvalidForceCode:
+    case kEventSystemDirectoryUnusable:
+      break;
+  }
+  return EventType::kError;
+}
+
+const char* RouteText(Route route) {
+  switch (route) {
+    case Route::kHidProbe:
+      return "HID probe";
+    case Route::kHardwareIdScan:
+      return "hardware-id scan";
+    case Route::kForced:
+      return "forced";
+    case Route::kNone:
+      break;
+  }
+  return kNoFact;
+}
+
+const char* LegacyText(const std::optional<LegacyRemoval>& legacy) {
+  if (!legacy) return kNoFact;
+  switch (*legacy) {
+    case LegacyRemoval::kThisRun:
+      return "removed by this run";
+    case LegacyRemoval::kEarlierRun:
+      return "removed by an earlier run";
+    case LegacyRemoval::kNone:
+      break;
+  }
+  return "none";
+}
+
+// `value` in decimal, in `buffer`.
+const char* Decimal(std::uint32_t value, char (&buffer)[11]) {
+  char* p = std::end(buffer);
+  *--p = '\0';
+  do {
+    *--p = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return p;
+}
+
+// True when the source is registered with `message_file` already.
+bool Registered(RegistryKey& application, const std::string& message_file) {
+  RegistryKeyPtr key;
+  RegistryValue file;
+  RegistryValue types;
+  return application.OpenSubkey(kEventSourceName, kKeyQueryValue, key) == kErrorSuccess &&
+         key->QueryValue(kMessageFileValue, file) == kErrorSuccess &&
+         key->QueryValue(kTypesValue, types) == kErrorSuccess &&
+         file.type == RegistryValue::Type::kExpandString && file.text == message_file &&
+         types.type == RegistryValue::Type::kDword && types.number == kTypesSupported;
+}
+
+}  // namespace
+
+std::string CommandLineOf(int argc, char** argv) {
+  std::string line;
+  for (int i = 0; i < argc && argv[i] != nullptr; ++i) {
+    const char* const arg = argv[i];
+    bool quoted = *arg == '\0';
+    for (const char* c = arg; *c != '\0'; ++c) quoted = quoted || *c == ' ' || *c == '\t';
+    if (i > 0) line.append(1, ' ');
+    if (quoted) line.append(1, '"');
+    line.append(arg);
+    if (quoted) line.append(1, '"');
+  }
+  return line;
+}
+
+void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
+  char exit_code[11];
+  char error[11];
+  const FailedCopy* copy = facts.failed_copy;
+  const bool copy_failed = copy != nullptr && copy->error != kErrorSuccess;
+  const char* const strings[] = {
+      QSETUP_PRODUCT_VERSION,
+      Decimal(static_cast<std::uint32_t>(facts.exit_code), exit_code),
+      *facts.command_line != '\0' ? facts.command_line : kNoFact,
+      *facts.source_dir != '\0' ? facts.source_dir : kNoFact,
+      RouteText(facts.route),
+      LegacyText(facts.legacy),
+      copy_failed ? copy->source.c_str() : kNoFact,
+      copy_failed ? copy->target.c_str() : kNoFact,
+      copy_failed ? Decimal(copy->error, error) : kNoFact,
+  };
+  log.Report(TypeOf(facts.event), facts.event, strings);
+}
+
+std::string EventMessageFile(SystemDirectoryOs& system, const std::string& system_dir) {
+  std::string folder = system.ReadWow64Directory();
+  if (folder.empty()) folder = system_dir;
+  return StagingFolder(folder).append(kSetupProgramName);
+}
+
+void EnsureEventSource(RegistryOs& registry, const std::string& message_file) {
+  RegistryKeyPtr application;
+  if (registry.OpenLocalMachineKey(kApplicationLogKey, kKeyCreateSubKey | kKey64BitView,
+                                   application) != kErrorSuccess) {
+    return;
+  }
+  if (Registered(*application, message_file)) return;
+  RegistryKeyPtr source;
+  bool created = false;
+  if (application->CreateSubkey(kEventSourceName, kKeySetValue, KeyLifetime::kStored, source,
+                                created) != kErrorSuccess) {
+    return;
+  }
+  const bool written =
+      source->SetValue(kMessageFileValue, {RegistryValue::Type::kExpandString, message_file}) ==
+          kErrorSuccess &&
+      source->SetValue(kTypesValue, {RegistryValue::Type::kDword, {}, kTypesSupported}) ==
+          kErrorSuccess;
+  source.reset();
+  // A key without its values would send viewers nowhere. One that was
+  // there keeps each value old or new.
+  if (!written && created) application->DeleteSubkey(kEventSourceName);
+}
+
+}  // namespace qsetup

@@ -1,0 +1,64 @@
+// The event that every run leaves in the Application log: an id for its
+// outcome, which event queries select on, and the facts of the run as
+// insertion strings.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "base/registry.h"
+#include "base/system_directory.h"
+#include "deploy/deploy.h"
+#include "driver/decision.h"
+#include "driver/event_log_os.h"
+#include "replace/replace.h"
+
+namespace qsetup {
+
+// Event ids, one per outcome; the last two digits are the exit code. Event
+// queries and forwarding subscriptions select on these values: never change
+// or reuse them. The message table (win32/events.mc) has a text for each.
+enum EventId : std::uint32_t {
+  kEventInstalled = 0,
+  kEventRestartNeeded = 1,
+  kEventCopyFailed = 2,  // a file of the service was not put in place
+  kEventNoAdapter = 8,
+  kEventAdapterNoDriver = 16,
+  kEventInvalidForceCode = 100,          // exit code 0, and nothing was installed
+  kEventSystemDirectoryUnusable = 102,   // exit code 2
+  kEventAnotherRunKeptTheMachine = 202,  // exit code 2, and nothing was changed
+};
+
+// What a run reports about itself. The texts belong to the run.
+struct RunFacts {
+  EventId event = kEventInstalled;
+  int exit_code = 0;
+  const char* command_line = "";  // as the program was given it
+  const char* source_dir = "";
+  Route route = Route::kNone;
+  std::optional<LegacyRemoval> legacy;      // none: the replacement did not run
+  const FailedCopy* failed_copy = nullptr;  // the run's first; none when error is kErrorSuccess
+};
+
+// The program's arguments as one command line, each in quotes where it is
+// empty or holds a blank.
+std::string CommandLineOf(int argc, char** argv);
+
+// Writes the run's event: its type and id by the outcome, and these
+// insertion strings, in this order for every id: product version, exit code,
+// command line, source directory, route, legacy service keys, the failed
+// copy's source, its target and its Windows error (decimal). A fact that the
+// run has not is "-".
+void ReportOutcome(EventLogOs& log, const RunFacts& facts);
+
+// The message file of the event source: the staged SETUP.EXE, by the path
+// under which 64-bit programs (event viewers) find it.
+std::string EventMessageFile(SystemDirectoryOs& system, const std::string& system_dir);
+
+// Registers the event source with `message_file`, unless it is registered
+// so already. A key that this call made and could not complete is taken
+// away again.
+void EnsureEventSource(RegistryOs& registry, const std::string& message_file);
+
+}  // namespace qsetup

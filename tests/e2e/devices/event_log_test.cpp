@@ -1,0 +1,265 @@
+// The event that every run of SETUP.EXE leaves in the Application log, under
+// Wine: its event log writes each event's type, id and strings on its debug
+// channels, which these tests read. The event source's registration names
+// the staged SETUP.EXE, whose message table a 64-bit viewer (the x64 build of
+// the event_message fixture) renders. These tests install for real, so they
+// share the device tests' prefix; each leaves the machine as it found it.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "e2e/devices/machine.h"
+#include "e2e/wine_runner.h"
+
+namespace qsetup::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Wine's fixme line of each ReportEventW call (type, id and the number of
+// strings) and its line of each string, on the channel of the event's type.
+constexpr char kEventTrace[] = "-all,+eventlog,fixme+advapi";
+
+struct Event {
+  int type;  // 1 error, 2 warning, 4 information
+  std::uint32_t id;
+  std::vector<std::string> strings;
+
+  friend bool operator==(const Event&, const Event&) = default;
+};
+
+void PrintTo(const Event& event, std::ostream* os) {
+  *os << "type " << event.type << ", id " << event.id << ", strings "
+      << ::testing::PrintToString(event.strings);
+}
+
+// A string as Wine's debug output quotes it: \\, \", \n, \r and \t, and
+// \XXXX for any other character that is not printable ASCII.
+std::string Unquote(const std::string& quoted) {
+  std::string text;
+  for (std::size_t i = 0; i < quoted.size(); ++i) {
+    if (quoted[i] != '\\' || i + 1 == quoted.size()) {
+      text += quoted[i];
+      continue;
+    }
+    const char c = quoted[++i];
+    if (c == 'n' || c == 'r' || c == 't') {
+      text += c == 'n' ? '\n' : c == 'r' ? '\r' : '\t';
+    } else if (std::isxdigit(static_cast<unsigned char>(c)) && i + 4 <= quoted.size()) {
+      const unsigned long code = std::stoul(quoted.substr(i, 4), nullptr, 16);
+      i += 3;
+      if (code < 0x80) {
+        text += static_cast<char>(code);
+      } else if (code < 0x800) {
+        text += static_cast<char>(0xC0 | code >> 6);
+        text += static_cast<char>(0x80 | (code & 0x3F));
+      } else {
+        text += static_cast<char>(0xE0 | code >> 12);
+        text += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (code & 0x3F));
+      }
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+// The events of a run, from its standard error under kEventTrace.
+std::vector<Event> EventsOf(const std::string& err) {
+  static const std::regex report(
+      R"(^[0-9a-f]+:fixme:advapi:ReportEventW \([^,]*,0x([0-9a-f]+),0x[0-9a-f]+,0x([0-9a-f]+),[^,]*,0x([0-9a-f]+),.*)");
+  static const std::regex quoted(
+      R"re(^[0-9a-f]+:(trace|warn|err):eventlog:ReportEventW L"(.*)"$)re");
+  const std::map<std::string, int> classes = {{"err", 1}, {"warn", 2}, {"trace", 4}};
+  std::vector<Event> events;
+  std::size_t strings_left = 0;
+  std::istringstream lines(err);
+  std::smatch match;
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_match(line, match, report)) {
+      events.push_back({std::stoi(match[1], nullptr, 16),
+                        static_cast<std::uint32_t>(std::stoul(match[2], nullptr, 16)),
+                        {}});
+      strings_left = std::stoul(match[3], nullptr, 16);
+    } else if (strings_left > 0 && std::regex_match(line, match, quoted)) {
+      EXPECT_EQ(classes.at(match[1]), events.back().type) << line;
+      events.back().strings.push_back(Unquote(match[2]));
+      --strings_left;
+    }
+  }
+  return events;
+}
+
+// The facts of a run, in the order of the insertion strings.
+std::vector<std::string> Facts(const std::string& exit_code, const std::string& command_line,
+                               const std::string& source_dir, const std::string& route,
+                               const std::string& legacy, const std::string& copy_source = "-",
+                               const std::string& copy_target = "-",
+                               const std::string& error = "-") {
+  return {QSETUP_PRODUCT_VERSION_TEXT,
+          exit_code,
+          command_line,
+          source_dir,
+          route,
+          legacy,
+          copy_source,
+          copy_target,
+          error};
+}
+
+// An event's message as Event Viewer shows it.
+std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
+  const std::map<std::uint32_t, std::string> headlines = {
+      {0, "The Quillon 2 management software was installed."},
+      {1,
+       "The Quillon 2 management software was installed. Older service registrations were "
+       "removed: restart the server."},
+      {2,
+       "Installation failed: a file could not be copied. Older software may already have been "
+       "removed."},
+      {8,
+       "The Quillon 2 adapter was not found, and nothing was installed. Check the adapter's USB "
+       "connection, or leave this server out."},
+      {16,
+       "The Quillon 2 management software was installed, but the adapter has no working USB "
+       "driver. Check the adapter's USB connection and configuration, and restart the server."},
+      {100,
+       "Nothing was installed: the command line holds an invalid force code (an argument that "
+       "begins with -F but not with -FU). The exit code is 0 all the same."},
+      {102, "Installation failed: the system directory could not be used. Nothing was changed."},
+      {202,
+       "Installation failed: another run of setup kept the machine for twenty minutes. Nothing "
+       "was changed: run setup again later."},
+  };
+  const char* const labels[] = {"Version",          "Exit code",   "Command line",
+                                "Source directory", "Route",       "Legacy service keys",
+                                "Failed copy",      "Copy target", "Windows error"};
+  std::string text = headlines.at(id) + "\r\n\r\n";
+  for (std::size_t i = 0; i < strings.size(); ++i) {
+    text += std::string(labels[i]) + ": " + strings[i] + "\r\n";
+  }
+  return text;
+}
+
+// The x64 fixture, as a 64-bit event viewer, with `args`.
+RunResult Viewer(std::vector<std::string> args) {
+  return RunWine(std::string(QSETUP_E2E_FIXTURE_ROOT) + "/x64/event_message.exe",
+                 {.args = std::move(args)});
+}
+
+RunResult Render(std::uint32_t id, const std::vector<std::string>& strings) {
+  std::vector<std::string> args = {"render", std::to_string(id)};
+  args.insert(args.end(), strings.begin(), strings.end());
+  return Viewer(args);
+}
+
+// The package tree copied into a work directory, without `missing`.
+std::string CopyOfPackage(const std::string& name, const std::string& missing = "") {
+  const std::string dir = FreshWorkDir(name);
+  fs::copy(PackageDir(), dir, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  if (!missing.empty()) fs::remove(fs::path(dir) / missing);
+  return dir;
+}
+
+class EventLog : public ::testing::Test {
+ protected:
+  void SetUp() override { CleanMachine(); }
+  void TearDown() override { CleanMachine(); }
+
+  // Runs the SETUP.EXE of `package` and returns the one event that it left.
+  static Event Setup(const std::vector<std::string>& args, int exit_code,
+                     const std::string& package = PackageDir()) {
+    const RunResult r =
+        RunWine(package + "/SETUP.EXE", {.args = args, .env = {{"WINEDEBUG", kEventTrace}}});
+    EXPECT_EQ(r.exit_code, exit_code) << r.out;
+    const std::vector<Event> events = EventsOf(r.err);
+    EXPECT_EQ(events.size(), 1u) << r.err;
+    return events.empty() ? Event{} : events.front();
+  }
+};
+
+TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
+  const std::string package = WindowsPath(PackageDir());
+  const std::string setup = package + "\\SETUP.EXE";
+  const std::string staged =
+      std::string(Arch() == "x86" ? "C:\\windows\\syswow64" : "C:\\windows\\system32") +
+      "\\drivers\\qln2\\SETUP.EXE";
+  std::vector<Event> events;
+
+  // A fresh server without the adapter: nothing is staged, yet the source is
+  // registered with the copy that a later run stages.
+  events.push_back(Setup({"/Q"}, 8));
+  EXPECT_EQ(events.back(),
+            (Event{2, 8, Facts("8", setup + " /Q", package + "\\", "hardware-id scan", "-")}));
+  EXPECT_EQ(Viewer({"source"}).out,
+            "EventMessageFile=REG_EXPAND_SZ " + staged + "\r\nTypesSupported=REG_DWORD 7\r\n");
+  EXPECT_EQ(Render(8, events.back().strings).out, "cannot load " + staged + "\r\n");
+
+  // The switches as typed, and nothing installed.
+  events.push_back(Setup({"/q", "-fx"}, 0));
+  EXPECT_EQ(events.back(),
+            (Event{1, 100, Facts("0", setup + " /q -fx", package + "\\", "-", "-")}));
+
+  // The first copy that failed: staging's, its source missing.
+  const std::string incomplete = CopyOfPackage("events-without-library", "TELMXW.DLL");
+  events.push_back(Setup({"-FU", "/Q"}, 2, incomplete));
+  const std::string incomplete_win = WindowsPath(incomplete);
+  EXPECT_EQ(events.back(),
+            (Event{1, 2,
+                   Facts("2", incomplete_win + "\\SETUP.EXE -FU /Q", incomplete_win + "\\",
+                         "forced", "none", incomplete_win + "\\\\TELMXW.DLL",
+                         "C:\\windows\\system32\\drivers\\qln2\\TELMXW.DLL", "2")}));
+  CleanMachine();
+
+  InstallLegacySoftware();
+  events.push_back(Setup({"-FU", "/Q"}, 1));
+  EXPECT_EQ(
+      events.back(),
+      (Event{2, 1,
+             Facts("1", setup + " -FU /Q", package + "\\", "forced", "removed by this run")}));
+  events.push_back(Setup({"-FU", "/Q"}, 0));
+  EXPECT_EQ(events.back(),
+            (Event{4, 0, Facts("0", setup + " -FU /Q", package + "\\", "forced", "none")}));
+  {
+    const RegisteredDevice adapter(InstanceId("EVENTS"), {"USB\\Vid_7a5c&Pid_4001"});
+    events.push_back(Setup({"/Q"}, 16));
+  }
+  EXPECT_EQ(events.back(),
+            (Event{2, 16, Facts("16", setup + " /Q", package + "\\", "hardware-id scan", "none")}));
+  {
+    // Another run that keeps the machine: a test build that gives up in
+    // seconds.
+    const Held other_run("hold_mutex", {"run"});
+    const std::string quick = CopyOfPackage("events-quick-lock");
+    CopyFile(Fixture("setup_quick_lock"), quick + "/SETUP.EXE");
+    events.push_back(Setup({"-FU", "/Q"}, 2, quick));
+    const std::string quick_win = WindowsPath(quick);
+    EXPECT_EQ(
+        events.back(),
+        (Event{2, 202, Facts("2", quick_win + "\\SETUP.EXE -FU /Q", quick_win + "\\", "-", "-")}));
+  }
+
+  // Each event renders from the staged copy, the first one's too. A system
+  // directory that cannot be used does not happen under Wine: its message
+  // with the strings of a run that changed nothing either.
+  EXPECT_EQ(Viewer({"source"}).out,
+            "EventMessageFile=REG_EXPAND_SZ " + staged + "\r\nTypesSupported=REG_DWORD 7\r\n");
+  events.push_back({1, 102, events.back().strings});
+  for (const Event& event : events) {
+    SCOPED_TRACE(event.id);
+    const RunResult rendered = Render(event.id, event.strings);
+    EXPECT_EQ(rendered.exit_code, 0);
+    EXPECT_EQ(rendered.out, Message(event.id, event.strings));
+  }
+}
+
+}  // namespace
+}  // namespace qsetup::e2e
