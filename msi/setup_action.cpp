@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "driver/event_log_os.h"
 #include "msi/setup_outcome.h"
 #include "win32/handles.h"
 
@@ -35,10 +36,6 @@ using win32::UniqueServiceHandle;
 
 constexpr wchar_t kServiceName[] = L"QLN2Svc";
 constexpr wchar_t kServiceTool[] = L"TELMXSVC.EXE";
-// The event source that SETUP.EXE registers and never removes itself.
-constexpr wchar_t kEventSource[] = L"Orvane Quillon 2 Setup";
-constexpr wchar_t kEventSourceKey[] =
-    L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Orvane Quillon 2 Setup";
 
 // The installed folder: owned by Administrators (so that whoever made the
 // folder before cannot change its permissions again), SYSTEM and
@@ -381,9 +378,11 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
   }
 }
 
+// The event source that SETUP.EXE registers and never removes itself.
 void RemoveEventSource(MSIHANDLE install) {
-  const std::wstring name = std::wstring(L"Event source \"") + kEventSource + L"\"";
-  const LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, kEventSourceKey);
+  const std::wstring name = L"Event source \"" + Widen(kEventSourceName, CP_ACP) + L"\"";
+  const std::string key = std::string(kApplicationLogKey) + "\\" + kEventSourceName;
+  const LSTATUS status = ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
   if (status == ERROR_SUCCESS) {
     LogLine(install, name + L" removed.");
   } else if (status == ERROR_FILE_NOT_FOUND) {
@@ -460,8 +459,9 @@ extern "C" __declspec(dllexport) UINT WINAPI RemoveService(MSIHANDLE install) {
   // An upgrade removes the older product after the newer one has installed:
   // the service and the event source are the newer one's now.
   if (const std::wstring other = OtherProduct(data[1], data[0]); !other.empty()) {
-    LogLine(install, std::wstring(kServiceName) + L" and the event source \"" + kEventSource +
-                         L"\" are kept: " + other + L" of the same upgrade code stays installed.");
+    LogLine(install, std::wstring(kServiceName) + L" and the event source \"" +
+                         Widen(kEventSourceName, CP_ACP) + L"\" are kept: " + other +
+                         L" of the same upgrade code stays installed.");
     return ERROR_SUCCESS;
   }
   RemoveTheService(install, data[2]);

@@ -11,6 +11,10 @@ namespace qsetup {
 // viewers where its messages are.
 inline constexpr char kEventSourceName[] = "Orvane Quillon 2 Setup";
 
+// The Application log's key of event sources, below HKEY_LOCAL_MACHINE.
+inline constexpr char kApplicationLogKey[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+
 // Event types, with the values Windows uses.
 enum class EventType : std::uint16_t {
   kError = 0x0001,

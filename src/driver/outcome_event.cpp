@@ -1,5 +1,6 @@
 #include "driver/outcome_event.h"
 
+#include <charconv>
 #include <iterator>
 
 #include "version.h"
@@ -9,7 +10,6 @@ namespace {
 
 constexpr char kNoFact[] = "-";
 
-constexpr char kApplicationLogKey[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 constexpr char kMessageFileValue[] = "EventMessageFile";
 constexpr char kTypesValue[] = "TypesSupported";
 constexpr std::uint64_t kTypesSupported = 0x0007;  // error, warning, information
@@ -63,13 +63,8 @@ const char* LegacyText(const std::optional<LegacyRemoval>& legacy) {
 
 // `value` in decimal, in `buffer`.
 const char* Decimal(std::uint32_t value, char (&buffer)[11]) {
-  char* p = std::end(buffer);
-  *--p = '\0';
-  do {
-    *--p = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return p;
+  *std::to_chars(buffer, std::end(buffer) - 1, value).ptr = '\0';
+  return buffer;
 }
 
 // True when the source is registered with `message_file` already.

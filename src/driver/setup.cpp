@@ -39,11 +39,8 @@ class RunSteps final : public SetupSteps {
   }
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, settings_.unattended);
-    LegacyRemoval removal = LegacyRemoval::kNone;
-    const int result = qsetup::ReplaceDriver(
-        {registry_, replace_os_, system_, console_, steps, settings_.verbose, &removal});
-    legacy_ = removal;
-    return result;
+    return qsetup::ReplaceDriver({registry_, replace_os_, system_, console_, steps,
+                                  settings_.verbose, &legacy_.emplace(LegacyRemoval::kNone)});
   }
 
   // What the run's event reports of the steps.

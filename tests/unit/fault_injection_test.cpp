@@ -444,40 +444,42 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
     for (std::size_t k = 1; k <= recorded.size(); ++k) {
       if (notes.count(k) != 0) continue;
       SCOPED_TRACE(::testing::Message() << "operation " << k << ", " << recorded[k - 1]);
-      Machine m;
-      scenario.prepare(m);
-      const Before before = Snapshot(m);
-      m.plan.FailAt(k);
-      const int exit_code = RunSetup(m, scenario);
-      CheckMachine(m, scenario, before, exit_code);
-      EXPECT_LE(m.event_log.events.size(), 1u) << "more than one event";
-      // Neither the restart record nor the event log changes what a run
-      // does or says.
-      if (RecordOperationFailed(m.plan) || EventLogOperationFailed(m.plan)) {
-        EXPECT_EQ(exit_code, scenario.clean_exit_code) << "the outcome changed";
-        EXPECT_EQ(m.console.out, clean_output) << "the output changed";
+      {
+        SCOPED_TRACE("failing");
+        Machine m;
+        scenario.prepare(m);
+        const Before before = Snapshot(m);
+        m.plan.FailAt(k);
+        const int exit_code = RunSetup(m, scenario);
+        CheckMachine(m, scenario, before, exit_code);
+        EXPECT_LE(m.event_log.events.size(), 1u) << "more than one event";
+        // Neither the restart record nor the event log changes what a run
+        // does or says.
+        if (RecordOperationFailed(m.plan) || EventLogOperationFailed(m.plan)) {
+          EXPECT_EQ(exit_code, scenario.clean_exit_code) << "the outcome changed";
+          EXPECT_EQ(m.console.out, clean_output) << "the output changed";
+        }
       }
-    }
-    // Ended at each operation, as a fleet tool's time limit or Ctrl+Break
-    // ends a run: the next run, another process on the same machine,
-    // installs and reports the restart that the ended one owed.
-    for (std::size_t k = 1; k <= recorded.size(); ++k) {
-      if (notes.count(k) != 0) continue;
-      SCOPED_TRACE(::testing::Message() << "ended at operation " << k << ", " << recorded[k - 1]);
-      Machine m;
-      scenario.prepare(m);
-      const Before before = Snapshot(m);
-      const std::string input = m.console.in;
-      const auto keys = m.console.keys;
-      m.plan.KillAt(k);
-      EXPECT_THROW(RunSetup(m, scenario), testing::Killed);
-      m.plan.KillAt(0);
-      m.console.in = input;
-      m.console.keys = keys;
-      m.deploy.process_id = 4243;
-      const int exit_code = RunSetup(m, scenario);
-      EXPECT_EQ(exit_code, scenario.clean_exit_code);
-      CheckMachine(m, scenario, before, exit_code);
+      {
+        // Ended there, as a fleet tool's time limit or Ctrl+Break ends a
+        // run: the next run, another process on the same machine, installs
+        // and reports the restart that the ended one owed.
+        SCOPED_TRACE("ended there");
+        Machine m;
+        scenario.prepare(m);
+        const Before before = Snapshot(m);
+        const std::string input = m.console.in;
+        const auto keys = m.console.keys;
+        m.plan.KillAt(k);
+        EXPECT_THROW(RunSetup(m, scenario), testing::Killed);
+        m.plan.KillAt(0);
+        m.console.in = input;
+        m.console.keys = keys;
+        m.deploy.process_id = 4243;
+        const int exit_code = RunSetup(m, scenario);
+        EXPECT_EQ(exit_code, scenario.clean_exit_code);
+        CheckMachine(m, scenario, before, exit_code);
+      }
     }
     for (std::size_t a = 1; a <= allocation_count; ++a) {
       SCOPED_TRACE(::testing::Message() << "allocation " << a);

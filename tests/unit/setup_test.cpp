@@ -16,6 +16,7 @@
 #include "fakes/fake_replace_os.h"
 #include "fakes/fake_system_directory.h"
 #include "fakes/fault_plan.h"
+#include "support/event_facts.h"
 #include "support/written_messages.h"
 
 namespace qsetup {
@@ -369,22 +370,7 @@ struct OutcomeRow {
   std::string command = "C:\\Pkg\\setup.exe";
 };
 
-// The insertion strings of an event, in their fixed order.
-std::vector<std::string> Facts(const char* exit_code, const char* command_line, const char* route,
-                               const char* legacy, const char* copy_source = "-",
-                               const char* copy_target = "-", const char* error = "-",
-                               const char* source_dir = "C:\\Pkg\\") {
-  return {QSETUP_PRODUCT_VERSION_TEXT,
-          exit_code,
-          command_line,
-          source_dir,
-          route,
-          legacy,
-          copy_source,
-          copy_target,
-          error};
-}
-
+constexpr char kSource[] = "C:\\Pkg\\";
 constexpr EventType kError = EventType::kError;
 constexpr EventType kWarning = EventType::kWarning;
 constexpr char kStagedSetup[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE";
@@ -396,7 +382,8 @@ std::vector<OutcomeRow> OutcomeRows() {
        hid,
        {"/Q"},
        0,
-       {EventType::kInformation, 0, Facts("0", "C:\\Pkg\\setup.exe /Q", "HID probe", "none")},
+       {EventType::kInformation, 0,
+        Facts("0", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none")},
        kStagedSetup},
       {"LegacyKeysRemoved",
        [](SetupMainTest& t) {
@@ -405,7 +392,8 @@ std::vector<OutcomeRow> OutcomeRows() {
        },
        {"/Q"},
        1,
-       {kWarning, 1, Facts("1", "C:\\Pkg\\setup.exe /Q", "HID probe", "removed by this run")},
+       {kWarning, 1,
+        Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "removed by this run")},
        kStagedSetup},
       {"RestartOwedByAnEndedRun",
        [](SetupMainTest& t) {
@@ -414,7 +402,8 @@ std::vector<OutcomeRow> OutcomeRows() {
        },
        {"/Q"},
        1,
-       {kWarning, 1, Facts("1", "C:\\Pkg\\setup.exe /Q", "HID probe", "removed by an earlier run")},
+       {kWarning, 1,
+        Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "removed by an earlier run")},
        kStagedSetup},
       // The first copy that failed: staging's, whose source was missing.
       {"MissingPackageFile",
@@ -425,7 +414,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {"/Q"},
        2,
        {kError, 2,
-        Facts("2", "C:\\Pkg\\setup.exe /Q", "HID probe", "none", "C:\\Pkg\\\\TELMXSVC.EXE",
+        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none", "C:\\Pkg\\\\TELMXSVC.EXE",
               "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXSVC.EXE", "2")},
        kStagedSetup},
       {"TargetInUse",
@@ -436,7 +425,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {"/Q"},
        2,
        {kError, 2,
-        Facts("2", "C:\\Pkg\\setup.exe /Q", "hardware-id scan", "none",
+        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none",
               "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXW.DLL",
               "C:\\WINDOWS\\system32\\TELMXW.DLL", "32")},
        kStagedSetup},
@@ -444,7 +433,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        [](SetupMainTest&) {},
        {"/Q"},
        8,
-       {kWarning, 8, Facts("8", "C:\\Pkg\\setup.exe /Q", "hardware-id scan", "-")},
+       {kWarning, 8, Facts("8", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "-")},
        kStagedSetup},
       // A 32-bit program on 64-bit Windows registers the path under which
       // 64-bit event viewers find the staged copy.
@@ -455,22 +444,23 @@ std::vector<OutcomeRow> OutcomeRows() {
        },
        {"/Q"},
        16,
-       {kWarning, 16, Facts("16", "C:\\Pkg\\setup.exe /Q", "hardware-id scan", "none")},
+       {kWarning, 16, Facts("16", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none")},
        "C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\SETUP.EXE"},
       // The command line as typed, before the switches were upper-cased.
       {"Forced",
        [](SetupMainTest&) {},
        {"-fu", "/q"},
        0,
-       {EventType::kInformation, 0, Facts("0", "C:\\Pkg\\setup.exe -fu /q", "forced", "none")},
+       {EventType::kInformation, 0,
+        Facts("0", "C:\\Pkg\\setup.exe -fu /q", kSource, "forced", "none")},
        kStagedSetup},
       {"ForcedScanFromAFolderWithABlank",
        [](SetupMainTest&) {},
        {"-FU", "/H", ""},
        8,
        {kWarning, 8,
-        Facts("8", "\"C:\\Program Files\\Pkg\\setup.exe\" -FU /H \"\"", "hardware-id scan", "-",
-              "-", "-", "-", "C:\\Program Files\\Pkg\\")},
+        Facts("8", "\"C:\\Program Files\\Pkg\\setup.exe\" -FU /H \"\"", "C:\\Program Files\\Pkg\\",
+              "hardware-id scan", "-")},
        kStagedSetup,
        "C:\\Program Files\\Pkg\\setup.exe"},
       // Nothing was installed, and the exit code says 0.
@@ -478,19 +468,19 @@ std::vector<OutcomeRow> OutcomeRows() {
        [](SetupMainTest&) {},
        {"/q", "-fx"},
        0,
-       {kError, 100, Facts("0", "C:\\Pkg\\setup.exe /q -fx", "-", "-")},
+       {kError, 100, Facts("0", "C:\\Pkg\\setup.exe /q -fx", kSource, "-", "-")},
        nullptr},
       {"SystemDirectoryUnusable",
        [](SetupMainTest& t) { t.system_os.Fail(); },
        {"/Q"},
        2,
-       {kError, 102, Facts("2", "C:\\Pkg\\setup.exe /Q", "-", "-")},
+       {kError, 102, Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "-", "-")},
        nullptr},
       {"AnotherRunKeptTheMachine",
        [](SetupMainTest& t) { t.driver_os.other_run_ms = FakeDriverOs::kNeverLetsGo; },
        {"/Q"},
        2,
-       {kWarning, 202, Facts("2", "C:\\Pkg\\setup.exe /Q", "-", "-")},
+       {kWarning, 202, Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "-", "-")},
        nullptr},
   };
 }

@@ -17,11 +17,14 @@
 
 #include "e2e/devices/machine.h"
 #include "e2e/wine_runner.h"
+#include "support/event_facts.h"
 
 namespace qsetup::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+
+using written::Facts;
 
 // Wine's fixme line of each ReportEventW call (type, id and the number of
 // strings) and its line of each string, on the channel of the event's type.
@@ -96,23 +99,6 @@ std::vector<Event> EventsOf(const std::string& err) {
     }
   }
   return events;
-}
-
-// The facts of a run, in the order of the insertion strings.
-std::vector<std::string> Facts(const std::string& exit_code, const std::string& command_line,
-                               const std::string& source_dir, const std::string& route,
-                               const std::string& legacy, const std::string& copy_source = "-",
-                               const std::string& copy_target = "-",
-                               const std::string& error = "-") {
-  return {QSETUP_PRODUCT_VERSION_TEXT,
-          exit_code,
-          command_line,
-          source_dir,
-          route,
-          legacy,
-          copy_source,
-          copy_target,
-          error};
 }
 
 // An event's message as Event Viewer shows it.
