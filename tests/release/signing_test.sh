@@ -17,6 +17,8 @@ fail() {
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
+# The prefixes' Wine servers end with the test, however it ends.
+trap 'for prefix in "$work"/prefix-*; do WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; done' EXIT
 
 # A self-signed code-signing certificate with its key, in a PKCS#12 file.
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 \
@@ -92,16 +94,32 @@ fi
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 unset DISPLAY WAYLAND_DISPLAY
 
+# Every Windows program of this test has two minutes: one that hangs fails
+# the test by name instead of holding it until CTest gives up.
+bounded() {
+  local step=$1
+  shift
+  set +e
+  timeout -k 5 120 "$@"
+  local status=$?
+  set -e
+  [ "$status" -ne 124 ] && [ "$status" -ne 137 ] || fail "$step did not end within two minutes"
+  return "$status"
+}
+
 # Forced installation of the x64 and then the x86 package, each in a fresh
 # prefix of its own for the unsigned and the signed packages, from the same
 # Windows path: output, exit code and the installed files.
 for kind in unsigned signed; do
   export WINEPREFIX=$work/prefix-$kind
-  bash "$root/tools/make-wine-prefix.sh" "$WINEPREFIX" >/dev/null
+  # One Wine server with its services for all the programs, as in the other
+  # end-to-end tests, instead of one started and stopped around each.
+  bash "$root/tools/make-wine-prefix.sh" "$WINEPREFIX" --keep-server >/dev/null
   if [ "$kind" = unsigned ]; then
     # The installer's own stamp comparison, both ways: signed and unsigned
     # files of one version are equal.
-    wine "$fixtures/x64/stamp_compare.exe" "${pairs[@]}" </dev/null >compare.out
+    bounded "stamp_compare" wine "$fixtures/x64/stamp_compare.exe" "${pairs[@]}" </dev/null \
+      >compare.out
     for ((i = 0; i < ${#pairs[@]} / 2; i++)); do printf '0\r\n'; done >compare.expected
     cmp -s compare.out compare.expected ||
       fail "stamps of signed and unsigned files do not compare equal: $(tr '\r\n' ' ' <compare.out)"
@@ -110,10 +128,10 @@ for kind in unsigned signed; do
     case $arch in x64) system=system32 ;; x86) system=syswow64 ;; esac
     package=$WINEPREFIX/drive_c/qln2-$arch
     cp -r "$kind-$arch" "$package"
-    set +e
-    wine "C:\\qln2-$arch\\SETUP.EXE" -FU /Q </dev/null >"$kind-$arch.out" 2>"$kind-$arch.err"
-    echo "exit code $?" >>"$kind-$arch.out"
-    set -e
+    status=0
+    bounded "$kind $arch SETUP.EXE" wine "C:\\qln2-$arch\\SETUP.EXE" -FU /Q </dev/null \
+      >"$kind-$arch.out" 2>"$kind-$arch.err" || status=$?
+    echo "exit code $status" >>"$kind-$arch.out"
     for file in TELMXW.DLL TELMXREM.EXE TELMXSVC.EXE; do
       cmp "$package/$file" "$WINEPREFIX/drive_c/windows/$system/$file" ||
         fail "$kind $arch: $file was not installed"
@@ -126,7 +144,7 @@ for kind in unsigned signed; do
     cp "$kind-$arch.msi" "$WINEPREFIX/drive_c/qln2-$arch.msi"
     for step in i x; do
       log="C:\\qln2-$arch-$step.log"
-      wine "$fixtures/$arch/exit_code.exe" \
+      bounded "$kind $arch msiexec /$step" wine "$fixtures/$arch/exit_code.exe" \
         "msiexec /$step C:\\qln2-$arch.msi SETUPSWITCHES=\"/Q -FU\" /qn /norestart /l*v $log" \
         </dev/null >>"$kind-$arch-msi.out" 2>/dev/null
     done
