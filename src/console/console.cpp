@@ -101,7 +101,8 @@ int Console::WaitForKey() {
   }
   if (keyboard_ == KeyboardState::kUnavailable) return -1;
   if (keyboard_ == KeyboardState::kNotOpened) {
-    keyboard_ = io_.OpenKeyboard() ? KeyboardState::kOpen : KeyboardState::kUnavailable;
+    // A console that nobody sees counts as none: a wait there would never end.
+    keyboard_ = Seen() && io_.OpenKeyboard() ? KeyboardState::kOpen : KeyboardState::kUnavailable;
     if (keyboard_ == KeyboardState::kUnavailable) return -1;
   }
 
@@ -124,6 +125,11 @@ int Console::WaitForKey() {
     pending_key_ = key->code;
     return finish(key->lead);
   }
+}
+
+bool Console::Seen() {
+  if (!seen_) seen_ = io_.ConsoleSeen();
+  return *seen_;
 }
 
 void TracePause(Console& console, bool verbose, const char* line, const char* prompt) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 #include <type_traits>
 
@@ -45,8 +46,13 @@ class Console {
 
   // Waits for one key press on the console keyboard and returns its value
   // (0-255). A key that brings two values returns the first and leaves the
-  // second for the next call. -1 when no key can be read.
+  // second for the next call. -1 when no key can be read, and at once when
+  // nobody can see the console.
   int WaitForKey();
+
+  // False when nobody can see the console (a service's, in session 0): no
+  // key will be pressed there and no question answered.
+  bool Seen();
 
  private:
   enum class KeyboardState { kNotOpened, kOpen, kUnavailable };
@@ -58,6 +64,7 @@ class Console {
   ConsoleIo& io_;
   KeyboardState keyboard_ = KeyboardState::kNotOpened;
   int pending_key_ = -1;
+  std::optional<bool> seen_;
 
   std::array<char, 512> in_buffer_{};
   std::size_t in_pos_ = 0;

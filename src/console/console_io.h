@@ -38,6 +38,11 @@ class ConsoleIo {
   // read, 0 at the end of the input or on failure.
   virtual std::size_t ReadIn(char* buffer, std::size_t capacity) = 0;
 
+  // False when nobody can see the process's console: its window station is
+  // not visible, as a service's is (session 0). True when that cannot be
+  // told.
+  virtual bool ConsoleSeen() = 0;
+
   // Opens the console keyboard ("CONIN$"), which is read even when standard
   // input is redirected. False when there is no console to open.
   virtual bool OpenKeyboard() = 0;

@@ -30,15 +30,16 @@ class RunSteps final : public SetupSteps {
         replace_os_(platform.replace),
         system_(platform.system),
         console_(console),
-        settings_(settings) {}
+        settings_(settings),
+        // Where nobody can see the console, nobody can answer the overwrite
+        // question either: the run goes on as an unattended one would.
+        answer_yes_(settings.unattended || !console.Seen()) {}
 
   bool FindHidDevice() override { return qsetup::FindHidDevice(detect_) == 1; }
   bool FindExistingDevice() override { return qsetup::FindExistingDevice(detect_, flags_) != 0; }
-  void StagePackage() override {
-    qsetup::StagePackage(deploy_, settings_.source_dir, settings_.unattended);
-  }
+  void StagePackage() override { qsetup::StagePackage(deploy_, settings_.source_dir, answer_yes_); }
   int ReplaceDriver() override {
-    DeploySteps steps(deploy_, settings_.unattended);
+    DeploySteps steps(deploy_, answer_yes_);
     return qsetup::ReplaceDriver({registry_, replace_os_, system_, console_, steps,
                                   settings_.verbose, &legacy_.emplace(LegacyRemoval::kNone)});
   }

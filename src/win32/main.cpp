@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
   const qsetup::win32::LibrarySearch search = qsetup::win32::RestrictLibrarySearch();
   // Keeps the stamp in the image when the linker drops unreferenced data.
   asm volatile("" : : "r"(kSetupVersionStamp));
-  qsetup::win32::Win32ConsoleIo console;
+  qsetup::win32::Win32ConsoleIo console(search);
   qsetup::win32::Win32CatalogOs catalog;
   qsetup::win32::Win32DriverOs driver;
   qsetup::win32::Win32SystemDirectoryOs system;

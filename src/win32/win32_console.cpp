@@ -5,8 +5,10 @@
 
 namespace qsetup::win32 {
 
-Win32ConsoleIo::Win32ConsoleIo()
-    : out_(::GetStdHandle(STD_OUTPUT_HANDLE)), in_(::GetStdHandle(STD_INPUT_HANDLE)) {}
+Win32ConsoleIo::Win32ConsoleIo(LibrarySearch search)
+    : out_(::GetStdHandle(STD_OUTPUT_HANDLE)),
+      in_(::GetStdHandle(STD_INPUT_HANDLE)),
+      search_(search) {}
 
 void Win32ConsoleIo::WriteOut(std::string_view bytes) {
   if (out_ == nullptr || out_ == INVALID_HANDLE_VALUE) return;
@@ -27,6 +29,25 @@ std::size_t Win32ConsoleIo::ReadIn(char* buffer, std::size_t capacity) {
   // A broken pipe or any other failure reads as the end of the input.
   if (!::ReadFile(in_, buffer, ask, &read, nullptr)) return 0;
   return read;
+}
+
+bool Win32ConsoleIo::ConsoleSeen() {
+  // A service's window station is not visible, and neither is the console
+  // that a program it starts gets there. Whatever cannot be told leaves the
+  // console as seen, as it always was.
+  const UniqueModule user32 = LoadSystemLibrary(L"user32.dll", search_);
+  decltype(&::GetProcessWindowStation) get_station = nullptr;
+  decltype(&::GetUserObjectInformationW) get_information = nullptr;
+  if (!Resolve(user32.get(), "GetProcessWindowStation", get_station) ||
+      !Resolve(user32.get(), "GetUserObjectInformationW", get_information)) {
+    return true;
+  }
+  const HWINSTA station = get_station();
+  USEROBJECTFLAGS flags{};
+  if (station == nullptr || !get_information(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) {
+    return true;
+  }
+  return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
 bool Win32ConsoleIo::OpenKeyboard() {

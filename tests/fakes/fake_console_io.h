@@ -19,6 +19,7 @@ class FakeConsoleIo : public ConsoleIo {
   int in_reads = 0;
 
   bool has_console = true;
+  bool station_visible = true;  // false: a service's window station
   int open_calls = 0;
   std::uint32_t mode = 0x1F7;  // the console's input mode
   bool mode_readable = true;
@@ -41,6 +42,8 @@ class FakeConsoleIo : public ConsoleIo {
     return n;
   }
 
+  // A station whose flags cannot be read counts as visible.
+  bool ConsoleSeen() override { return Fails(faults, "ConsoleSeen") || station_visible; }
   bool OpenKeyboard() override {
     ++open_calls;
     if (Fails(faults, "OpenKeyboard")) return false;

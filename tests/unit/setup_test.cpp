@@ -111,6 +111,53 @@ TEST_F(SetupMainTest, UnattendedRunsDoNotWait) {
   }
 }
 
+TEST_F(SetupMainTest, NobodySeesTheConsoleSoNothingWaitsForAnAnswer) {
+  // A service's window station: a key or an answer would never come.
+  console_io.station_visible = false;
+  console_io.PressChar(' ');
+  console_io.in = "n\r\n";
+  const std::string paused = "Press ENTER to continue\r\n";
+  const struct {
+    const char* name;
+    std::vector<std::string> args;
+    bool adapter;
+    int exit_code;
+    std::string out;
+  } cases[] = {
+      {"final key wait", {}, false, 8, std::string(kBanner) + kNotFound + kFailed + kFinalPrompt},
+      {"trace pauses",
+       {"/D"},
+       false,
+       8,
+       "Main - loadlangtbl failed.\r\n" + paused + kBanner + "Didn't find USB SP.\r\n" + paused +
+           kNotFound + kFailed + kFinalPrompt},
+      // The notice is printed; the question is not, and the copy goes ahead.
+      {"overwrite question",
+       {},
+       true,
+       0,
+       std::string(kBanner) +
+           "\r\nC:\\WINDOWS\\system32\\drivers\\qln2\\TELMXREM.EXE is older than "
+           "C:\\WINDOWS\\system32\\TELMXREM.EXE.\r\n" +
+           kComplete + kFinalPrompt},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    console_io.out.clear();
+    if (c.adapter) {
+      AttachHidAdapter();
+      deploy_os.AddFile("C:\\WINDOWS\\system32\\TELMXREM.EXE", "!@#$9.0$#@!newer");
+    }
+    EXPECT_EQ(Run(c.args), c.exit_code);
+    EXPECT_EQ(console_io.out, c.out);
+    EXPECT_EQ(console_io.open_calls, 0);
+    EXPECT_EQ(console_io.keys.size(), 1u);
+    EXPECT_EQ(console_io.in_reads, 0);
+  }
+  EXPECT_EQ(deploy_os.files.at(deploy_os.Key("C:\\WINDOWS\\system32\\TELMXREM.EXE")).data,
+            "!@#$2.1$#@!TELMXREM.EXE");
+}
+
 TEST_F(SetupMainTest, HidRouteStagesAndInstalls) {
   AttachHidAdapter();
   EXPECT_EQ(Run({"/Q"}), 0);
