@@ -58,7 +58,8 @@ class RunSteps final : public SetupSteps {
   SystemDirectoryOs& system_;
   Console& console_;
   const RunSettings& settings_;
-  DetectionFlags flags_;  // the run's: set by the scan, never cleared
+  const bool answer_yes_;  // the overwrite question is not put
+  DetectionFlags flags_;   // the run's: set by the scan, never cleared
 };
 
 // The run lock as a run takes it: held, or none because there is none to be
@@ -154,13 +155,9 @@ int SetupMain(int argc, char** argv, Platform& platform) {
       facts.failed_copy = &steps.failed_copy();
       // The event, with its source registered so that viewers can render it.
       EnsureEventSource(platform.registry, EventMessageFile(platform.system, system_dir.path));
+      // The restart record stays until Windows starts again: every run until
+      // then reports the restart, and a run ended at any point loses none.
       ReportOutcome(platform.event_log, facts);
-      // The restart is reported (1, and 16, after which administrators
-      // restart as well) and no longer owed. Last of all, so that a run
-      // that is ended before it could tell leaves the restart to the next.
-      if (exit_code == kExitRestartNeeded || exit_code == kExitAdapterNoDriver) {
-        ClearRestartRecord(platform.registry);
-      }
     }
   }
 

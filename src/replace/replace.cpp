@@ -42,8 +42,8 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
 
 int ReplaceDriver(const ReplaceContext& ctx) {
   int result = kReplaceDone;
-  // An earlier run that deleted legacy service keys and was ended before it
-  // reported the restart left it to this one.
+  // An earlier run since the system's last start deleted legacy service
+  // keys: the restart they need is still owed, and this run reports it too.
   RestartRecord restart(ctx.registry, ctx.os);
   const bool restart_owed = restart.Owed();
 

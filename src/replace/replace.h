@@ -43,7 +43,7 @@ class ReplaceDeploySteps {
 enum class LegacyRemoval {
   kNone,        // none was removed, and no earlier run left a restart owed
   kThisRun,     // this run removed at least one
-  kEarlierRun,  // an earlier run removed them and was ended before it reported the restart
+  kEarlierRun,  // an earlier run since the system's last start removed them
 };
 
 struct ReplaceContext {
@@ -71,8 +71,8 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
 // legacy service keys, copies the service's files from the staging directory
 // into the system directory and runs the service tool's installation.
 // Returns kReplaceDone, kReplaceLegacyRemoved (also when an earlier run
-// removed legacy service keys and did not report the restart they need) or
-// kReplaceCopyFailed.
+// removed legacy service keys and the restart they need has not happened
+// yet) or kReplaceCopyFailed.
 int ReplaceDriver(const ReplaceContext& ctx);
 
 // Deletes the service keys whose names contain "vanwdgsv" or "vanwdgex"

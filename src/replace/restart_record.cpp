@@ -19,6 +19,16 @@ std::string RestartKeyPath() {
   return ProductKeyPath() + "\\" + kRestartKeyName;
 }
 
+// Removes the record: it is stale, or was made for nothing.
+void ClearRestartRecord(RegistryOs& registry) {
+  RegistryKeyPtr product;
+  if (registry.OpenLocalMachineKey(ProductKeyPath(), kKeyRead | kKey64BitView, product) !=
+      kErrorSuccess) {
+    return;
+  }
+  product->DeleteSubkey(kRestartKeyName);
+}
+
 }  // namespace
 
 bool RestartRecord::Owed() {
@@ -28,14 +38,23 @@ bool RestartRecord::Owed() {
     return false;
   }
   RegistryValue recorded;
-  const bool has_time = key->QueryValue(kStartTimeValue, recorded) == kErrorSuccess &&
-                        recorded.type == RegistryValue::Type::kQword;
+  const WinError read = key->QueryValue(kStartTimeValue, recorded);
+  const bool has_time = read == kErrorSuccess && recorded.type == RegistryValue::Type::kQword;
   key.reset();
   const std::optional<std::uint64_t> started = os_.SystemStartTime();
   // Without both times the restart cannot be shown to have happened.
   if (has_time && started && *started > recorded.number + kStartTimeSlack) {
     ClearRestartRecord(registry_);
     return false;
+  }
+  if (read == kErrorFileNotFound && started) {
+    // A run was ended between making the record and writing its time. The
+    // record is volatile, so it was made since this start of the system.
+    RegistryKeyPtr writable;
+    if (registry_.OpenLocalMachineKey(RestartKeyPath(), kKeySetValue | kKey64BitView, writable) ==
+        kErrorSuccess) {
+      writable->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
+    }
   }
   owed_ = true;
   return true;
@@ -62,7 +81,7 @@ void RestartRecord::BeforeDeletion() {
     return;
   }
   made_ = true;
-  // A record without the time stays owed until a run reports the restart.
+  // A record without the time stays owed until Windows takes it away.
   if (const std::optional<std::uint64_t> started = os_.SystemStartTime()) {
     record->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
   }
@@ -75,15 +94,6 @@ void RestartRecord::AfterDeletion(bool deleted) {
     ClearRestartRecord(registry_);
     made_ = false;
   }
-}
-
-void ClearRestartRecord(RegistryOs& registry) {
-  RegistryKeyPtr product;
-  if (registry.OpenLocalMachineKey(ProductKeyPath(), kKeyRead | kKey64BitView, product) !=
-      kErrorSuccess) {
-    return;
-  }
-  product->DeleteSubkey(kRestartKeyName);
 }
 
 }  // namespace qsetup

@@ -1,8 +1,8 @@
 // The record that the machine owes a restart because legacy service keys
 // were deleted. It is made before the purge deletes the first of them and
-// kept until a run reports the restart, so that a run that was ended before
-// it could report it (a fleet tool's time limit, an administrator's
-// Ctrl+Break) leaves the restart to the next run instead of losing it.
+// kept until Windows starts again, so that every run until then reports the
+// restart, and a run that is ended at any point (a fleet tool's time limit,
+// an administrator's Ctrl+Break) leaves it to the next instead of losing it.
 #pragma once
 
 #include "base/registry.h"
@@ -26,7 +26,8 @@ class RestartRecord {
 
   // True when a record made since the last start of the system is there.
   // A record from before that start is stale, since the restart has
-  // happened: it is removed.
+  // happened: it is removed. (The record is volatile, so Windows takes it
+  // away at its start; a record that outlives it all the same is stale.)
   bool Owed();
 
   // Called before a legacy service key is deleted: makes sure that a record
@@ -44,8 +45,5 @@ class RestartRecord {
   bool made_ = false;    // made by this run
   bool needed_ = false;  // a deletion that it was made for succeeded
 };
-
-// Removes the record: the restart has been reported.
-void ClearRestartRecord(RegistryOs& registry);
 
 }  // namespace qsetup
