@@ -118,13 +118,18 @@ TEST(Deploy, ReadOnlyTargetIsOverwritten) {
   const std::string name = "QDEPRO.DLL";
   const SystemFiles system({name});
   const std::string src = FreshWorkDir("deploy-readonly");
-  PutFile(src + "/" + name, Stamped("3", "new"));
+  // From read-only media: the copy beside the target is read-only as well
+  // until it has been flushed.
+  PutFile(src + "/" + name, Stamped("3", "new"), 0444);
   PutFile(system.Path(name), Stamped("2", "old"), 0444);
   const RunResult r =
       RunWine(Probe(), {.args = {"copy", WindowsPath(src) + "\\", kWinSystem, name}});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(ReadFile(system.Path(name)), Stamped("3", "new"));
+  // With the source's attributes, as the system's copy gives them.
+  EXPECT_EQ(Mode(system.Path(name)), 0444u);
+  EXPECT_EQ(PendingCopies(system.Path(name)), std::vector<std::string>{});
 }
 
 TEST(Deploy, TargetInUseFailsTheCopyAndNothingIsLeftBesideIt) {

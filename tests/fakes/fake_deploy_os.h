@@ -34,6 +34,7 @@ class FakeDeployOs : public DeployOs {
   std::set<std::string> flush_fails;               // writing this file to the disk fails
   std::uint32_t process_id = 4242;                 // this process's
   std::map<std::uint32_t, std::uint64_t> running;  // other processes that run, and their start
+  std::set<std::uint32_t> unknown_processes;       // whose state cannot be read
   std::uint64_t clock = 1000;  // the file time of the next file made; every file made advances it
   FaultPlan* faults = nullptr;
   int open_files = 0;
@@ -166,7 +167,9 @@ class FakeDeployOs : public DeployOs {
 
   std::uint32_t ProcessId() override { return process_id; }
   ProcessStatus FindProcess(std::uint32_t id) override {
-    if (Fails(faults, "FindProcess")) return {ProcessStatus::State::kUnknown};
+    if (Fails(faults, "FindProcess") || unknown_processes.count(id) != 0) {
+      return {ProcessStatus::State::kUnknown};
+    }
     if (id == process_id) return {ProcessStatus::State::kRunning, 0};
     const auto it = running.find(id);
     if (it == running.end()) return {ProcessStatus::State::kNone};

@@ -31,6 +31,7 @@ class FakeDriverOs : public DriverOs {
   // ordinary user made), or held by another run for `other_run_ms` more
   // milliseconds (kNeverLetsGo: for good).
   static constexpr std::uint32_t kNeverLetsGo = UINT32_MAX;
+  static constexpr std::uint32_t kWaitFails = UINT32_MAX - 1;  // the wait itself fails
   bool lock_available = true;
   std::uint32_t other_run_ms = 0;
   std::vector<std::uint32_t> lock_waits;  // the time given to each wait
@@ -63,7 +64,9 @@ class FakeDriverOs : public DriverOs {
 
     LockWait Hold(std::uint32_t milliseconds) override {
       os_.lock_waits.push_back(milliseconds);
-      if (Fails(os_.faults, "HoldRunLock")) return LockWait::kFailed;
+      if (Fails(os_.faults, "HoldRunLock") || os_.other_run_ms == kWaitFails) {
+        return LockWait::kFailed;
+      }
       if (os_.other_run_ms > milliseconds) {
         if (os_.other_run_ms != kNeverLetsGo) os_.other_run_ms -= milliseconds;
         return LockWait::kTimedOut;

@@ -278,9 +278,11 @@ TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
 
 TEST_F(DeployTest, LeftoversOfInterruptedRunsGoAndCopiesOfRunningOnesStay) {
   const std::string pending = "C:\\WINDOWS\\system32\\A.DLL.~qln2";
-  // Process 77 started before its copy was made; 56 took over the id of the
-  // process that made its copy; 57's start cannot be told.
-  os.running = {{77, 500}, {56, 700}, {57, 0}};
+  // Process 77 started before its copy was made, 78 in the same clock tick;
+  // 56 took over the id of the process that made its copy; 57's start
+  // cannot be told, nor whether 58 runs.
+  os.running = {{77, 500}, {78, 600}, {56, 700}, {57, 0}};
+  os.unknown_processes = {58};
   const struct {
     const char* suffix;
     bool stays;
@@ -290,6 +292,8 @@ TEST_F(DeployTest, LeftoversOfInterruptedRunsGoAndCopiesOfRunningOnesStay) {
       {".13", false},          // of a process that has ended
       {".4294967292", false},  // of a process with the largest kind of id, ended
       {".77", true},           // of a run that is still going on
+      {".78", true},           // of a run that made it as it started
+      {".58", true},           // of a process that may still run
       {".56", false},          // of a process whose id another one has now
       {".57", true},           // of a process that may be the one that made it
       {".77x", true},          // not a pending copy

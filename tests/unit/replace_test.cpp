@@ -219,14 +219,33 @@ TEST_F(ReplaceDriverTest, ResultByPurgeCopiesAndTheRestartRecord) {
   }
 }
 
-TEST_F(ReplaceDriverTest, ARecordIsTakenBackWhenItsDeletionFails) {
-  // A legacy key whose DACL is reset but that cannot be deleted: no restart
-  // is owed, and no later run may report one.
-  os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv").deletable = false;
-  EXPECT_EQ(Run(), kReplaceDone);
-  EXPECT_EQ(os.FindKey(kRecordPath), nullptr);
-  EXPECT_NE(os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
-  EXPECT_EQ(Run(), kReplaceDone);
+TEST_F(ReplaceDriverTest, ARecordIsTakenBackOnlyWhenItWasMadeForNothing) {
+  const struct {
+    const char* name;
+    bool deletable_first;  // a legacy key before the one that cannot be deleted
+    bool earlier_record;
+    int result;
+  } cases[] = {
+      // A legacy key whose DACL is reset but that cannot be deleted: no
+      // restart is owed, and no later run may report one.
+      {"only a key that cannot be deleted", false, false, kReplaceDone},
+      {"one key deleted, a later one not", true, false, kReplaceLegacyRemoved},
+      {"an earlier run's record", false, true, kReplaceLegacyRemoved},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    os.AddKey("SOFTWARE").subkeys.clear();
+    if (c.deletable_first) AddLegacyServiceKey();
+    os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgex").deletable = false;
+    if (c.earlier_record) {
+      os.AddKey(kRecordPath).values["systemstarttime"] = {
+          RegistryValue::Type::kQword, {}, *os.start_time};
+    }
+    EXPECT_EQ(Run(), c.result);
+    EXPECT_NE(os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgex"), nullptr);
+    EXPECT_EQ(os.FindKey(kRecordPath) != nullptr, c.result == kReplaceLegacyRemoved);
+    EXPECT_EQ(Run(), c.result);
+  }
 }
 
 TEST_F(ReplaceDriverTest, VerboseShowsBothFoldersBeforeTheFirstCopy) {

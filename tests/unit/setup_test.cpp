@@ -326,8 +326,15 @@ TEST_F(SetupMainTest, RunLockWaitsForAnotherRunWithinItsBound) {
        2,
        traced_start + kWaiting + kGaveUp + kFailed,
        {0, bound}},
-      // An object of the lock's name that an ordinary user made, or none at
-      // all: the run goes on alone.
+      // A wait that cannot be made, an object of the lock's name that an
+      // ordinary user made, or none at all: the run goes on alone.
+      {"the wait fails",
+       true,
+       FakeDriverOs::kWaitFails,
+       {"/Q"},
+       0,
+       std::string(kBanner) + kComplete,
+       {0}},
       {"no lock to be had",
        false,
        FakeDriverOs::kNeverLetsGo,
@@ -442,6 +449,17 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kWarning, 1,
         Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "removed by this run")},
        kStagedSetup},
+      {"LegacyKeysRemovedWhileARestartWasOwed",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.replace_os.AddKey("SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired");
+         t.replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
+       },
+       {"/Q"},
+       1,
+       {kWarning, 1,
+        Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "removed by this run")},
+       kStagedSetup},
       {"RestartOwedByAnEndedRun",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
@@ -503,11 +521,11 @@ std::vector<OutcomeRow> OutcomeRows() {
        kStagedSetup},
       {"ForcedScanFromAFolderWithABlank",
        [](SetupMainTest&) {},
-       {"-FU", "/H", ""},
+       {"-FU", "/H", "", "a\tb"},
        8,
        {kWarning, 8,
-        Facts("8", "\"C:\\Program Files\\Pkg\\setup.exe\" -FU /H \"\"", "C:\\Program Files\\Pkg\\",
-              "hardware-id scan", "-")},
+        Facts("8", "\"C:\\Program Files\\Pkg\\setup.exe\" -FU /H \"\" \"a\tb\"",
+              "C:\\Program Files\\Pkg\\", "hardware-id scan", "-")},
        kStagedSetup,
        "C:\\Program Files\\Pkg\\setup.exe"},
       // Nothing was installed, and the exit code says 0.
@@ -562,17 +580,27 @@ TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
   testing::FaultPlan plan;
   replace_os.faults = &plan;
   testing::FakeKey& source = replace_os.AddKey(kEventSource);
-  for (const char* registered : {kStagedSetup, "C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\SETUP.EXE"}) {
-    SCOPED_TRACE(registered);
-    source.values = {{"eventmessagefile", {RegistryValue::Type::kExpandString, registered}},
-                     {"typessupported", {RegistryValue::Type::kDword, {}, 7}}};
+  const struct {
+    const char* file;
+    std::uint32_t types;
+    bool rewritten;
+  } cases[] = {
+      {kStagedSetup, 7, false},
+      {"C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\SETUP.EXE", 7, true},
+      {kStagedSetup, 4, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.file << ", types " << c.types);
+    source.values = {{"eventmessagefile", {RegistryValue::Type::kExpandString, c.file}},
+                     {"typessupported", {RegistryValue::Type::kDword, {}, c.types}}};
     plan.operations.clear();
     plan.record = true;
     EXPECT_EQ(Run({"/Q"}), 8);
     const bool rewritten =
         std::count(plan.operations.begin(), plan.operations.end(), "SetValue") == 2;
-    EXPECT_EQ(rewritten, registered != kStagedSetup);
+    EXPECT_EQ(rewritten, c.rewritten);
     EXPECT_EQ(source.values.at("eventmessagefile").text, kStagedSetup);
+    EXPECT_EQ(source.values.at("typessupported").number, 7u);
   }
 }
 

@@ -4,6 +4,8 @@
 // nothing else; each removes what it registered.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -58,14 +60,29 @@ TEST(HardwareIdScan, WinesOwnDevicesHoldNoKnownId) {
   EXPECT_EQ(traced.out.find(kPause), std::string::npos) << traced.out;
 }
 
-TEST(HardwareIdScan, RegisteredDevicesDecide) {
-  const RunResult before = Detect({"/D", "scan"});
-  ASSERT_EQ(before.exit_code, 0);
-  ASSERT_GE(before.out.size(), sizeof kNothingFound - 1);
-  const std::string traces_before =
-      before.out.substr(0, before.out.size() - (sizeof kNothingFound - 1));
-  ASSERT_EQ(before.out.substr(traces_before.size()), kNothingFound);
+// The scan's trace without the lines of devices whose hardware ids are not
+// in `ids`: Wine adds and starts its own devices in the background (more of
+// them once its services are up, and later under load), so only the
+// registered devices' lines can be compared exactly.
+std::string TracesOf(const std::string& out, const std::vector<std::string>& ids) {
+  const std::string found = "FindExistingDevice - Device ID ";
+  std::string kept;
+  for (std::string::size_type at = 0; at < out.size();) {
+    std::string::size_type end = out.find("\r\n", at);
+    end = end == std::string::npos ? out.size() : end + 2;
+    const std::string line = out.substr(at, end - at);
+    at = end;
+    if (line.rfind(found, 0) == 0 &&
+        std::none_of(ids.begin(), ids.end(),
+                     [&](const std::string& id) { return line == Found(id); })) {
+      continue;
+    }
+    kept += line;
+  }
+  return kept;
+}
 
+TEST(HardwareIdScan, RegisteredDevicesDecide) {
   const struct {
     const char* name;
     std::vector<std::vector<std::string>> devices;  // hardware ids, device by device
@@ -91,24 +108,26 @@ TEST(HardwareIdScan, RegisteredDevicesDecide) {
            "FindExistingDevice - Taskel PCI ID found !\r\n" + kPause,
        "FindExistingDevice = 1, flags 0001, last error 259\r\n"},
   };
+  std::vector<std::string> all_ids;
+  for (const auto& c : cases) {
+    for (const auto& ids : c.devices) all_ids.insert(all_ids.end(), ids.begin(), ids.end());
+  }
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     std::vector<std::unique_ptr<RegisteredDevice>> devices;
+    std::vector<std::string> ids;
     for (std::size_t i = 0; i < c.devices.size(); ++i) {
       devices.push_back(std::make_unique<RegisteredDevice>(
           InstanceId(std::string(c.name) + std::to_string(i)), c.devices[i]));
       ASSERT_TRUE(devices.back()->registered());
+      ids.insert(ids.end(), c.devices[i].begin(), c.devices[i].end());
     }
 
-    // The registered devices' traces appear among the others', which are
-    // as before.
+    // Among the lines of Wine's own devices, which find nothing, the
+    // registered devices' traces and the answer they lead to.
     const RunResult r = Detect({"/D", "scan"});
     EXPECT_EQ(r.exit_code, 0);
-    std::string rest = r.out;
-    const std::string::size_type at = rest.find(c.traces);
-    ASSERT_NE(at, std::string::npos) << r.out;
-    rest.erase(at, c.traces.size());
-    EXPECT_EQ(rest, traces_before + c.result);
+    EXPECT_EQ(TracesOf(r.out, ids), c.traces + c.result) << r.out;
 
     // Without the verbose flag only the answer; the force code changes
     // nothing.
@@ -118,7 +137,7 @@ TEST(HardwareIdScan, RegisteredDevicesDecide) {
   }
 
   // Everything registered is gone again.
-  EXPECT_EQ(Detect({"/D", "scan"}).out, before.out);
+  EXPECT_EQ(TracesOf(Detect({"/D", "scan"}).out, all_ids), kNothingFound);
 }
 
 }  // namespace

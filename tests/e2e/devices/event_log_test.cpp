@@ -211,6 +211,13 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
       events.back(),
       (Event{2, 1,
              Facts("1", setup + " -FU /Q", package + "\\", "forced", "removed by this run")}));
+  // Until Windows starts again, every run reports the restart.
+  events.push_back(Setup({"-FU", "/Q"}, 1));
+  EXPECT_EQ(events.back(), (Event{2, 1,
+                                  Facts("1", setup + " -FU /Q", package + "\\", "forced",
+                                        "removed by an earlier run")}));
+  // Windows started again: it took the volatile record away.
+  RunWine(Fixture("restart_record"), {.args = {"remove"}});
   events.push_back(Setup({"-FU", "/Q"}, 0));
   EXPECT_EQ(events.back(),
             (Event{4, 0, Facts("0", setup + " -FU /Q", package + "\\", "forced", "none")}));

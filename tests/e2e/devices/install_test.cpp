@@ -143,12 +143,13 @@ TEST_F(Installer, ForcedHidRouteReplacesLegacySoftwareAndAsksForARestart) {
   ExpectStaged();
   ExpectInstalled();
 
-  // A second run finds everything in place: same versions, nothing to purge.
+  // A second run finds everything in place: same versions, nothing to purge,
+  // and the restart still owed.
   const RunResult again = Setup({"-FU", "/Q"});
-  EXPECT_EQ(again.exit_code, 0);
+  EXPECT_EQ(again.exit_code, 1);
   EXPECT_EQ(NormalizeDots(again.out),
             std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner + kToolRun +
-                kToolRun + kToolRun + kComplete);
+                kToolRun + kToolRun + kComplete + kReboot);
   ExpectInstalled();
 }
 
