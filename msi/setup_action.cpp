@@ -4,6 +4,7 @@
 //   gives the installed folder permissions of its own;
 // - RunSetup (deferred, as the system) runs SETUP.EXE from the installed
 //   folder and writes its output into the MSI log, line by line;
+//   SETUP.EXE still running after kSetupMinutes is ended;
 // - RemoveService (deferred, as the system, on uninstall) leaves no QLN2Svc
 //   service and no event source of SETUP.EXE behind, unless another product
 //   of the upgrade code stays installed;
@@ -16,6 +17,7 @@
 #include <msiquery.h>
 #include <sddl.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -131,30 +133,73 @@ class LineLogger {
   std::string pending_;
 };
 
+#ifdef QSETUP_TEST_MSI_MINUTE_MS
+// A test build counts minutes of that many milliseconds, so that its bounds
+// pass in seconds; the product never defines it.
+constexpr DWORD kBoundMinuteMs = QSETUP_TEST_MSI_MINUTE_MS;
+#else
+constexpr DWORD kBoundMinuteMs = kMinuteMs;
+#endif
+
+// How often the action looks for a program's output while it runs.
+constexpr DWORD kOutputPollMs = 50;
+// How long a program that was told to end may take to go.
+constexpr DWORD kEndWaitMs = 10 * 1000;
+
 struct ProgramRun {
   bool started = false;
-  DWORD exit_code = 0;    // when started
-  DWORD start_error = 0;  // when not: the Windows error of the start
+  bool ran_out = false;   // when started: still running at its bound
+  bool ended = false;     // when it ran out: the action ended it
+  DWORD exit_code = 0;    // when started and not run out
+  DWORD start_error = 0;  // when not started: the Windows error of the start
 };
+
+ProgramRun NotStarted(DWORD error) {
+  ProgramRun run;
+  run.start_error = error;
+  return run;
+}
+
+// Logs the output that is waiting in the pipe, without waiting for more:
+// at most what was there when it looked, so that a program that never stops
+// writing cannot hold the action here either.
+void LogWaitingOutput(HANDLE output, LineLogger& lines) {
+  DWORD waiting = 0;
+  // Fails once nobody holds the write end any more and all was read.
+  if (!::PeekNamedPipe(output, nullptr, 0, nullptr, &waiting, nullptr)) return;
+  char buffer[4096];
+  while (waiting > 0) {
+    DWORD read = 0;
+    const DWORD wanted = waiting < sizeof buffer ? waiting : sizeof buffer;
+    if (!::ReadFile(output, buffer, wanted, &read, nullptr) || read == 0) return;
+    lines.Add(std::string_view(buffer, read));
+    waiting -= read;
+  }
+}
 
 // Runs `application` with `command_line` in `directory`, without a console
 // (a key wait of the program returns at once: nobody could press a key),
 // with empty standard input, and its standard output and error into the log
-// behind `prefix`. Returns when the program has ended.
+// behind `prefix`. Returns when the program has ended, or once it has run
+// for `minutes`, when it is ended.
 ProgramRun RunLogged(MSIHANDLE install, const std::wstring& application, std::wstring command_line,
-                     const std::wstring& directory, const std::wstring& prefix) {
+                     const std::wstring& directory, const std::wstring& prefix,
+                     std::uint32_t minutes) {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE read_end = nullptr;
   HANDLE write_end = nullptr;
-  if (!::CreatePipe(&read_end, &write_end, &inheritable, 0)) return {false, 0, ::GetLastError()};
+  // Room for a burst of trace lines between two looks.
+  if (!::CreatePipe(&read_end, &write_end, &inheritable, 64 * 1024)) {
+    return NotStarted(::GetLastError());
+  }
   const UniqueHandle output(read_end);
   UniqueHandle program_output(write_end);
   if (!::SetHandleInformation(output.get(), HANDLE_FLAG_INHERIT, 0)) {
-    return {false, 0, ::GetLastError()};
+    return NotStarted(::GetLastError());
   }
   UniqueFile program_input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                          &inheritable, OPEN_EXISTING, 0, nullptr));
-  if (!program_input) return {false, 0, ::GetLastError()};
+  if (!program_input) return NotStarted(::GetLastError());
 
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
@@ -166,26 +211,42 @@ ProgramRun RunLogged(MSIHANDLE install, const std::wstring& application, std::ws
   // CreateProcessW may write into the command line.
   if (!::CreateProcessW(application.c_str(), command_line.data(), nullptr, nullptr, TRUE,
                         DETACHED_PROCESS, nullptr, directory.c_str(), &startup, &info)) {
-    return {false, 0, ::GetLastError()};
+    return NotStarted(::GetLastError());
   }
   const UniqueHandle process(info.hProcess);
   const UniqueHandle thread(info.hThread);
-  // Only the program holds the write end now: the output ends with it.
   program_output.reset();
   program_input.reset();
 
+  // The wait is for the program, not for the end of its output: a program
+  // that it started may have inherited the write end and hold it for good.
   LineLogger lines(install, prefix);
-  char buffer[4096];
-  DWORD read = 0;
-  while (::ReadFile(output.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) {
-    lines.Add(std::string_view(buffer, read));
+  const ULONGLONG deadline = ::GetTickCount64() + ULONGLONG{minutes} * kBoundMinuteMs;
+  ProgramRun run;
+  run.started = true;
+  for (;;) {
+    LogWaitingOutput(output.get(), lines);
+    // Anything but a timeout: the program has ended, or its handle cannot be
+    // waited for, and waiting again would not change that.
+    if (::WaitForSingleObject(process.get(), kOutputPollMs) != WAIT_TIMEOUT) break;
+    if (::GetTickCount64() >= deadline) {
+      run.ran_out = true;
+      // TerminateProcess returns before the program has gone, and fails for
+      // one that ended by itself meanwhile: that it is gone is the proof.
+      ::TerminateProcess(process.get(), ERROR_TIMEOUT);
+      run.ended = ::WaitForSingleObject(process.get(), kEndWaitMs) == WAIT_OBJECT_0;
+      break;
+    }
   }
+  // What it wrote before it ended.
+  LogWaitingOutput(output.get(), lines);
   lines.Flush();
+  if (run.ran_out) return run;
 
-  ::WaitForSingleObject(process.get(), INFINITE);
-  DWORD code = 0;
-  if (!::GetExitCodeProcess(process.get(), &code)) return {false, 0, ::GetLastError()};
-  return {true, code, 0};
+  if (!::GetExitCodeProcess(process.get(), &run.exit_code)) {
+    return NotStarted(::GetLastError());
+  }
+  return run;
 }
 
 // A console that the system made for a tool of SETUP.EXE may outlive the
@@ -336,7 +397,10 @@ DWORD StopAndDeleteService() {
 
 // Runs the service tool's own removal from the system directory, or from
 // the installed folder when the system directory has none, and then deletes
-// the service through the service control manager if it is still there.
+// the service through the service control manager if it is still there. A
+// removal still running after kServiceToolMinutes is ended, and the service
+// control manager deletes the service without a try of the other copy,
+// which could take as long again.
 void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
   std::vector<std::wstring> folders;
   wchar_t system[MAX_PATH];
@@ -351,8 +415,13 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
     }
     const std::wstring command_line = L"\"" + program + L"\" -remove";
     LogLine(install, L"Running " + command_line);
-    const ProgramRun run =
-        RunLogged(install, program, command_line, folder, std::wstring(kServiceTool) + L": ");
+    const ProgramRun run = RunLogged(install, program, command_line, folder,
+                                     std::wstring(kServiceTool) + L": ", kServiceToolMinutes);
+    if (run.ran_out) {
+      const std::string tool = Narrow(kServiceTool) + " -remove";
+      LogLine(install, Widen(NotEndedLine(tool, kServiceToolMinutes, run.ended), CP_UTF8));
+      break;
+    }
     if (run.started) {
       LogLine(install, std::wstring(kServiceTool) + L" -remove exit code " +
                            std::to_wstring(run.exit_code) + L".");
@@ -436,12 +505,14 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
   std::wstring command_line = L"\"" + program + L"\"";
   if (!switches.empty()) command_line += L" " + switches;
   LogLine(install, L"Running " + command_line);
-  const ProgramRun run = RunLogged(install, program, command_line, folder, L"SETUP.EXE: ");
+  const ProgramRun run =
+      RunLogged(install, program, command_line, folder, L"SETUP.EXE: ", kSetupMinutes);
   if (!run.started) {
     LogLine(install, L"SETUP.EXE could not be run: " + WindowsError(run.start_error) + L".");
     return ERROR_INSTALL_FAILURE;
   }
-  const SetupOutcome outcome = OutcomeOfExitCode(run.exit_code);
+  const SetupOutcome outcome =
+      run.ran_out ? OutcomeOfUnendedRun(run.ended) : OutcomeOfExitCode(run.exit_code);
   LogLine(install, Widen(outcome.log_line, CP_ACP));
   if (!outcome.succeeded) {
     WaitWhileFolderInUse(folder);

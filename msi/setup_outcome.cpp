@@ -31,6 +31,15 @@ SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code) {
   }
 }
 
+std::string NotEndedLine(std::string_view program, std::uint32_t minutes, bool ended) {
+  return std::string(program) + " did not end within " + std::to_string(minutes) + " minutes; " +
+         (ended ? "ended." : "it could not be ended.");
+}
+
+SetupOutcome OutcomeOfUnendedRun(bool ended) {
+  return {false, false, NotEndedLine("SETUP.EXE", kSetupMinutes, ended)};
+}
+
 namespace {
 
 std::vector<std::string> SplitArguments(std::string_view command_line) {

@@ -1,7 +1,8 @@
 // What the MSI makes of a run of SETUP.EXE: whether its switches may run at
-// all, whether the installation goes on or rolls back after its exit code,
-// whether the machine must restart, the line that the custom action adds to
-// the MSI log after SETUP.EXE's own, and how SETUP.EXE's output is decoded.
+// all, how long it and the service tool may run, whether the installation
+// goes on or rolls back after its exit code, whether the machine must
+// restart, the line that the custom action adds to the MSI log after
+// SETUP.EXE's own, and how SETUP.EXE's output is decoded.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,27 @@
 #include <string>
 #include <string_view>
 
+#include "driver/setup.h"
+#include "replace/replace.h"
+
 namespace qsetup::msi {
+
+// How long the custom action lets a program run before it ends it, in
+// minutes of kMinuteMs (a test build of the action counts shorter ones).
+// The service tool's removal gets as long as SETUP.EXE gives each of its
+// tools. SETUP.EXE gets its longest unattended run: the wait for another
+// run's lock, then its own run, which that wait outlasts (three tools, the
+// copies), and one tool's time more as a margin.
+inline constexpr std::uint32_t kMinuteMs = 60 * 1000;
+inline constexpr std::uint32_t kServiceToolMinutes = kToolPollLimit * kToolPollMs / kMinuteMs;
+inline constexpr std::uint32_t kSetupMinutes = 2 * kRunLockWaitMs / kMinuteMs + kServiceToolMinutes;
+static_assert(kToolPollLimit * kToolPollMs % kMinuteMs == 0 && kRunLockWaitMs % kMinuteMs == 0,
+              "the bounds are whole minutes, as the log names them");
+
+// The log line of a program that was still running after `minutes`:
+// `program` as the log names it ("TELMXSVC.EXE -remove"), and whether the
+// action could end it.
+std::string NotEndedLine(std::string_view program, std::uint32_t minutes, bool ended);
 
 struct SetupOutcome {
   bool succeeded = false;  // false: the action fails and the MSI rolls back
@@ -18,6 +39,10 @@ struct SetupOutcome {
 };
 
 SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code);
+
+// A run of SETUP.EXE that was still running after kSetupMinutes; `ended`
+// when the action could end it.
+SetupOutcome OutcomeOfUnendedRun(bool ended);
 
 // The first argument of `switches` that is an invalid force code, as
 // SETUP.EXE's C runtime splits its command line into arguments: blanks

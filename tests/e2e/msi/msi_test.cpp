@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,14 @@ std::string MsiPath(const std::string& arch = Arch()) {
 // The package of a higher version, built for these tests.
 std::string UpgradeMsiPath() {
   return FixtureDir() + "/qsetup-" + QSETUP_MSI_UPGRADE_VERSION + "-" + Arch() + ".msi";
+}
+
+// The package with a test build of the custom action, whose bounds count
+// minutes of half a second: it lets SETUP.EXE run for 22.5 seconds and the
+// service tool's removal for 2.5.
+std::string QuickBoundsMsiPath() {
+  return FixtureDir() + "/qsetup-" + QSETUP_PRODUCT_VERSION_TEXT + "-" + Arch() +
+         "-quick-bounds.msi";
 }
 
 std::string ProgramFiles() {
@@ -79,8 +88,8 @@ MsiRun Msiexec(const std::string& arguments, const std::string& step) {
   return run;
 }
 
-MsiRun Install(const std::string& properties = "") {
-  return Msiexec("/i \"" + WindowsPath(MsiPath()) + "\" " + properties, "install");
+MsiRun Install(const std::string& properties = "", const std::string& package = MsiPath()) {
+  return Msiexec("/i \"" + WindowsPath(package) + "\" " + properties, "install");
 }
 
 // The products of the upgrade code, as the msi_products fixture lists them.
@@ -122,9 +131,9 @@ std::vector<std::string> Lines(std::string_view text) {
   return lines;
 }
 
-// The log lines of the run of SETUP.EXE: from the command line to the exit
-// code. A tool run's progress dots are left out: how many there are is up
-// to the machine.
+// The log lines of the run of SETUP.EXE: from the command line to the
+// action's line of its end. A tool run's progress dots are left out: how
+// many there are is up to the machine.
 std::vector<std::string> SetupRun(const std::string& log) {
   std::vector<std::string> run;
   for (const std::string& line : Lines(log)) {
@@ -134,7 +143,7 @@ std::vector<std::string> SetupRun(const std::string& log) {
       continue;
     }
     run.push_back(line);
-    if (line.rfind("SETUP.EXE exit code ", 0) == 0) break;
+    if (line.rfind("SETUP.EXE ", 0) == 0) break;
   }
   return run;
 }
@@ -208,17 +217,35 @@ class Msi : public ::testing::Test {
   }
 };
 
-TEST_F(Msi, NoAdapterFailsAndTheInstallationIsRolledBack) {
-  const MsiRun run = Install();
-  EXPECT_EQ(run.exit_code, 1603);
-  EXPECT_EQ(SetupRun(run.log),
-            ExpectedRun("/Q", std::string(kBanner) + kNotFound + kFailed,
-                        "SETUP.EXE exit code 8: no adapter was found; SETUP.EXE changed nothing."))
-      << run.log;
-  EXPECT_EQ(Products(), "");
-  EXPECT_FALSE(FileExists(InstallFolder()));
-  EXPECT_FALSE(FileExists(StagingDir()));
-  EXPECT_FALSE(ServiceRegistered());
+TEST_F(Msi, SetupThatFailsOrDoesNotEndRollsTheInstallationBack) {
+  const struct {
+    const char* what;
+    std::string package;
+    std::string properties;
+    bool lock_held;  // by another run that never lets go
+    std::vector<std::string> run;
+  } cases[] = {
+      {"no adapter", MsiPath(), "", false,
+       ExpectedRun("/Q", std::string(kBanner) + kNotFound + kFailed,
+                   "SETUP.EXE exit code 8: no adapter was found; SETUP.EXE changed nothing.")},
+      // Still waiting for the lock (for twenty minutes) when the test build's
+      // bound of SETUP.EXE has passed: it is ended.
+      {"does not end", QuickBoundsMsiPath(), "SETUPSWITCHES=\"/Q -FU\"", true,
+       ExpectedRun("/Q -FU", std::string(kForced) + kBanner,
+                   "SETUP.EXE did not end within 45 minutes; ended.")},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::optional<Held> other_run;
+    if (c.lock_held) other_run.emplace("hold_mutex", std::vector<std::string>{"run"});
+    const MsiRun run = Install(c.properties, c.package);
+    EXPECT_EQ(run.exit_code, 1603);
+    EXPECT_EQ(SetupRun(run.log), c.run) << run.log;
+    EXPECT_EQ(Products(), "");
+    EXPECT_FALSE(FileExists(InstallFolder()));
+    EXPECT_FALSE(FileExists(StagingDir()));
+    EXPECT_FALSE(ServiceRegistered());
+  }
 }
 
 // SETUP.EXE would exit with 0 without installing: the MSI refuses to run it.
@@ -286,30 +313,55 @@ TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
 }
 
 // The uninstall leaves no service, whichever copy of the service tool is
-// left to remove it, and forgets the installation's switches.
-TEST_F(Msi, UninstallRemovesTheServiceWithoutTheSystemTool) {
+// left to remove it and whether it ends, and forgets the installation's
+// switches.
+TEST_F(Msi, UninstallRemovesTheServiceWithoutAWorkingTool) {
   const std::string system_tool = "C:\\windows\\system32\\TELMXSVC.EXE";
   const std::string installed_tool = WindowsInstallFolder() + "TELMXSVC.EXE";
+  const std::string deleted =
+      "QLN2Svc was still registered: deleted through the service control manager (stopped first "
+      "if it ran).";
+  enum class Tools { kInstalledOnly, kNone, kSystemNeverEnds };
   const struct {
-    bool installed_tool_too;
+    Tools tools;
+    std::string package;
     std::vector<std::string> removal;
   } cases[] = {
-      {false,
+      {Tools::kInstalledOnly,
+       MsiPath(),
        {system_tool + " is not there.", "Running \"" + installed_tool + "\" -remove",
         "TELMXSVC.EXE -remove exit code 0.", "QLN2Svc is not registered."}},
-      {true,
-       {system_tool + " is not there.", installed_tool + " is not there.",
-        "QLN2Svc was still registered: deleted through the service control manager (stopped "
-        "first if it ran)."}},
+      {Tools::kNone,
+       MsiPath(),
+       {system_tool + " is not there.", installed_tool + " is not there.", deleted}},
+      // A tool that removes nothing, never ends and leaves behind a program
+      // that holds the action's pipe: the test build's bound ends the tool.
+      {Tools::kSystemNeverEnds,
+       QuickBoundsMsiPath(),
+       {"Running \"" + system_tool + "\" -remove",
+        "TELMXSVC.EXE -remove did not end within 5 minutes; ended.", deleted}},
   };
+  const std::string keep = UnixSystemDir() + "/telmxsvc.exe.keep";
+  const std::string child = UnixSystemDir() + "/telmxsvc.exe.child";
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.installed_tool_too);
-    ASSERT_EQ(Install("SETUPSWITCHES=\"/Q -FU\"").exit_code, 0);
+    SCOPED_TRACE(static_cast<int>(c.tools));
+    ASSERT_EQ(Install("SETUPSWITCHES=\"/Q -FU\"", c.package).exit_code, 0);
     ASSERT_TRUE(ServiceRegistered());
     std::filesystem::remove(SystemFile("TELMXSVC.EXE"));
-    if (c.installed_tool_too) std::filesystem::remove(InstallFolder() + "/TELMXSVC.EXE");
-    const MsiRun removal = Msiexec("/x \"" + WindowsPath(MsiPath()) + "\"", "uninstall");
+    if (c.tools == Tools::kNone) std::filesystem::remove(InstallFolder() + "/TELMXSVC.EXE");
+    if (c.tools == Tools::kSystemNeverEnds) {
+      CopyFile(Fixture("tool_standin"), SystemFile("TELMXSVC.EXE"));
+      WriteFile(keep, "");
+      WriteFile(child, "");
+    }
+    const MsiRun removal = Msiexec("/x \"" + WindowsPath(c.package) + "\"", "uninstall");
+    std::filesystem::remove(keep);
+    std::filesystem::remove(child);
     EXPECT_EQ(removal.exit_code, 0);
+    if (c.tools == Tools::kSystemNeverEnds) {
+      // The program that the tool left behind ran too.
+      EXPECT_NE(ReadFile(SystemFile("qsetup-tools.log")).find("\" child | "), std::string::npos);
+    }
     std::vector<std::string> expected = c.removal;
     expected.push_back("Event source \"Orvane Quillon 2 Setup\" removed.");
     EXPECT_EQ(ActionRun(removal.log, "RemoveService"), expected) << removal.log;
