@@ -34,8 +34,9 @@ class RunSteps final : public SetupSteps {
 
   bool FindHidDevice() override { return qsetup::FindHidDevice(detect_) == 1; }
   bool FindExistingDevice() override { return qsetup::FindExistingDevice(detect_, flags_) != 0; }
-  void StagePackage() override {
-    qsetup::StagePackage(deploy_, settings_.source_dir, settings_.unattended);
+  bool StagePackage() override {
+    return qsetup::StagePackage(deploy_, settings_.source_dir, settings_.unattended) !=
+           kSetCopyFailed;
   }
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, settings_.unattended);

@@ -375,6 +375,18 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
     EXPECT_TRUE(legacy_gone || before.record) << "exit code 1, but no legacy service key is gone";
   }
 
+  // A run whose staging did not put every file of the package in place
+  // (its event names a copy into the staging directory as the first that
+  // failed) ends there: it runs no tool and removes no key.
+  if (!m.event_log.events.empty() &&
+      m.event_log.events.back().strings.at(7).rfind(kStaging, 0) == 0) {
+    EXPECT_EQ(exit_code, 2) << "staging failed";
+    for (const std::string& event : m.replace.events) {
+      EXPECT_NE(event.rfind("start ", 0), 0u) << "staging failed, yet " << event;
+    }
+    EXPECT_FALSE(legacy_gone) << "staging failed, yet a legacy service key is gone";
+  }
+
   // The event source is not registered, or registered whole: a message
   // file and the types.
   if (const testing::FakeKey* registration = const_cast<testing::FakeReplaceOs&>(m.replace).FindKey(

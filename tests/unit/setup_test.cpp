@@ -414,7 +414,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {"/Q"},
        2,
        {kError, 2,
-        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none", "C:\\Pkg\\\\TELMXSVC.EXE",
+        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "-", "C:\\Pkg\\\\TELMXSVC.EXE",
               "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXSVC.EXE", "2")},
        kStagedSetup},
       {"TargetInUse",

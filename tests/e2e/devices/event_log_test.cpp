@@ -201,7 +201,7 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
   EXPECT_EQ(events.back(),
             (Event{1, 2,
                    Facts("2", incomplete_win + "\\SETUP.EXE -FU /Q", incomplete_win + "\\",
-                         "forced", "none", incomplete_win + "\\\\TELMXW.DLL",
+                         "forced", "-", incomplete_win + "\\\\TELMXW.DLL",
                          "C:\\windows\\system32\\drivers\\qln2\\TELMXW.DLL", "2")}));
   CleanMachine();
 
