@@ -48,8 +48,8 @@ std::string CommandLineOf(int argc, char** argv);
 // Writes the run's event: its type and id by the outcome, and these
 // insertion strings, in this order for every id: product version, exit code,
 // command line, source directory, route, legacy service keys, the failed
-// copy's source, its target and its Windows error (decimal). A fact that the
-// run has not is "-".
+// copy's source, its target, its Windows error (decimal) and that error's
+// text. A fact that the run has not is "-".
 void ReportOutcome(EventLogOs& log, const RunFacts& facts);
 
 // The message file of the event source: the staged SETUP.EXE, by the path

@@ -245,7 +245,7 @@ bool EventLogOperationFailed(const FaultPlan& plan) {
   const std::string& subject = plan.failed_subject();
   return subject == kApplicationLog || subject == kEventSource || subject == "EventMessageFile" ||
          subject == "TypesSupported" || plan.failed_operation() == "ReportEvent" ||
-         plan.failed_operation() == "ReadWow64Directory";
+         plan.failed_operation() == "ErrorText" || plan.failed_operation() == "ReadWow64Directory";
 }
 
 bool IsLegacyService(const std::string& path) {

@@ -109,8 +109,10 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
        "The Quillon 2 management software was installed. Older service registrations were "
        "removed: restart the server."},
       {2,
-       "Installation failed: a file could not be copied. Older software may already have been "
-       "removed."},
+       "Installation failed: a file could not be copied. The failed copy and its Windows error are "
+       "below: fix the cause, such as a file that a program holds open or a full disk, and run "
+       "setup again. If the legacy service keys are -, the older software was left as it was; "
+       "otherwise it may already have been removed."},
       {8,
        "The Quillon 2 adapter was not found, and nothing was installed. Check the adapter's USB "
        "connection, or leave this server out."},
@@ -119,8 +121,11 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
        "driver. Check the adapter's USB connection and configuration, and restart the server."},
       {100,
        "Nothing was installed: the command line holds an invalid force code (an argument that "
-       "begins with -F but not with -FU). The exit code is 0 all the same."},
-      {102, "Installation failed: the system directory could not be used. Nothing was changed."},
+       "begins with -F but not with -FU). The exit code is 0 all the same. Correct the command "
+       "line to -FU, or leave the force code out, and run setup again."},
+      {102,
+       "Installation failed: the system directory could not be read. Nothing was changed: repair "
+       "Windows before running setup again."},
       {202,
        "Installation failed: another run of setup kept the machine for twenty minutes. Nothing "
        "was changed: run setup again later."},
@@ -128,9 +133,14 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
   const char* const labels[] = {"Version",          "Exit code",   "Command line",
                                 "Source directory", "Route",       "Legacy service keys",
                                 "Failed copy",      "Copy target", "Windows error"};
+  // The Windows error's text stands beside its number where the message
+  // shows it.
+  const bool error_text = id == 2;
   std::string text = headlines.at(id) + "\r\n\r\n";
-  for (std::size_t i = 0; i < strings.size(); ++i) {
-    text += std::string(labels[i]) + ": " + strings[i] + "\r\n";
+  for (std::size_t i = 0; i < std::size(labels); ++i) {
+    text += std::string(labels[i]) + ": " + strings.at(i);
+    if (i + 1 == std::size(labels) && error_text) text += " " + strings.at(i + 1);
+    text += "\r\n";
   }
   return text;
 }
@@ -163,8 +173,13 @@ class EventLog : public ::testing::Test {
   // Runs the SETUP.EXE of `package` and returns the one event that it left.
   static Event Setup(const std::vector<std::string>& args, int exit_code,
                      const std::string& package = PackageDir()) {
-    const RunResult r =
-        RunWine(package + "/SETUP.EXE", {.args = args, .env = {{"WINEDEBUG", kEventTrace}}});
+    return EventOf(
+        RunWine(package + "/SETUP.EXE", {.args = args, .env = {{"WINEDEBUG", kEventTrace}}}),
+        exit_code);
+  }
+
+  // The one event of the run `r`, which ended with `exit_code`.
+  static Event EventOf(const RunResult& r, int exit_code) {
     EXPECT_EQ(r.exit_code, exit_code) << r.out;
     const std::vector<Event> events = EventsOf(r.err);
     EXPECT_EQ(events.size(), 1u) << r.err;
@@ -198,11 +213,12 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
   const std::string incomplete = CopyOfPackage("events-without-library", "TELMXW.DLL");
   events.push_back(Setup({"-FU", "/Q"}, 2, incomplete));
   const std::string incomplete_win = WindowsPath(incomplete);
-  EXPECT_EQ(events.back(),
-            (Event{1, 2,
-                   Facts("2", incomplete_win + "\\SETUP.EXE -FU /Q", incomplete_win + "\\",
-                         "forced", "-", incomplete_win + "\\\\TELMXW.DLL",
-                         "C:\\windows\\system32\\drivers\\qln2\\TELMXW.DLL", "2")}));
+  EXPECT_EQ(
+      events.back(),
+      (Event{1, 2,
+             Facts("2", incomplete_win + "\\SETUP.EXE -FU /Q", incomplete_win + "\\", "forced", "-",
+                   incomplete_win + "\\\\TELMXW.DLL",
+                   "C:\\windows\\system32\\drivers\\qln2\\TELMXW.DLL", "2", "File not found.")}));
   CleanMachine();
 
   InstallLegacySoftware();
