@@ -29,6 +29,7 @@ EventType TypeOf(EventId id) {
     case kEventCopyFailed:
     case kEventInvalidForceCode:
     case kEventSystemDirectoryUnusable:
+    case kEventSourceDirectoryUnusable:
       break;
   }
   return EventType::kError;
@@ -100,13 +101,25 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
   char error_number[11];
   const FailedCopy* copy = facts.failed_copy;
   const bool copy_failed = copy != nullptr && copy->error != kErrorSuccess;
-  const WinError error = copy_failed ? copy->error : kErrorSuccess;
+  const SourceDirectory* source = facts.source_dir;
+  WinError error = kErrorSuccess;
+  if (copy_failed) {
+    error = copy->error;
+  } else if (facts.event == kEventSourceDirectoryUnusable && source != nullptr) {
+    error = source->error;
+  }
   const std::u16string error_text = error != kErrorSuccess ? log.ErrorText(error) : u"";
+  EventString source_dir = kNoFact;
+  if (source != nullptr && !source->windows_path.empty()) {
+    source_dir = source->windows_path;
+  } else if (source != nullptr && !source->path.empty()) {
+    source_dir = source->path;
+  }
   const EventString strings[] = {
       QSETUP_PRODUCT_VERSION,
       Decimal(static_cast<std::uint32_t>(facts.exit_code), exit_code),
       *facts.command_line != '\0' ? facts.command_line : kNoFact,
-      *facts.source_dir != '\0' ? facts.source_dir : kNoFact,
+      source_dir,
       RouteText(facts.route),
       LegacyText(facts.legacy),
       copy_failed ? std::string_view(copy->source) : kNoFact,

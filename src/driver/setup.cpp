@@ -96,11 +96,12 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   const std::string command_line = CommandLineOf(argc, argv);  // before it is upper-cased
   RunSettings settings;
   const SwitchResult switches = ParseSwitches(argc, argv, settings, console);
-  settings.source_dir =
-      DeriveSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+  const SourceDirectory source =
+      ChooseSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+  if (source.usable()) settings.source_dir = source.path;
   RunFacts facts;
   facts.command_line = command_line.c_str();
-  facts.source_dir = settings.source_dir.c_str();
+  facts.source_dir = &source;
   if (switches == SwitchResult::kInvalidForceCode) {
     facts.event = kEventInvalidForceCode;
     facts.exit_code = kExitInstalled;
@@ -110,8 +111,9 @@ int SetupMain(int argc, char** argv, Platform& platform) {
 
   CatalogStore catalog(platform.catalog, console, settings.source_dir);
   const char* const* texts = nullptr;
-  const bool catalog_held =
-      loadlangtbl(catalog, texts, kMessageCount, getlangindex(platform.catalog)) == 0;
+  // A source directory that cannot be used has no catalog to offer.
+  const bool catalog_held = source.usable() && loadlangtbl(catalog, texts, kMessageCount,
+                                                           getlangindex(platform.catalog)) == 0;
   if (!catalog_held) {
     TracePause(console, settings.verbose, "Main - loadlangtbl failed.\n", kDriverPausePrompt);
     texts = BuiltinMessages();
@@ -123,7 +125,14 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   int exit_code = kExitFailed;
   facts.exit_code = exit_code;
   const SystemDirectory system_dir = platform.system.ReadSystemDirectory();
-  if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
+  if (!source.usable()) {
+    // Nothing could be copied from it: the run ends before it changes
+    // anything.
+    TraceUnusableSourceDirectory(console, settings.verbose, source);
+    console.PrintText(messages[kMsgInstallFailed]);
+    facts.event = kEventSourceDirectoryUnusable;
+    ReportOutcome(platform.event_log, facts);
+  } else if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
     TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
                kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);

@@ -21,6 +21,7 @@ static_assert(QLN2_EVENT_ADAPTER_NO_DRIVER == kEventAdapterNoDriver);
 static_assert(QLN2_EVENT_INVALID_FORCE_CODE == kEventInvalidForceCode);
 static_assert(QLN2_EVENT_SYSTEM_DIRECTORY_UNUSABLE == kEventSystemDirectoryUnusable);
 static_assert(QLN2_EVENT_ANOTHER_RUN_KEPT_THE_MACHINE == kEventAnotherRunKeptTheMachine);
+static_assert(QLN2_EVENT_SOURCE_DIRECTORY_UNUSABLE == kEventSourceDirectoryUnusable);
 
 void Win32EventLogOs::Report(EventType type, std::uint32_t id,
                              std::span<const EventString> strings) {

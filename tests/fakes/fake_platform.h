@@ -25,6 +25,9 @@ class FakeCatalogOs : public CatalogOs {
 
 class FakeDriverOs : public DriverOs {
  public:
+  // The program's own path: one that the ANSI code page holds, which leaves
+  // the command path to name the source directory.
+  ModulePath module = {u"C:\\Pkg\\SETUP.EXE", true, "C:\\Pkg\\SETUP.EXE"};
   std::string current_dir = "C:\\Users\\admin";
   unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
 
@@ -42,6 +45,11 @@ class FakeDriverOs : public DriverOs {
   std::unique_ptr<RunLock> OpenRunLock() override {
     if (Fails(faults, "OpenRunLock") || !lock_available) return nullptr;
     return std::make_unique<Lock>(*this);
+  }
+
+  ModulePath ReadModulePath() override {
+    if (Fails(faults, "ReadModulePath")) return {};
+    return module;
   }
 
   std::string ReadCurrentDirectory() override {
@@ -127,6 +135,8 @@ class FakeEventLog : public EventLogOs {
       {kErrorSharingViolation,
        u"The process cannot access the file because it is being used by another process."},
       {kErrorFilenameExcedRange, u"The filename or extension is too long."},
+      {kErrorNoUnicodeTranslation,
+       u"No mapping for the Unicode character exists in the target multi-byte code page."},
   };
   FaultPlan* faults = nullptr;
 

@@ -129,13 +129,19 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
       {202,
        "Installation failed: another run of setup kept the machine for twenty minutes. Nothing "
        "was changed: run setup again later."},
+      {302,
+       "Installation failed: the package directory could not be used. Nothing was changed. Its "
+       "path cannot be written in the system's ANSI code page and the directory has no short name "
+       "(Windows error 1113), or the path is longer than 255 characters (Windows error 206): copy "
+       "the package to a directory with a short name in plain letters, such as "
+       "C:\\Windows\\Temp\\qln2, and run setup from there."},
   };
   const char* const labels[] = {"Version",          "Exit code",   "Command line",
                                 "Source directory", "Route",       "Legacy service keys",
                                 "Failed copy",      "Copy target", "Windows error"};
   // The Windows error's text stands beside its number where the message
   // shows it.
-  const bool error_text = id == 2;
+  const bool error_text = id == 2 || id == 302;
   std::string text = headlines.at(id) + "\r\n\r\n";
   for (std::size_t i = 0; i < std::size(labels); ++i) {
     text += std::string(labels[i]) + ": " + strings.at(i);
@@ -254,6 +260,15 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
   // with the strings of a run that changed nothing either.
   EXPECT_EQ(Viewer({"source"}).out,
             "EventMessageFile=REG_EXPAND_SZ " + staged + "\r\nTypesSupported=REG_DWORD 7\r\n");
+  {
+    // A source directory longer than there is room for: nothing was done.
+    const PackageInLongDirectory longer("events-longer-source", 256);
+    events.push_back(EventOf(longer.Run({"-FU", "/Q"}, {{"WINEDEBUG", kEventTrace}}), 2));
+    const std::string longer_win = longer.windows_dir();
+    EXPECT_EQ(events.back(), (Event{1, 302,
+                                    Facts("2", longer_win + "SETUP.EXE -FU /Q", longer_win, "-",
+                                          "-", "-", "-", "206", "File name is too long.")}));
+  }
   events.push_back({1, 102, events.back().strings});
   for (const Event& event : events) {
     SCOPED_TRACE(event.id);

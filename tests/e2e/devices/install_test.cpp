@@ -186,6 +186,41 @@ TEST_F(Installer, ScanRouteCopyFailureFailsWithCode2) {
   EXPECT_EQ(r.out, std::string(kBanner) + kFailed);
 }
 
+TEST_F(Installer, PackageDirectoryThatTheCodePageCannotNameInstallsByItsShortName) {
+  // Run by its full path, whose Cyrillic letters the ANSI code page turns
+  // into "?": 1252, as in an English locale, whose file names Wine reads in
+  // UTF-8 (en_US.UTF-8 need not be installed; C.UTF-8 always is).
+  const std::string package = FreshWorkDir("cyrillic") + "/\u041f\u0430\u043a\u0435\u0442/Quillon";
+  CopyPackage(package);
+  const RunResult r =
+      RunWine(package + "/SETUP.EXE", {.args = {"-FU", "/Q"}, .env = {{"LC_ALL", "C.UTF-8"}}});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(NormalizeDots(r.out), std::string("Skipping hardware detection - forcing Taskel.\r\n") +
+                                      kBanner + kToolRun + kComplete);
+  ExpectStaged(package);
+  ExpectInstalled(package);
+}
+
+TEST_F(Installer, LongestSourceDirectoryInstallsAndALongerOneChangesNothing) {
+  const std::string forced = "Skipping hardware detection - forcing Taskel.\r\n";
+  // Its files' paths are longer than MAX_PATH.
+  const PackageInLongDirectory longest("long-source", 254);
+  ASSERT_EQ(longest.windows_dir().size(), 254u);
+  const RunResult r = longest.Run({"-FU", "/Q"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(NormalizeDots(r.out), forced + kBanner + kToolRun + kComplete);
+  ExpectStaged(longest.dir());
+  ExpectInstalled(longest.dir());
+  CleanMachine();
+
+  const PackageInLongDirectory longer("longer-source", 256);
+  ASSERT_EQ(longer.windows_dir().size(), 256u);
+  const RunResult failed = longer.Run({"-FU", "/Q"});
+  EXPECT_EQ(failed.exit_code, 2) << failed.err;
+  EXPECT_EQ(failed.out, forced + kBanner + kFailed);
+  ExpectUntouched();
+}
+
 TEST_F(Installer, TargetInUseFailsTheRunAndStaysAsItWas) {
   ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
   const std::string installed = ReadFile(SystemFile("TELMXW.DLL"));
