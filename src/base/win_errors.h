@@ -23,5 +23,6 @@ inline constexpr WinError kErrorFilenameExcedRange = 206;
 inline constexpr WinError kErrorMoreData = 234;
 inline constexpr WinError kErrorNoMoreItems = 259;
 inline constexpr WinError kErrorKeyDeleted = 1018;
+inline constexpr WinError kErrorNoUnicodeTranslation = 1113;
 
 }  // namespace qsetup

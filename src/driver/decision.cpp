@@ -8,10 +8,12 @@ namespace qsetup {
 namespace {
 
 // Stages the package unless the program already runs from the staging
-// directory.
-void StageUnlessRunningFromStaging(SetupSteps& steps, const RunSettings& settings,
+// directory. False when staging did not put every file in place: the
+// replacement would remove the older software and then install whatever the
+// staging directory holds, an older version or none.
+bool StageUnlessRunningFromStaging(SetupSteps& steps, const RunSettings& settings,
                                    const std::string& staging_dir) {
-  if (!EqualsIgnoringAsciiCase(settings.source_dir, staging_dir)) steps.StagePackage();
+  return EqualsIgnoringAsciiCase(settings.source_dir, staging_dir) || steps.StagePackage();
 }
 
 }  // namespace
@@ -24,7 +26,10 @@ Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Consol
   if (hid_found && !settings.skip_hid) {
     // With the force code the probe reports the adapter without looking.
     const Route route = settings.force_code == kForceUsb ? Route::kForced : Route::kHidProbe;
-    StageUnlessRunningFromStaging(steps, settings, staging_dir);
+    if (!StageUnlessRunningFromStaging(steps, settings, staging_dir)) {
+      console.PrintText(messages[kMsgInstallFailed]);
+      return {kExitFailed, route};
+    }
     TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
     switch (steps.ReplaceDriver()) {
       case kReplaceLegacyRemoved:
@@ -48,8 +53,8 @@ Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Consol
   }
 
   TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
-  StageUnlessRunningFromStaging(steps, settings, staging_dir);
-  if (steps.ReplaceDriver() == kReplaceCopyFailed) {
+  if (!StageUnlessRunningFromStaging(steps, settings, staging_dir) ||
+      steps.ReplaceDriver() == kReplaceCopyFailed) {
     console.PrintText(messages[kMsgInstallFailed]);
     return {kExitFailed, Route::kHardwareIdScan};
   }

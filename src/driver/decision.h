@@ -21,8 +21,9 @@ class SetupSteps {
   virtual bool FindHidDevice() = 0;
   // Hardware-id scan: true when a device to install for is present.
   virtual bool FindExistingDevice() = 0;
-  // Copies the package into the staging directory.
-  virtual void StagePackage() = 0;
+  // Copies the package into the staging directory; false when a file of it
+  // was not put in place (a copy declined at the overwrite question is).
+  virtual bool StagePackage() = 0;
   // Removes older software and installs the service; returns the
   // replacement result (kReplaceDone, kReplaceLegacyRemoved,
   // kReplaceCopyFailed).

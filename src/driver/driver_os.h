@@ -25,9 +25,23 @@ class RunLock {
   virtual LockWait Hold(std::uint32_t milliseconds) = 0;
 };
 
+// The program's own file as Windows names it.
+struct ModulePath {
+  std::u16string path;       // UTF-16; empty when it cannot be read
+  bool round_trips = false;  // the ANSI code page holds it without loss
+  // Its short (8.3) form in the ANSI code page; empty when that form cannot
+  // be read or the code page does not hold it either (a name without a
+  // short form, on a volume that makes none).
+  std::string short_ansi;
+};
+
 class DriverOs {
  public:
   virtual ~DriverOs() = default;
+
+  // The program's own path (GetModuleFileNameW) and what the ANSI code page
+  // makes of it.
+  virtual ModulePath ReadModulePath() = 0;
 
   // The current directory; empty when it cannot be read.
   virtual std::string ReadCurrentDirectory() = 0;

@@ -29,6 +29,7 @@ EventType TypeOf(EventId id) {
     case kEventCopyFailed:
     case kEventInvalidForceCode:
     case kEventSystemDirectoryUnusable:
+    case kEventSourceDirectoryUnusable:
       break;
   }
   return EventType::kError;
@@ -97,19 +98,34 @@ std::string CommandLineOf(int argc, char** argv) {
 
 void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
   char exit_code[11];
-  char error[11];
+  char error_number[11];
   const FailedCopy* copy = facts.failed_copy;
   const bool copy_failed = copy != nullptr && copy->error != kErrorSuccess;
-  const char* const strings[] = {
+  const SourceDirectory* source = facts.source_dir;
+  WinError error = kErrorSuccess;
+  if (copy_failed) {
+    error = copy->error;
+  } else if (facts.event == kEventSourceDirectoryUnusable && source != nullptr) {
+    error = source->error;
+  }
+  const std::u16string error_text = error != kErrorSuccess ? log.ErrorText(error) : u"";
+  EventString source_dir = kNoFact;
+  if (source != nullptr && !source->windows_path.empty()) {
+    source_dir = source->windows_path;
+  } else if (source != nullptr && !source->path.empty()) {
+    source_dir = source->path;
+  }
+  const EventString strings[] = {
       QSETUP_PRODUCT_VERSION,
       Decimal(static_cast<std::uint32_t>(facts.exit_code), exit_code),
       *facts.command_line != '\0' ? facts.command_line : kNoFact,
-      *facts.source_dir != '\0' ? facts.source_dir : kNoFact,
+      source_dir,
       RouteText(facts.route),
       LegacyText(facts.legacy),
-      copy_failed ? copy->source.c_str() : kNoFact,
-      copy_failed ? copy->target.c_str() : kNoFact,
-      copy_failed ? Decimal(copy->error, error) : kNoFact,
+      copy_failed ? std::string_view(copy->source) : kNoFact,
+      copy_failed ? std::string_view(copy->target) : kNoFact,
+      error != kErrorSuccess ? Decimal(error, error_number) : kNoFact,
+      !error_text.empty() ? EventString(error_text) : EventString(kNoFact),
   };
   log.Report(TypeOf(facts.event), facts.event, strings);
 }

@@ -12,6 +12,7 @@
 #include "deploy/deploy.h"
 #include "driver/decision.h"
 #include "driver/event_log_os.h"
+#include "driver/settings.h"
 #include "replace/replace.h"
 
 namespace qsetup {
@@ -28,14 +29,15 @@ enum EventId : std::uint32_t {
   kEventInvalidForceCode = 100,          // exit code 0, and nothing was installed
   kEventSystemDirectoryUnusable = 102,   // exit code 2
   kEventAnotherRunKeptTheMachine = 202,  // exit code 2, and nothing was changed
+  kEventSourceDirectoryUnusable = 302,   // exit code 2, and nothing was changed
 };
 
 // What a run reports about itself. The texts belong to the run.
 struct RunFacts {
   EventId event = kEventInstalled;
   int exit_code = 0;
-  const char* command_line = "";  // as the program was given it
-  const char* source_dir = "";
+  const char* command_line = "";                // as the program was given it
+  const SourceDirectory* source_dir = nullptr;  // the run's, or the one it could not use
   Route route = Route::kNone;
   std::optional<LegacyRemoval> legacy;      // none: the replacement did not run
   const FailedCopy* failed_copy = nullptr;  // the run's first; none when error is kErrorSuccess
@@ -48,8 +50,9 @@ std::string CommandLineOf(int argc, char** argv);
 // Writes the run's event: its type and id by the outcome, and these
 // insertion strings, in this order for every id: product version, exit code,
 // command line, source directory, route, legacy service keys, the failed
-// copy's source, its target and its Windows error (decimal). A fact that the
-// run has not is "-".
+// copy's source, its target, its Windows error (decimal) and that error's
+// text; in the event of a source directory that cannot be used, the
+// Windows error tells why. A fact that the run has not is "-".
 void ReportOutcome(EventLogOs& log, const RunFacts& facts);
 
 // The message file of the event source: the staged SETUP.EXE, by the path

@@ -1,5 +1,6 @@
 #include "driver/settings.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "base/ascii.h"
@@ -87,6 +88,55 @@ std::string DeriveSourceDirectory(const char* command_path, DriverOs& os) {
   std::string result(drive);
   result += directory;
   return result;
+}
+
+SourceDirectory ChooseSourceDirectory(const char* command_path, DriverOs& os) {
+  const ModulePath module = os.ReadModulePath();
+  SourceDirectory source;
+  if (module.path.empty() || module.round_trips) {
+    source.path = DeriveSourceDirectory(command_path, os);
+  } else if (!module.short_ansi.empty()) {
+    source.path = DeriveSourceDirectory(module.short_ansi.c_str(), os);
+  } else {
+    source.windows_path = module.path.substr(0, module.path.find_last_of(u"\\/") + 1);
+    source.error = kErrorNoUnicodeTranslation;
+    return source;
+  }
+  // Never cut: a shorter path names another directory.
+  if (source.path.size() > kMaxSourceDirectory) source.error = kErrorFilenameExcedRange;
+  return source;
+}
+
+std::string PrintableText(std::u16string_view text) {
+  std::string printable;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t code = text[i];
+    if (code >= 0x20 && code < 0x7F) {
+      printable.push_back(static_cast<char>(code));
+      continue;
+    }
+    // A surrogate pair is one character.
+    if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    char unit[16];
+    std::snprintf(unit, sizeof unit, "<U+%04X>", static_cast<unsigned>(code));
+    printable.append(unit);
+  }
+  return printable;
+}
+
+void TraceUnusableSourceDirectory(Console& console, bool verbose, const SourceDirectory& source) {
+  if (!verbose) return;
+  const std::string path =
+      source.windows_path.empty() ? source.path : PrintableText(source.windows_path);
+  console.PrintText("Main - source directory = >%s<\n", path.c_str());
+  TracePause(console, verbose,
+             source.error == kErrorFilenameExcedRange
+                 ? "Main - the source directory is longer than 255 characters.\n"
+                 : "Main - the source directory has no short name in the ANSI code page.\n",
+             kDriverPausePrompt);
 }
 
 }  // namespace qsetup

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/ascii.h"
+#include "base/win_errors.h"
 #include "console/console.h"
 #include "driver/driver_os.h"
 
@@ -44,5 +45,38 @@ SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console
 // rooted without a drive gets the current drive in front; a network path
 // (\\server\share\...) keeps its own start.
 std::string DeriveSourceDirectory(const char* command_path, DriverOs& os);
+
+// Longest source directory, its closing separator included: the file names
+// appended to it must leave its paths within the 520-byte path buffers.
+inline constexpr std::size_t kMaxSourceDirectory = 255;
+
+// The source directory that a run uses, or why there is none it can use.
+struct SourceDirectory {
+  // In the ANSI code page, as every path of the run; when `error` is set, the
+  // one that cannot be used (empty where the code page cannot name it).
+  std::string path;
+  // Where the code page cannot name it: as Windows does, for the report.
+  std::u16string windows_path;
+  // Why it cannot be used: kErrorNoUnicodeTranslation, the code page cannot
+  // name it and it has no short name; kErrorFilenameExcedRange, it is longer
+  // than kMaxSourceDirectory.
+  WinError error = kErrorSuccess;
+
+  bool usable() const { return error == kErrorSuccess; }
+};
+
+// The source directory of a run: the command path's directory, unless the
+// ANSI code page cannot hold the program's own path, whose command path then
+// has lost letters; the short (8.3) form of the program's own path names its
+// directory then.
+SourceDirectory ChooseSourceDirectory(const char* command_path, DriverOs& os);
+
+// `text` for a trace line: printable ASCII as it is, every other character as
+// "<U+XXXX>", which no file name holds.
+std::string PrintableText(std::u16string_view text);
+
+// Under the verbose flag, what makes `source` unusable: its path, and why,
+// with a trace pause.
+void TraceUnusableSourceDirectory(Console& console, bool verbose, const SourceDirectory& source);
 
 }  // namespace qsetup

@@ -37,7 +37,9 @@ class RunSteps final : public SetupSteps {
 
   bool FindHidDevice() override { return qsetup::FindHidDevice(detect_) == 1; }
   bool FindExistingDevice() override { return qsetup::FindExistingDevice(detect_, flags_) != 0; }
-  void StagePackage() override { qsetup::StagePackage(deploy_, settings_.source_dir, answer_yes_); }
+  bool StagePackage() override {
+    return qsetup::StagePackage(deploy_, settings_.source_dir, answer_yes_) != kSetCopyFailed;
+  }
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, answer_yes_);
     return qsetup::ReplaceDriver({registry_, replace_os_, system_, console_, steps,
@@ -97,11 +99,12 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   const std::string command_line = CommandLineOf(argc, argv);  // before it is upper-cased
   RunSettings settings;
   const SwitchResult switches = ParseSwitches(argc, argv, settings, console);
-  settings.source_dir =
-      DeriveSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+  const SourceDirectory source =
+      ChooseSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+  if (source.usable()) settings.source_dir = source.path;
   RunFacts facts;
   facts.command_line = command_line.c_str();
-  facts.source_dir = settings.source_dir.c_str();
+  facts.source_dir = &source;
   if (switches == SwitchResult::kInvalidForceCode) {
     facts.event = kEventInvalidForceCode;
     facts.exit_code = kExitInstalled;
@@ -111,8 +114,9 @@ int SetupMain(int argc, char** argv, Platform& platform) {
 
   CatalogStore catalog(platform.catalog, console, settings.source_dir);
   const char* const* texts = nullptr;
-  const bool catalog_held =
-      loadlangtbl(catalog, texts, kMessageCount, getlangindex(platform.catalog)) == 0;
+  // A source directory that cannot be used has no catalog to offer.
+  const bool catalog_held = source.usable() && loadlangtbl(catalog, texts, kMessageCount,
+                                                           getlangindex(platform.catalog)) == 0;
   if (!catalog_held) {
     TracePause(console, settings.verbose, "Main - loadlangtbl failed.\n", kDriverPausePrompt);
     texts = BuiltinMessages();
@@ -124,7 +128,14 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   int exit_code = kExitFailed;
   facts.exit_code = exit_code;
   const SystemDirectory system_dir = platform.system.ReadSystemDirectory();
-  if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
+  if (!source.usable()) {
+    // Nothing could be copied from it: the run ends before it changes
+    // anything.
+    TraceUnusableSourceDirectory(console, settings.verbose, source);
+    console.PrintText(messages[kMsgInstallFailed]);
+    facts.event = kEventSourceDirectoryUnusable;
+    ReportOutcome(platform.event_log, facts);
+  } else if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
     TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
                kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);

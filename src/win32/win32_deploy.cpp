@@ -9,13 +9,13 @@
 namespace qsetup::win32 {
 
 bool Win32DeployOs::PathExists(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  const UniqueFind search(::FindFirstFileA(path.c_str(), &found));
+  WIN32_FIND_DATAW found;
+  const UniqueFind search(::FindFirstFileW(FilePath(path).c_str(), &found));
   return search.valid();
 }
 
 bool Win32DeployOs::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  return ::SetFileAttributesA(path.c_str(), attributes) != FALSE;
+  return ::SetFileAttributesW(FilePath(path).c_str(), attributes) != FALSE;
 }
 
 namespace {
@@ -34,7 +34,7 @@ std::uint64_t FileTimeValue(const FILETIME& time) {
 }  // namespace
 
 WinError Win32DeployOs::CopyToNew(const std::string& source, const std::string& target) {
-  if (::CopyFileA(source.c_str(), target.c_str(), TRUE)) return kErrorSuccess;
+  if (::CopyFileW(FilePath(source).c_str(), FilePath(target).c_str(), TRUE)) return kErrorSuccess;
   return LastError();
 }
 
@@ -42,37 +42,40 @@ WinError Win32DeployOs::FlushFile(const std::string& path) {
   // Flushing needs a handle that may write, which a read-only file (a copy
   // of a file on read-only media) does not give: its attributes are put
   // back afterwards.
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  const std::wstring file_path = FilePath(path);
+  const DWORD attributes = ::GetFileAttributesW(file_path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
   const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-  if (read_only && !::SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+  if (read_only &&
+      !::SetFileAttributesW(file_path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
     return LastError();
   }
   WinError error = kErrorSuccess;
   {
-    const UniqueFile file(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    const UniqueFile file(::CreateFileW(file_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !::FlushFileBuffers(file.get())) error = LastError();
   }
-  if (read_only && !::SetFileAttributesA(path.c_str(), attributes) && error == kErrorSuccess) {
+  if (read_only && !::SetFileAttributesW(file_path.c_str(), attributes) && error == kErrorSuccess) {
     error = LastError();
   }
   return error;
 }
 
 WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to) {
-  if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (::MoveFileExW(FilePath(from).c_str(), FilePath(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return kErrorSuccess;
   }
   return LastError();
 }
 
 bool Win32DeployOs::RemoveFile(const std::string& path) {
-  return ::DeleteFileA(path.c_str()) != FALSE;
+  return ::DeleteFileW(FilePath(path).c_str()) != FALSE;
 }
 
 bool Win32DeployOs::MakeDirectory(const std::string& path) {
-  return ::CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+  return ::CreateDirectoryW(FilePath(path).c_str(), nullptr) != FALSE;
 }
 
 ReadableFilePtr Win32DeployOs::OpenForReading(const std::string& path) {
@@ -84,16 +87,18 @@ std::vector<FoundFile> Win32DeployOs::FilesStartingWith(const std::string& folde
   const std::string prefix =
       slash == std::string::npos ? folder_and_prefix : folder_and_prefix.substr(slash + 1);
   std::vector<FoundFile> names;
-  WIN32_FIND_DATAA found;
-  const UniqueFind search(::FindFirstFileA((folder_and_prefix + "*").c_str(), &found));
+  WIN32_FIND_DATAW found;
+  const UniqueFind search(::FindFirstFileW(FilePath(folder_and_prefix + "*").c_str(), &found));
   if (!search) return names;
   do {
-    // The pattern also matches short names; only the long name counts.
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        StartsWithIgnoringAsciiCase(found.cFileName, prefix)) {
-      names.push_back({found.cFileName, FileTimeValue(found.ftCreationTime)});
+    // The pattern also matches short names; only the long name counts. A
+    // name that the ANSI code page cannot hold is none of the installer's.
+    const std::optional<std::string> name = ToAnsi(found.cFileName);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name &&
+        StartsWithIgnoringAsciiCase(*name, prefix)) {
+      names.push_back({*name, FileTimeValue(found.ftCreationTime)});
     }
-  } while (::FindNextFileA(search.get(), &found));
+  } while (::FindNextFileW(search.get(), &found));
   return names;
 }
 

@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
+#include <string>
+#include <vector>
+
 #include "driver/outcome_event.h"
 #include "events.h"
 #include "win32/handles.h"
+#include "win32/win32_files.h"
 
 namespace qsetup::win32 {
 
@@ -17,16 +21,41 @@ static_assert(QLN2_EVENT_ADAPTER_NO_DRIVER == kEventAdapterNoDriver);
 static_assert(QLN2_EVENT_INVALID_FORCE_CODE == kEventInvalidForceCode);
 static_assert(QLN2_EVENT_SYSTEM_DIRECTORY_UNUSABLE == kEventSystemDirectoryUnusable);
 static_assert(QLN2_EVENT_ANOTHER_RUN_KEPT_THE_MACHINE == kEventAnotherRunKeptTheMachine);
+static_assert(QLN2_EVENT_SOURCE_DIRECTORY_UNUSABLE == kEventSourceDirectoryUnusable);
 
 void Win32EventLogOs::Report(EventType type, std::uint32_t id,
-                             std::span<const char* const> strings) {
+                             std::span<const EventString> strings) {
   const UniqueEventSource source(::RegisterEventSourceA(nullptr, kEventSourceName));
   if (!source) return;
-  // The ANSI form converts the strings to Unicode from the ANSI code page,
-  // the one that paths and the command line were made in.
-  ::ReportEventA(source.get(), static_cast<WORD>(type), 0, id, nullptr,
-                 static_cast<WORD>(strings.size()), 0, const_cast<const char**>(strings.data()),
-                 nullptr);
+  std::vector<std::wstring> texts;
+  std::vector<const wchar_t*> pointers;
+  for (const EventString& string : strings) {
+    // The ANSI code page is the one that paths and the command line were
+    // made in.
+    const auto* utf16 = std::get_if<std::u16string_view>(&string);
+    texts.push_back(utf16 != nullptr ? std::wstring(utf16->begin(), utf16->end())
+                                     : FromAnsi(std::get<std::string_view>(string)));
+  }
+  for (const std::wstring& text : texts) pointers.push_back(text.c_str());
+  ::ReportEventW(source.get(), static_cast<WORD>(type), 0, id, nullptr,
+                 static_cast<WORD>(pointers.size()), 0, pointers.data(), nullptr);
+}
+
+std::u16string Win32EventLogOs::ErrorText(WinError error) {
+  wchar_t* text = nullptr;
+  // On one line: the message's own line breaks become blanks.
+  const DWORD length =
+      ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_MAX_WIDTH_MASK,
+                       nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  const UniqueLocal owner(text);
+  if (length == 0 || text == nullptr) return {};
+  std::u16string result(text, text + length);
+  while (!result.empty() &&
+         (result.back() == u' ' || result.back() == u'\r' || result.back() == u'\n')) {
+    result.pop_back();
+  }
+  return result;
 }
 
 }  // namespace qsetup::win32

@@ -7,7 +7,8 @@ namespace qsetup::win32 {
 
 class Win32EventLogOs final : public EventLogOs {
  public:
-  void Report(EventType type, std::uint32_t id, std::span<const char* const> strings) override;
+  void Report(EventType type, std::uint32_t id, std::span<const EventString> strings) override;
+  std::u16string ErrorText(WinError error) override;
 };
 
 }  // namespace qsetup::win32

@@ -1,12 +1,29 @@
 // Files on the Windows API.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/readable_file.h"
 #include "win32/handles.h"
 
 namespace qsetup::win32 {
+
+// `path`, in the ANSI code page as every path of the portable code, as the
+// wide file functions take it: a path too long for the plain file functions
+// becomes its full path behind "\\?\", which lifts their limit; any other
+// stays as it is. Every file operation of this layer converts its paths here,
+// once.
+std::wstring FilePath(const std::string& path);
+
+// `text`, in the ANSI code page, in UTF-16; empty when it cannot be
+// converted.
+std::wstring FromAnsi(std::string_view text);
+
+// `text` in the ANSI code page; nullopt when the code page does not hold it
+// without loss.
+std::optional<std::string> ToAnsi(std::wstring_view text);
 
 // Opens a file for raw reading, sharing it with other readers and writers and
 // letting it be renamed or deleted.

@@ -21,6 +21,7 @@ class Win32SystemDirectoryOs final : public SystemDirectoryOs {
 
 class Win32DriverOs final : public DriverOs {
  public:
+  ModulePath ReadModulePath() override;
   std::string ReadCurrentDirectory() override;
   bool IsDbcsLeadByte(unsigned char byte) override;
   std::unique_ptr<RunLock> OpenRunLock() override;

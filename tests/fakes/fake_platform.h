@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ class FakeCatalogOs : public CatalogOs {
 
 class FakeDriverOs : public DriverOs {
  public:
+  // The program's own path: one that the ANSI code page holds, which leaves
+  // the command path to name the source directory.
+  ModulePath module = {u"C:\\Pkg\\SETUP.EXE", true, "C:\\Pkg\\SETUP.EXE"};
   std::string current_dir = "C:\\Users\\admin";
   unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
 
@@ -42,6 +46,11 @@ class FakeDriverOs : public DriverOs {
   std::unique_ptr<RunLock> OpenRunLock() override {
     if (Fails(faults, "OpenRunLock") || !lock_available) return nullptr;
     return std::make_unique<Lock>(*this);
+  }
+
+  ModulePath ReadModulePath() override {
+    if (Fails(faults, "ReadModulePath")) return {};
+    return module;
   }
 
   std::string ReadCurrentDirectory() override {
@@ -92,15 +101,64 @@ struct LoggedEvent {
   friend bool operator==(const LoggedEvent&, const LoggedEvent&) = default;
 };
 
+// UTF-16 `text` in UTF-8, for comparisons with literals.
+inline std::string Utf8(std::u16string_view text) {
+  std::string utf8;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::uint32_t c = text[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size()) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    if (c < 0x80) {
+      utf8 += static_cast<char>(c);
+    } else if (c < 0x800) {
+      utf8 += static_cast<char>(0xC0 | c >> 6);
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      utf8 += static_cast<char>(0xE0 | c >> 12);
+      utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      utf8 += static_cast<char>(0xF0 | c >> 18);
+      utf8 += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return utf8;
+}
+
+// The Application log: the events written, in order, their UTF-16 strings in
+// UTF-8; and the system's texts of a few Windows errors.
 class FakeEventLog : public EventLogOs {
  public:
   std::vector<LoggedEvent> events;
+  std::map<WinError, std::u16string> error_texts = {
+      {kErrorFileNotFound, u"The system cannot find the file specified."},
+      {kErrorSharingViolation,
+       u"The process cannot access the file because it is being used by another process."},
+      {kErrorFilenameExcedRange, u"The filename or extension is too long."},
+      {kErrorNoUnicodeTranslation,
+       u"No mapping for the Unicode character exists in the target multi-byte code page."},
+  };
   FaultPlan* faults = nullptr;
 
   // A failure (the service stopped, the log full) loses the event.
-  void Report(EventType type, std::uint32_t id, std::span<const char* const> strings) override {
+  void Report(EventType type, std::uint32_t id, std::span<const EventString> strings) override {
     if (Fails(faults, "ReportEvent")) return;
-    events.push_back({type, id, {strings.begin(), strings.end()}});
+    LoggedEvent event{type, id, {}};
+    for (const EventString& string : strings) {
+      const auto* utf16 = std::get_if<std::u16string_view>(&string);
+      event.strings.push_back(utf16 != nullptr ? Utf8(*utf16)
+                                               : std::string(std::get<std::string_view>(string)));
+    }
+    events.push_back(std::move(event));
+  }
+
+  std::u16string ErrorText(WinError error) override {
+    if (Fails(faults, "ErrorText")) return {};
+    const auto text = error_texts.find(error);
+    return text != error_texts.end() ? text->second : std::u16string();
   }
 };
 

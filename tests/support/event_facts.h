@@ -13,7 +13,8 @@ inline std::vector<std::string> Facts(const std::string& exit_code, const std::s
                                       const std::string& legacy,
                                       const std::string& copy_source = "-",
                                       const std::string& copy_target = "-",
-                                      const std::string& error = "-") {
+                                      const std::string& error = "-",
+                                      const std::string& error_text = "-") {
   return {QSETUP_PRODUCT_VERSION_TEXT,
           exit_code,
           command_line,
@@ -22,7 +23,8 @@ inline std::vector<std::string> Facts(const std::string& exit_code, const std::s
           legacy,
           copy_source,
           copy_target,
-          error};
+          error,
+          error_text};
 }
 
 }  // namespace qsetup::written

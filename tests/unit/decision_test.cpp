@@ -17,6 +17,7 @@ class FakeSteps : public SetupSteps {
   bool hid = false;
   bool existing = false;
   int replace_result = kReplaceDone;
+  bool staged = true;          // staging put every file in place
   std::string calls;           // one letter per call: H, E, S, R
   Console* console = nullptr;  // staging leaves a mark in the output when set
 
@@ -28,9 +29,10 @@ class FakeSteps : public SetupSteps {
     calls += 'E';
     return existing;
   }
-  void StagePackage() override {
+  bool StagePackage() override {
     calls += 'S';
     if (console != nullptr) console->PrintText("<staged>");
+    return staged;
   }
   int ReplaceDriver() override {
     calls += 'R';
@@ -63,6 +65,7 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
     bool hid, existing;
     int replace;
     Outcome expected;
+    bool staged = true;
   };
   const Row rows[] = {
       {"HID route, done", true, false, kReplaceDone, {0, kComplete, "HSR"}},
@@ -88,6 +91,10 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
        kReplaceLegacyRemoved,
        {16, std::string(kNotWorking) + kComplete, "HESR"}},
       {"scan route, found, copy failed", false, true, kReplaceCopyFailed, {2, kFailed, "HESR"}},
+      // Staging that did not put every file in place ends the run before
+      // the replacement removes anything.
+      {"HID route, staging failed", true, false, kReplaceDone, {2, kFailed, "HS"}, false},
+      {"scan route, found, staging failed", false, true, kReplaceDone, {2, kFailed, "HES"}, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -95,6 +102,7 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
     steps.hid = row.hid;
     steps.existing = row.existing;
     steps.replace_result = row.replace;
+    steps.staged = row.staged;
     const Outcome got = Decide(steps);
     EXPECT_EQ(got.exit_code, row.expected.exit_code);
     EXPECT_EQ(got.out, row.expected.out);

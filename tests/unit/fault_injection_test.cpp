@@ -246,7 +246,7 @@ bool EventLogOperationFailed(const FaultPlan& plan) {
   const std::string& subject = plan.failed_subject();
   return subject == kApplicationLog || subject == kEventSource || subject == "EventMessageFile" ||
          subject == "TypesSupported" || plan.failed_operation() == "ReportEvent" ||
-         plan.failed_operation() == "ReadWow64Directory";
+         plan.failed_operation() == "ErrorText" || plan.failed_operation() == "ReadWow64Directory";
 }
 
 bool IsLegacyService(const std::string& path) {
@@ -374,6 +374,18 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
   }
   if (exit_code == 1) {
     EXPECT_TRUE(legacy_gone || before.record) << "exit code 1, but no legacy service key is gone";
+  }
+
+  // A run whose staging did not put every file of the package in place
+  // (its event names a copy into the staging directory as the first that
+  // failed) ends there: it runs no tool and removes no key.
+  if (!m.event_log.events.empty() &&
+      m.event_log.events.back().strings.at(7).rfind(kStaging, 0) == 0) {
+    EXPECT_EQ(exit_code, 2) << "staging failed";
+    for (const std::string& event : m.replace.events) {
+      EXPECT_NE(event.rfind("start ", 0), 0u) << "staging failed, yet " << event;
+    }
+    EXPECT_FALSE(legacy_gone) << "staging failed, yet a legacy service key is gone";
   }
 
   // The event source is not registered, or registered whole: a message

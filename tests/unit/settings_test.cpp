@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "fakes/fake_console_io.h"
@@ -95,10 +96,19 @@ TEST(Switches, InvalidForceCodeStopsAtOnce) {
 }
 
 TEST(SourceDirectory, FromTheCommandPath) {
+  // SETUP.EXE in C:\Пакет\Quillon, whose letters the ANSI code page lacks:
+  // the command path holds "?" for each.
+  const std::u16string cyrillic = u"C:\\\u041F\u0430\u043A\u0435\u0442\\Quillon\\SETUP.EXE";
+  const ModulePath lossy = {cyrillic, false, "C:\\8D2B~1\\Quillon\\SETUP.EXE"};
+  const std::string long_dir = "C:\\" + std::string(251, 'd') + "\\";  // 255 characters
   struct Case {
-    const char* path;
+    std::string path;
     const char* current;
-    const char* expected;
+    std::string expected;
+    // The program's own path; none: one that the code page holds.
+    std::optional<ModulePath> module = std::nullopt;
+    WinError error = kErrorSuccess;
+    std::u16string windows_path = u"";
   };
   const Case cases[] = {
       {"C:\\Pkg\\setup.exe", "C:\\", "C:\\Pkg\\"},
@@ -117,19 +127,40 @@ TEST(SourceDirectory, FromTheCommandPath) {
       // path is left rooted on the current share.
       {"\\Pkg\\setup.exe", "\\\\server\\share\\dir", "\\Pkg\\"},
       {"\\Pkg\\setup.exe", "", "\\Pkg\\"},
+      // The code page holds the program's own path: the command path, as it
+      // is; and so when the program's path cannot be read.
+      {"C:\\Soci\xE9t\xE9\\pkg\\setup.exe", "D:\\", "C:\\Soci\xE9t\xE9\\pkg\\",
+       ModulePath{u"C:\\Soci\u00E9t\u00E9\\pkg\\SETUP.EXE", true, "C:\\SOCIT~1\\pkg\\SETUP.EXE"}},
+      {"Pkg\\setup.exe", "D:\\Work", "Pkg\\", ModulePath{}},
+      // It does not: the short form of the program's own path, however it
+      // was started.
+      {"C:\\?????\\Quillon\\setup.exe", "D:\\", "C:\\8D2B~1\\Quillon\\", lossy},
+      {"setup", "C:\\?????\\Quillon", "C:\\8D2B~1\\Quillon\\", lossy},
+      {"C:\\?????\\Quillon\\setup.exe", "D:\\", "", ModulePath{cyrillic, false, ""},
+       kErrorNoUnicodeTranslation, u"C:\\\u041F\u0430\u043A\u0435\u0442\\Quillon\\"},
+      // The longest source directory, and one more character, which is kept
+      // whole and not used: a shorter path would name another directory.
+      {long_dir + "setup.exe", "D:\\", long_dir},
+      {long_dir + "x\\setup.exe", "D:\\", long_dir + "x\\", std::nullopt, kErrorFilenameExcedRange},
+      {"C:\\?????\\Quillon\\setup.exe", "D:\\", long_dir + "x\\",
+       ModulePath{cyrillic, false, long_dir + "x\\SETUP.EXE"}, kErrorFilenameExcedRange},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     FakeDriverOs os;
     os.current_dir = c.current;
-    EXPECT_EQ(DeriveSourceDirectory(c.path, os), c.expected);
+    if (c.module) os.module = *c.module;
+    const SourceDirectory source = ChooseSourceDirectory(c.path.c_str(), os);
+    EXPECT_EQ(source.path, c.expected);
+    EXPECT_EQ(source.error, c.error);
+    EXPECT_TRUE(source.windows_path == c.windows_path);
   }
 }
 
-TEST(SourceDirectory, LongDirectoriesAreKeptWhole) {
-  FakeDriverOs os;
-  const std::string dir = "C:\\" + std::string(300, 'd') + "\\";
-  EXPECT_EQ(DeriveSourceDirectory((dir + "setup.exe").c_str(), os), dir);
+TEST(SourceDirectory, PrintableTextOfAWindowsPath) {
+  EXPECT_EQ(PrintableText(u"C:\\Pkg\\ ~"), "C:\\Pkg\\ ~");
+  EXPECT_EQ(PrintableText(u"C:\\\u041F\u0430\\\u00E9\t\U0001F600"),
+            "C:\\<U+041F><U+0430>\\<U+00E9><U+0009><U+1F600>");
 }
 
 TEST(SourceDirectory, TrailBytesOfDoubleByteCharactersAreNotSeparators) {

@@ -428,6 +428,11 @@ constexpr char kSource[] = "C:\\Pkg\\";
 constexpr EventType kError = EventType::kError;
 constexpr EventType kWarning = EventType::kWarning;
 constexpr char kStagedSetup[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE";
+// SETUP.EXE in C:\Пакет, whose letters the ANSI code page lacks.
+constexpr char16_t kCyrillicSetup[] = u"C:\\\u041F\u0430\u043A\u0435\u0442\\SETUP.EXE";
+// SETUP.EXE in a source directory of 256 characters, one more than there is
+// room for.
+const std::string kTooLongSetup = "C:\\" + std::string(252, 'p') + "\\setup.exe";
 
 std::vector<OutcomeRow> OutcomeRows() {
   const auto hid = [](SetupMainTest& t) { t.AttachHidAdapter(); };
@@ -479,8 +484,9 @@ std::vector<OutcomeRow> OutcomeRows() {
        {"/Q"},
        2,
        {kError, 2,
-        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none", "C:\\Pkg\\\\TELMXSVC.EXE",
-              "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXSVC.EXE", "2")},
+        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "-", "C:\\Pkg\\\\TELMXSVC.EXE",
+              "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXSVC.EXE", "2",
+              "The system cannot find the file specified.")},
        kStagedSetup},
       {"TargetInUse",
        [](SetupMainTest& t) {
@@ -492,7 +498,8 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kError, 2,
         Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none",
               "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXW.DLL",
-              "C:\\WINDOWS\\system32\\TELMXW.DLL", "32")},
+              "C:\\WINDOWS\\system32\\TELMXW.DLL", "32",
+              "The process cannot access the file because it is being used by another process.")},
        kStagedSetup},
       {"NoAdapter",
        [](SetupMainTest&) {},
@@ -541,6 +548,45 @@ std::vector<OutcomeRow> OutcomeRows() {
        2,
        {kError, 102, Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "-", "-")},
        nullptr},
+      // A directory whose name the ANSI code page cannot hold: the command
+      // path lost its letters, and the short form names it.
+      {"ShortFormOfAPathThatTheCodePageCannotHold",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.driver_os.module = {kCyrillicSetup, false, "C:\\8D2B~1\\SETUP.EXE"};
+         for (const char* file : kPackageFiles) {
+           t.deploy_os.AddFile(std::string("C:\\8D2B~1\\") + file, "!@#$2.1$#@!");
+         }
+       },
+       {"/Q"},
+       0,
+       {EventType::kInformation, 0,
+        Facts("0", "C:\\?????\\setup.exe /Q", "C:\\8D2B~1\\", "HID probe", "none")},
+       kStagedSetup,
+       "C:\\?????\\setup.exe"},
+      // Nothing was changed; the source directory as Windows names it.
+      {"SourceDirectoryWithoutShortName",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.driver_os.module = {kCyrillicSetup, false, ""};
+       },
+       {"/Q"},
+       2,
+       {kError, 302,
+        Facts("2", "C:\\?????\\setup.exe /Q",
+              testing::Utf8(u"C:\\\u041F\u0430\u043A\u0435\u0442\\"), "-", "-", "-", "-", "1113",
+              "No mapping for the Unicode character exists in the target multi-byte code page.")},
+       nullptr,
+       "C:\\?????\\setup.exe"},
+      {"SourceDirectoryTooLong",
+       [](SetupMainTest& t) { t.AttachHidAdapter(); },
+       {"/Q"},
+       2,
+       {kError, 302,
+        Facts("2", kTooLongSetup + " /Q", kTooLongSetup.substr(0, 256), "-", "-", "-", "-", "206",
+              "The filename or extension is too long.")},
+       nullptr,
+       kTooLongSetup},
       {"AnotherRunKeptTheMachine",
        [](SetupMainTest& t) { t.driver_os.other_run_ms = FakeDriverOs::kNeverLetsGo; },
        {"/Q"},
@@ -601,6 +647,60 @@ TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
     EXPECT_EQ(rewritten, c.rewritten);
     EXPECT_EQ(source.values.at("eventmessagefile").text, kStagedSetup);
     EXPECT_EQ(source.values.at("typessupported").number, 7u);
+  }
+}
+
+TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) {
+  const ModulePath no_short_name = {kCyrillicSetup, false, ""};
+  const std::string traced =
+      std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner;
+  struct Case {
+    const char* name;
+    ModulePath module;
+    std::string command;
+    std::vector<std::string> args;
+    std::string out;
+    int pauses = 0;
+  };
+  const Case cases[] = {
+      {"no short name",
+       no_short_name,
+       "C:\\?????\\setup.exe",
+       {"/Q"},
+       std::string(kBanner) + kFailed},
+      {"too long", driver_os.module, kTooLongSetup, {"/Q"}, std::string(kBanner) + kFailed},
+      {"traced: no short name",
+       no_short_name,
+       "C:\\?????\\setup.exe",
+       {"/Q", "/D"},
+       traced + "Main - source directory = >C:\\<U+041F><U+0430><U+043A><U+0435><U+0442>\\<\r\n" +
+           "Main - the source directory has no short name in the ANSI code page.\r\n" +
+           "Press ENTER to continue\r\n" + kFailed,
+       2},
+      {"traced: too long",
+       driver_os.module,
+       kTooLongSetup,
+       {"/Q", "/D"},
+       traced + "Main - source directory = >" + kTooLongSetup.substr(0, 256) + "<\r\n" +
+           "Main - the source directory is longer than 255 characters.\r\n" +
+           "Press ENTER to continue\r\n" + kFailed,
+       2},
+  };
+  AttachHidAdapter();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    console_io.out.clear();
+    for (int i = 0; i < c.pauses; ++i) console_io.PressChar('\r');
+    driver_os.module = c.module;
+    EXPECT_EQ(Run(c.args, c.command), 2);
+    EXPECT_EQ(console_io.out, c.out);
+    EXPECT_TRUE(console_io.keys.empty());
+    // Nothing was looked for, opened, made or copied.
+    EXPECT_TRUE(catalog_os.files.opened.empty());
+    EXPECT_EQ(detect_os.hid_sets_opened, 0);
+    EXPECT_TRUE(deploy_os.copies.empty());
+    EXPECT_TRUE(deploy_os.made_directories.empty());
+    EXPECT_TRUE(replace_os.events.empty());
   }
 }
 

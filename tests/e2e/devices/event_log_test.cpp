@@ -109,8 +109,10 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
        "The Quillon 2 management software was installed. Older service registrations were "
        "removed: restart the server."},
       {2,
-       "Installation failed: a file could not be copied. Older software may already have been "
-       "removed."},
+       "Installation failed: a file could not be copied. The failed copy and its Windows error are "
+       "below: fix the cause, such as a file that a program holds open or a full disk, and run "
+       "setup again. If the legacy service keys are -, the older software was left as it was; "
+       "otherwise it may already have been removed."},
       {8,
        "The Quillon 2 adapter was not found, and nothing was installed. Check the adapter's USB "
        "connection, or leave this server out."},
@@ -119,18 +121,32 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
        "driver. Check the adapter's USB connection and configuration, and restart the server."},
       {100,
        "Nothing was installed: the command line holds an invalid force code (an argument that "
-       "begins with -F but not with -FU). The exit code is 0 all the same."},
-      {102, "Installation failed: the system directory could not be used. Nothing was changed."},
+       "begins with -F but not with -FU). The exit code is 0 all the same. Correct the command "
+       "line to -FU, or leave the force code out, and run setup again."},
+      {102,
+       "Installation failed: the system directory could not be read. Nothing was changed: repair "
+       "Windows before running setup again."},
       {202,
        "Installation failed: another run of setup kept the machine for twenty minutes. Nothing "
        "was changed: run setup again later."},
+      {302,
+       "Installation failed: the package directory could not be used. Nothing was changed. Its "
+       "path cannot be written in the system's ANSI code page and the directory has no short name "
+       "(Windows error 1113), or the path is longer than 255 characters (Windows error 206): copy "
+       "the package to a directory with a short name in plain letters, such as "
+       "C:\\Windows\\Temp\\qln2, and run setup from there."},
   };
   const char* const labels[] = {"Version",          "Exit code",   "Command line",
                                 "Source directory", "Route",       "Legacy service keys",
                                 "Failed copy",      "Copy target", "Windows error"};
+  // The Windows error's text stands beside its number where the message
+  // shows it.
+  const bool error_text = id == 2 || id == 302;
   std::string text = headlines.at(id) + "\r\n\r\n";
-  for (std::size_t i = 0; i < strings.size(); ++i) {
-    text += std::string(labels[i]) + ": " + strings[i] + "\r\n";
+  for (std::size_t i = 0; i < std::size(labels); ++i) {
+    text += std::string(labels[i]) + ": " + strings.at(i);
+    if (i + 1 == std::size(labels) && error_text) text += " " + strings.at(i + 1);
+    text += "\r\n";
   }
   return text;
 }
@@ -163,8 +179,13 @@ class EventLog : public ::testing::Test {
   // Runs the SETUP.EXE of `package` and returns the one event that it left.
   static Event Setup(const std::vector<std::string>& args, int exit_code,
                      const std::string& package = PackageDir()) {
-    const RunResult r =
-        RunWine(package + "/SETUP.EXE", {.args = args, .env = {{"WINEDEBUG", kEventTrace}}});
+    return EventOf(
+        RunWine(package + "/SETUP.EXE", {.args = args, .env = {{"WINEDEBUG", kEventTrace}}}),
+        exit_code);
+  }
+
+  // The one event of the run `r`, which ended with `exit_code`.
+  static Event EventOf(const RunResult& r, int exit_code) {
     EXPECT_EQ(r.exit_code, exit_code) << r.out;
     const std::vector<Event> events = EventsOf(r.err);
     EXPECT_EQ(events.size(), 1u) << r.err;
@@ -198,11 +219,12 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
   const std::string incomplete = CopyOfPackage("events-without-library", "TELMXW.DLL");
   events.push_back(Setup({"-FU", "/Q"}, 2, incomplete));
   const std::string incomplete_win = WindowsPath(incomplete);
-  EXPECT_EQ(events.back(),
-            (Event{1, 2,
-                   Facts("2", incomplete_win + "\\SETUP.EXE -FU /Q", incomplete_win + "\\",
-                         "forced", "none", incomplete_win + "\\\\TELMXW.DLL",
-                         "C:\\windows\\system32\\drivers\\qln2\\TELMXW.DLL", "2")}));
+  EXPECT_EQ(
+      events.back(),
+      (Event{1, 2,
+             Facts("2", incomplete_win + "\\SETUP.EXE -FU /Q", incomplete_win + "\\", "forced", "-",
+                   incomplete_win + "\\\\TELMXW.DLL",
+                   "C:\\windows\\system32\\drivers\\qln2\\TELMXW.DLL", "2", "File not found.")}));
   CleanMachine();
 
   InstallLegacySoftware();
@@ -245,6 +267,15 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
   // with the strings of a run that changed nothing either.
   EXPECT_EQ(Viewer({"source"}).out,
             "EventMessageFile=REG_EXPAND_SZ " + staged + "\r\nTypesSupported=REG_DWORD 7\r\n");
+  {
+    // A source directory longer than there is room for: nothing was done.
+    const PackageInLongDirectory longer("events-longer-source", 256);
+    events.push_back(EventOf(longer.Run({"-FU", "/Q"}, {{"WINEDEBUG", kEventTrace}}), 2));
+    const std::string longer_win = longer.windows_dir();
+    EXPECT_EQ(events.back(), (Event{1, 302,
+                                    Facts("2", longer_win + "SETUP.EXE -FU /Q", longer_win, "-",
+                                          "-", "-", "-", "206", "File name is too long.")}));
+  }
   events.push_back({1, 102, events.back().strings});
   for (const Event& event : events) {
     SCOPED_TRACE(event.id);

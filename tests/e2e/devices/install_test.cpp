@@ -153,13 +153,30 @@ TEST_F(Installer, ForcedHidRouteReplacesLegacySoftwareAndAsksForARestart) {
   ExpectInstalled();
 }
 
-TEST_F(Installer, MissingPackageFileFailsWithCode2) {
+TEST_F(Installer, MissingPackageFileFailsBeforeTheOlderSoftwareIsRemoved) {
+  // A server with older software and an older package staged: without the
+  // library, the run would remove the older software and then install the
+  // older staged one.
+  InstallLegacySoftware();
+  fs::create_directories(StagingDir());
+  for (const char* file : kPackageFiles) {
+    WriteFile(StagingDir() + "/" + file, std::string("!@#$1.0$#@! older ") + file);
+  }
   const std::string package = PackageWithout("TELMXW.DLL");
   const RunResult r = Setup({"-FU", "/Q"}, package);
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(NormalizeDots(r.out), std::string("Skipping hardware detection - forcing Taskel.\r\n") +
-                                      kBanner + kToolRun + kFailed);
-  EXPECT_FALSE(FileExists(SystemFile("TELMXW.DLL")));
+  EXPECT_EQ(r.out,
+            std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner + kFailed);
+  // No tool ran, no key went, nothing reached the system directory.
+  EXPECT_FALSE(FileExists(SystemFile("qsetup-tools.log")));
+  const RunResult keys =
+      RunWine(Fixture("service_keys"), {.args = {"exists", "vanwdgsv", "vanwdgex_helper"}});
+  EXPECT_EQ(keys.out, "vanwdgsv yes\r\nvanwdgex_helper yes\r\n");
+  EXPECT_FALSE(RestartRecorded());
+  for (const char* file : kInstalledFiles) {
+    EXPECT_FALSE(FileExists(SystemFile(file))) << file;
+  }
+  EXPECT_EQ(ReadFile(StagingDir() + "/TELMXW.DLL"), "!@#$1.0$#@! older TELMXW.DLL");
 }
 
 TEST_F(Installer, ScanRouteCopyFailureFailsWithCode2) {
@@ -167,7 +184,42 @@ TEST_F(Installer, ScanRouteCopyFailureFailsWithCode2) {
   const std::string package = PackageWithout("TELMXREM.EXE");
   const RunResult r = Setup({"/Q"}, package);
   EXPECT_EQ(r.exit_code, 2);
-  EXPECT_EQ(NormalizeDots(r.out), std::string(kBanner) + kToolRun + kFailed);
+  EXPECT_EQ(r.out, std::string(kBanner) + kFailed);
+}
+
+TEST_F(Installer, PackageDirectoryThatTheCodePageCannotNameInstallsByItsShortName) {
+  // Run by its full path, whose Cyrillic letters the ANSI code page turns
+  // into "?": 1252, as in an English locale, whose file names Wine reads in
+  // UTF-8 (en_US.UTF-8 need not be installed; C.UTF-8 always is).
+  const std::string package = FreshWorkDir("cyrillic") + "/\u041f\u0430\u043a\u0435\u0442/Quillon";
+  CopyPackage(package);
+  const RunResult r =
+      RunWine(package + "/SETUP.EXE", {.args = {"-FU", "/Q"}, .env = {{"LC_ALL", "C.UTF-8"}}});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(NormalizeDots(r.out), std::string("Skipping hardware detection - forcing Taskel.\r\n") +
+                                      kBanner + kToolRun + kComplete);
+  ExpectStaged(package);
+  ExpectInstalled(package);
+}
+
+TEST_F(Installer, LongestSourceDirectoryInstallsAndALongerOneChangesNothing) {
+  const std::string forced = "Skipping hardware detection - forcing Taskel.\r\n";
+  // Its files' paths are longer than MAX_PATH.
+  const PackageInLongDirectory longest("long-source", 254);
+  ASSERT_EQ(longest.windows_dir().size(), 254u);
+  const RunResult r = longest.Run({"-FU", "/Q"});
+  EXPECT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(NormalizeDots(r.out), forced + kBanner + kToolRun + kComplete);
+  ExpectStaged(longest.dir());
+  ExpectInstalled(longest.dir());
+  CleanMachine();
+
+  const PackageInLongDirectory longer("longer-source", 256);
+  ASSERT_EQ(longer.windows_dir().size(), 256u);
+  const RunResult failed = longer.Run({"-FU", "/Q"});
+  EXPECT_EQ(failed.exit_code, 2) << failed.err;
+  EXPECT_EQ(failed.out, forced + kBanner + kFailed);
+  ExpectUntouched();
 }
 
 TEST_F(Installer, TargetInUseFailsTheRunAndStaysAsItWas) {

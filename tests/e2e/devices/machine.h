@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,42 @@ inline void CleanMachine() {
   }
   fs::remove_all(StagingDir());
 }
+
+// A copy of the package whose directory has a Windows path of `length`
+// characters with its closing separator, and a short link to that directory.
+// Wine starts no program by a path longer than MAX_PATH: Run starts SETUP.EXE
+// by the link and hands it the long path as its command path, as a program
+// that gives CreateProcess an application name of its own does.
+class PackageInLongDirectory {
+ public:
+  PackageInLongDirectory(const std::string& name, std::size_t length) {
+    namespace fs = std::filesystem;
+    const std::string base = FreshWorkDir(name);
+    link_ = base + "/link";
+    dir_ = base;
+    std::size_t left = length - (WindowsPath(base) + "\\").size();
+    for (; left > 103; left -= 101) dir_ += "/" + std::string(100, 'd');
+    dir_ += "/" + std::string(left - 1, 'p');
+    fs::create_directories(dir_);
+    fs::copy(PackageDir(), dir_, fs::copy_options::recursive);
+    fs::create_directory_symlink(dir_, link_);
+  }
+
+  const std::string& dir() const { return dir_; }  // Unix
+  std::string windows_dir() const { return WindowsPath(dir_) + "\\"; }
+
+  RunResult Run(const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env = {}) const {
+    std::vector<std::string> launch = {"-a", WindowsPath(link_) + "\\SETUP.EXE",
+                                       windows_dir() + "SETUP.EXE"};
+    launch.insert(launch.end(), args.begin(), args.end());
+    return RunWine(Fixture("launch"), {.args = launch, .env = env});
+  }
+
+ private:
+  std::string dir_;
+  std::string link_;
+};
 
 // The service keys of a legacy installation, one with a child; with
 // `with_tool`, its restart tool in the system directory as well.
