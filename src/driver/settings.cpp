@@ -91,16 +91,22 @@ std::string DeriveSourceDirectory(const char* command_path, DriverOs& os) {
 }
 
 SourceDirectory ChooseSourceDirectory(const char* command_path, DriverOs& os) {
-  const ModulePath module = os.ReadModulePath();
   SourceDirectory source;
-  if (module.path.empty() || module.round_trips) {
-    source.path = DeriveSourceDirectory(command_path, os);
-  } else if (!module.short_ansi.empty()) {
+  source.path = DeriveSourceDirectory(command_path, os);
+  // A directory of dots and separators alone (".", ".\") names the current
+  // directory without a letter that the code page could have lost.
+  if (source.path.find_first_not_of("./\\") == std::string::npos) return source;
+  // The code page lost letters of the program's own path: its short form
+  // names the same directory in ASCII, where the volume has short names.
+  const ModulePath module = os.ReadModulePath();
+  if (!module.path.empty() && !module.round_trips) {
+    if (module.short_ansi.empty()) {
+      source.path.clear();
+      source.windows_path = module.path.substr(0, module.path.find_last_of(u"\\/") + 1);
+      source.error = kErrorNoUnicodeTranslation;
+      return source;
+    }
     source.path = DeriveSourceDirectory(module.short_ansi.c_str(), os);
-  } else {
-    source.windows_path = module.path.substr(0, module.path.find_last_of(u"\\/") + 1);
-    source.error = kErrorNoUnicodeTranslation;
-    return source;
   }
   // Never cut: a shorter path names another directory.
   if (source.path.size() > kMaxSourceDirectory) source.error = kErrorFilenameExcedRange;

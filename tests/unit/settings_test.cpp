@@ -135,7 +135,11 @@ TEST(SourceDirectory, FromTheCommandPath) {
       // It does not: the short form of the program's own path, however it
       // was started.
       {"C:\\?????\\Quillon\\setup.exe", "D:\\", "C:\\8D2B~1\\Quillon\\", lossy},
-      {"setup", "C:\\?????\\Quillon", "C:\\8D2B~1\\Quillon\\", lossy},
+      // A bare name or a dot names the current directory, with no letters
+      // to lose.
+      {"setup", "C:\\?????\\Quillon", ".", ModulePath{cyrillic, false, ""}},
+      {".\\setup.exe", "C:\\?????\\Quillon", ".\\", ModulePath{cyrillic, false, ""}},
+      {"Quillon\\setup.exe", "C:\\?????", "C:\\8D2B~1\\Quillon\\", lossy},
       {"C:\\?????\\Quillon\\setup.exe", "D:\\", "", ModulePath{cyrillic, false, ""},
        kErrorNoUnicodeTranslation, u"C:\\\u041F\u0430\u043A\u0435\u0442\\Quillon\\"},
       // The longest source directory, and one more character, which is kept
