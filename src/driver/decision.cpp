@@ -14,48 +14,89 @@ void StageUnlessRunningFromStaging(SetupSteps& steps, const RunSettings& setting
   if (!EqualsIgnoringAsciiCase(settings.source_dir, staging_dir)) steps.StagePackage();
 }
 
+// The outcome messages of each exit code of the decision, in order.
+void PrintOutcome(Console& console, const MessageTable& messages, int exit_code) {
+  switch (exit_code) {
+    case kExitInstalled:
+      console.PrintText(messages[kMsgInstallComplete]);
+      break;
+    case kExitRestartNeeded:
+      console.PrintText(messages[kMsgInstallComplete]);
+      console.PrintText(messages[kMsgRebootNeeded]);
+      break;
+    case kExitNoAdapter:
+      console.PrintText(messages[kMsgDeviceNotFound]);
+      console.PrintText(messages[kMsgInstallFailed]);
+      break;
+    case kExitAdapterNoDriver:
+      console.PrintText(messages[kMsgDeviceNotWorking]);
+      console.PrintText(messages[kMsgInstallComplete]);
+      break;
+    default:
+      console.PrintText(messages[kMsgInstallFailed]);
+      break;
+  }
+}
+
 }  // namespace
+
+const char* RouteText(Route route) {
+  switch (route) {
+    case Route::kHidProbe:
+      return "HID probe";
+    case Route::kHardwareIdScan:
+      return "hardware-id scan";
+    case Route::kForced:
+      return "forced";
+    case Route::kNone:
+      break;
+  }
+  return "-";
+}
+
+Route ChooseRoute(bool hid_found, bool skip_hid, bool forced) {
+  if (!hid_found || skip_hid) return Route::kHardwareIdScan;
+  return forced ? Route::kForced : Route::kHidProbe;
+}
+
+int OutcomeExitCode(Route route, bool found, int replacement) {
+  if (route == Route::kHardwareIdScan) {
+    if (!found) return kExitNoAdapter;
+    // The restart that the replacement may ask for is not reported here.
+    return replacement == kReplaceCopyFailed ? kExitFailed : kExitAdapterNoDriver;
+  }
+  switch (replacement) {
+    case kReplaceLegacyRemoved:
+      return kExitRestartNeeded;
+    case kReplaceCopyFailed:
+      return kExitFailed;
+    default:
+      return kExitInstalled;
+  }
+}
 
 Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
                           const MessageTable& messages, const std::string& system_dir) {
   const std::string staging_dir = StagingFolder(system_dir);
-  const bool hid_found = steps.FindHidDevice();
-
-  if (hid_found && !settings.skip_hid) {
-    // With the force code the probe reports the adapter without looking.
-    const Route route = settings.force_code == kForceUsb ? Route::kForced : Route::kHidProbe;
+  const Route route =
+      ChooseRoute(steps.FindHidDevice(), settings.skip_hid, settings.force_code == kForceUsb);
+  bool found = true;
+  int replacement = kReplaceDone;
+  if (route != Route::kHardwareIdScan) {
     StageUnlessRunningFromStaging(steps, settings, staging_dir);
     TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
-    switch (steps.ReplaceDriver()) {
-      case kReplaceLegacyRemoved:
-        console.PrintText(messages[kMsgInstallComplete]);
-        console.PrintText(messages[kMsgRebootNeeded]);
-        return {kExitRestartNeeded, route};
-      case kReplaceCopyFailed:
-        console.PrintText(messages[kMsgInstallFailed]);
-        return {kExitFailed, route};
-      default:
-        console.PrintText(messages[kMsgInstallComplete]);
-        return {kExitInstalled, route};
-    }
-  }
-
-  if (!steps.FindExistingDevice()) {
+    replacement = steps.ReplaceDriver();
+  } else if (!(found = steps.FindExistingDevice())) {
+    // Nothing is staged and nothing replaced.
     TracePause(console, settings.verbose, "Didn't find USB SP.\n", kDriverPausePrompt);
-    console.PrintText(messages[kMsgDeviceNotFound]);
-    console.PrintText(messages[kMsgInstallFailed]);
-    return {kExitNoAdapter, Route::kHardwareIdScan};
+  } else {
+    TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
+    StageUnlessRunningFromStaging(steps, settings, staging_dir);
+    replacement = steps.ReplaceDriver();
   }
-
-  TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
-  StageUnlessRunningFromStaging(steps, settings, staging_dir);
-  if (steps.ReplaceDriver() == kReplaceCopyFailed) {
-    console.PrintText(messages[kMsgInstallFailed]);
-    return {kExitFailed, Route::kHardwareIdScan};
-  }
-  console.PrintText(messages[kMsgDeviceNotWorking]);
-  console.PrintText(messages[kMsgInstallComplete]);
-  return {kExitAdapterNoDriver, Route::kHardwareIdScan};
+  const int exit_code = OutcomeExitCode(route, found, replacement);
+  PrintOutcome(console, messages, exit_code);
+  return {exit_code, route};
 }
 
 }  // namespace qsetup

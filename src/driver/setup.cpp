@@ -14,10 +14,6 @@
 namespace qsetup {
 namespace {
 
-// The system directory must leave room for the file names appended to it in
-// 520-byte path buffers.
-constexpr std::uint32_t kMaxSystemDirectory = 259;
-
 // The decision's steps on the real subsystems.
 class RunSteps final : public SetupSteps {
  public:
@@ -122,7 +118,7 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   int exit_code = kExitFailed;
   facts.exit_code = exit_code;
   const SystemDirectory system_dir = platform.system.ReadSystemDirectory();
-  if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
+  if (!UsableSystemDirectory(system_dir)) {
     TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
                kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);

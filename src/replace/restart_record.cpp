@@ -21,21 +21,34 @@ std::string RestartKeyPath() {
 
 }  // namespace
 
-bool RestartRecord::Owed() {
+RestartRecordState ReadRestartRecord(RegistryOs& registry, std::optional<std::uint64_t> started,
+                                     WinError* error) {
   RegistryKeyPtr key;
-  if (registry_.OpenLocalMachineKey(RestartKeyPath(), kKeyQueryValue | kKey64BitView, key) !=
-      kErrorSuccess) {
-    return false;
+  const WinError status =
+      registry.OpenLocalMachineKey(RestartKeyPath(), kKeyQueryValue | kKey64BitView, key);
+  if (status != kErrorSuccess) {
+    if (error != nullptr && status != kErrorFileNotFound) *error = status;
+    return RestartRecordState::kNone;
   }
   RegistryValue recorded;
   const bool has_time = key->QueryValue(kStartTimeValue, recorded) == kErrorSuccess &&
                         recorded.type == RegistryValue::Type::kQword;
-  key.reset();
-  const std::optional<std::uint64_t> started = os_.SystemStartTime();
   // Without both times the restart cannot be shown to have happened.
   if (has_time && started && *started > recorded.number + kStartTimeSlack) {
-    ClearRestartRecord(registry_);
-    return false;
+    return RestartRecordState::kStale;
+  }
+  return RestartRecordState::kCurrent;
+}
+
+bool RestartRecord::Owed() {
+  switch (ReadRestartRecord(registry_, os_.SystemStartTime())) {
+    case RestartRecordState::kNone:
+      return false;
+    case RestartRecordState::kStale:
+      ClearRestartRecord(registry_);
+      return false;
+    case RestartRecordState::kCurrent:
+      break;
   }
   owed_ = true;
   return true;
