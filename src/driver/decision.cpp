@@ -40,41 +40,6 @@ void PrintOutcome(Console& console, const MessageTable& messages, int exit_code)
 
 }  // namespace
 
-const char* RouteText(Route route) {
-  switch (route) {
-    case Route::kHidProbe:
-      return "HID probe";
-    case Route::kHardwareIdScan:
-      return "hardware-id scan";
-    case Route::kForced:
-      return "forced";
-    case Route::kNone:
-      break;
-  }
-  return "-";
-}
-
-Route ChooseRoute(bool hid_found, bool skip_hid, bool forced) {
-  if (!hid_found || skip_hid) return Route::kHardwareIdScan;
-  return forced ? Route::kForced : Route::kHidProbe;
-}
-
-int OutcomeExitCode(Route route, bool found, int replacement) {
-  if (route == Route::kHardwareIdScan) {
-    if (!found) return kExitNoAdapter;
-    // The restart that the replacement may ask for is not reported here.
-    return replacement == kReplaceCopyFailed ? kExitFailed : kExitAdapterNoDriver;
-  }
-  switch (replacement) {
-    case kReplaceLegacyRemoved:
-      return kExitRestartNeeded;
-    case kReplaceCopyFailed:
-      return kExitFailed;
-    default:
-      return kExitInstalled;
-  }
-}
-
 Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
                           const MessageTable& messages, const std::string& system_dir) {
   const std::string staging_dir = StagingFolder(system_dir);

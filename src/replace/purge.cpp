@@ -5,17 +5,7 @@
 namespace qsetup {
 namespace {
 
-constexpr char kServicesPath[] = "SYSTEM\\CurrentControlSet\\Services\\";
-constexpr char kRestartToolPattern[] = "vanwdgsv";
-constexpr char kSecondPattern[] = "vanwdgex";
 constexpr int kPurgePasses = 2;
-
-// True when the purge deletes the service key `name`: its name holds one of
-// the patterns, in this letter case.
-bool IsLegacyServiceName(const std::string& name) {
-  return name.find(kRestartToolPattern) != std::string::npos ||
-         name.find(kSecondPattern) != std::string::npos;
-}
 
 // What the enumeration of one index gave.
 enum class Entry { kName, kUnreadable, kEnd };
@@ -104,26 +94,6 @@ int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart) {
     }
   }
   return restart_tool_removed || second_removed ? 1 : 0;
-}
-
-int CountLegacyServiceKeys(RegistryOs& registry, WinError& error) {
-  RegistryKeyPtr services;
-  error = registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services);
-  if (error != kErrorSuccess) return 0;
-  int count = 0;
-  std::string name;
-  for (std::uint32_t index = 0;; ++index) {
-    const WinError status = services->EnumSubkey(index, name);
-    if (status == kErrorNoMoreItems) break;
-    // A name too long for the buffer is one that the purge passes over too.
-    if (status == kErrorMoreData) continue;
-    if (status != kErrorSuccess) {
-      error = status;
-      break;
-    }
-    if (IsLegacyServiceName(name)) ++count;
-  }
-  return count;
 }
 
 int ResetKeyDacl(RegistryKey& parent, const std::string& name) {

@@ -31,6 +31,14 @@ constexpr int ReplacementResult(bool copy_failed, bool legacy_removed, bool rest
 // directory into the system directory, in that order.
 inline constexpr const char* kServiceFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
 
+// The service keys below HKEY_LOCAL_MACHINE, and the patterns of the names
+// of the older software's service keys, which the purge deletes: the name of
+// its restart tool and a second name of the same prefix, each anywhere in a
+// name, in this letter case.
+inline constexpr char kServicesPath[] = "SYSTEM\\CurrentControlSet\\Services\\";
+inline constexpr char kRestartToolPattern[] = "vanwdgsv";
+inline constexpr char kSecondPattern[] = "vanwdgex";
+
 // The tools that the sequence runs from the system directory: the older
 // software's restart tool, and the service tool.
 inline constexpr char kLegacyToolName[] = "vanwdgsv.exe";
