@@ -31,8 +31,11 @@ RestartRecordState ReadRestartRecord(RegistryOs& registry, std::optional<std::ui
     return RestartRecordState::kNone;
   }
   RegistryValue recorded;
-  const bool has_time = key->QueryValue(kStartTimeValue, recorded) == kErrorSuccess &&
-                        recorded.type == RegistryValue::Type::kQword;
+  const WinError queried = key->QueryValue(kStartTimeValue, recorded);
+  if (error != nullptr && queried != kErrorSuccess && queried != kErrorFileNotFound) {
+    *error = queried;
+  }
+  const bool has_time = queried == kErrorSuccess && recorded.type == RegistryValue::Type::kQword;
   // Without both times the restart cannot be shown to have happened.
   if (has_time && started && *started > recorded.number + kStartTimeSlack) {
     return RestartRecordState::kStale;

@@ -28,9 +28,9 @@ enum class RestartRecordState {
 };
 
 // Reads the record against `started`, the system's last start as far as it
-// can be told (ReplaceOs::SystemStartTime). Changes nothing. When its key
-// cannot be opened for another reason than that it is not there, `error`
-// (if given) receives the registry status.
+// can be told (ReplaceOs::SystemStartTime). Changes nothing. When its key or
+// its time cannot be read for another reason than that it is not there,
+// `error` (if given) receives the registry status.
 RestartRecordState ReadRestartRecord(RegistryOs& registry, std::optional<std::uint64_t> started,
                                      WinError* error = nullptr);
 

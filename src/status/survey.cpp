@@ -322,10 +322,13 @@ void Survey::Run(bool skip_hid) {
   // keys or an earlier run left one owed.
   SurveyLegacy(system_dir);
   WinError record_error = kErrorSuccess;
-  report_.restart_owed = ReadRestartRecord(p_.registry, p_.os.SystemStartTime(), &record_error) ==
-                         RestartRecordState::kCurrent;
+  const std::optional<std::uint64_t> started = p_.os.SystemStartTime();
+  report_.restart_owed =
+      ReadRestartRecord(p_.registry, started, &record_error) == RestartRecordState::kCurrent;
   if (record_error != kErrorSuccess)
     Fault("read the restart record", kProductKeyName, record_error);
+  // A record is then owed, as SETUP.EXE takes it, though it may be stale.
+  if (report_.restart_owed && !started) Fault("tell when the system last started", {});
   report_.setup_exit_code = kExitFailed;
   if (!system_dir.empty()) {
     SurveyAdapter(skip_hid);
