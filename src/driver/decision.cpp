@@ -51,13 +51,16 @@ Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Consol
     StageUnlessRunningFromStaging(steps, settings, staging_dir);
     TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
     replacement = steps.ReplaceDriver();
-  } else if (!(found = steps.FindExistingDevice())) {
-    // Nothing is staged and nothing replaced.
-    TracePause(console, settings.verbose, "Didn't find USB SP.\n", kDriverPausePrompt);
   } else {
-    TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
-    StageUnlessRunningFromStaging(steps, settings, staging_dir);
-    replacement = steps.ReplaceDriver();
+    found = steps.FindExistingDevice();
+    if (found) {
+      TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
+      StageUnlessRunningFromStaging(steps, settings, staging_dir);
+      replacement = steps.ReplaceDriver();
+    } else {
+      // Nothing is staged and nothing replaced.
+      TracePause(console, settings.verbose, "Didn't find USB SP.\n", kDriverPausePrompt);
+    }
   }
   const int exit_code = OutcomeExitCode(route, found, replacement);
   PrintOutcome(console, messages, exit_code);
