@@ -1,6 +1,5 @@
 #include <iterator>
 
-#include "base/ascii.h"
 #include "console/format.h"
 #include "deploy/stamp_text.h"
 #include "status/status.h"
@@ -32,13 +31,6 @@ const char* StateText(ServiceState state) {
 
 const char* YesNo(std::optional<bool> value) {
   return value ? (*value ? "yes" : "no") : kUnknown;
-}
-
-const StampedFile* Find(const FileSet& set, const char* name) {
-  for (const StampedFile& file : set.files) {
-    if (EqualsIgnoringAsciiCase(file.name, name)) return &file;
-  }
-  return nullptr;
 }
 
 // --- The report for a person -------------------------------------------------
@@ -77,7 +69,7 @@ void FileLines(TextOut& text, const FileSet& set, const FileSet* package) {
   constexpr char kIndented[] = "  %-16s";
   for (const StampedFile& file : set.files) {
     const char* label = file.name;
-    const StampedFile* packaged = package != nullptr ? Find(*package, file.name) : nullptr;
+    const StampedFile* packaged = package != nullptr ? FindFile(*package, file.name) : nullptr;
     switch (file.state) {
       case StampedFile::State::kAbsent:
         text.LineWith(kIndented, label, "none");

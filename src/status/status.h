@@ -68,6 +68,9 @@ struct FileSet {
   std::optional<std::string> version;
 };
 
+// The file of `set` named `name` (ASCII case ignored); null when it has none.
+const StampedFile* FindFile(const FileSet& set, std::string_view name);
+
 // An operating-system call that failed while the facts were gathered: the
 // report shows it and goes on without that fact.
 struct StatusFault {

@@ -278,10 +278,7 @@ void Survey::Decide() {
   // own comparison, and the service runs the system directory's tool.
   bool current = report_.service_registered && report_.service_runs_system_tool;
   for (const StampedFile& installed : report_.installed.files) {
-    const StampedFile* packaged = nullptr;
-    for (const StampedFile& file : report_.package.files) {
-      if (EqualsIgnoringAsciiCase(file.name, installed.name)) packaged = &file;
-    }
+    const StampedFile* packaged = FindFile(report_.package, installed.name);
     if (installed.state != StampedFile::State::kStamped || packaged == nullptr ||
         packaged->state != StampedFile::State::kStamped ||
         CompareStampValues(installed.version, packaged->version) != 0) {
@@ -346,6 +343,13 @@ void Survey::Run(bool skip_hid) {
 }
 
 }  // namespace
+
+const StampedFile* FindFile(const FileSet& set, std::string_view name) {
+  for (const StampedFile& file : set.files) {
+    if (EqualsIgnoringAsciiCase(file.name, name)) return &file;
+  }
+  return nullptr;
+}
 
 StatusReport SurveyMachine(StatusPlatform& platform, bool skip_hid) {
   StatusReport report;
