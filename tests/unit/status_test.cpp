@@ -344,42 +344,6 @@ TEST(StatusReport, CurrentOnlyWithThePackagesFilesAndService) {
   }
 }
 
-// What the report says of each file: version, none, no stamp, or a fault.
-TEST(StatusReport, EachFileAsItIs) {
-  Machine m;
-  m.Install("2.0.9");
-  m.deploy.AddFile(std::string(kSystem) + "TELMXW.DLL", "no stamp");
-  m.deploy.files.erase(m.deploy.Key(std::string(kSystem) + "TELMXREM.EXE"));
-  m.deploy.files.erase(m.deploy.Key(std::string(kStaging) + "ENGLISH.NLS"));
-  m.deploy.unreadable.insert(m.deploy.Key(std::string(kStaging) + "SETUP.EXE"));
-  const StatusReport report = m.Survey();
-  using State = StampedFile::State;
-  const auto states = [](const FileSet& set) {
-    std::vector<std::pair<std::string, State>> out;
-    for (const StampedFile& file : set.files) out.emplace_back(file.name, file.state);
-    return out;
-  };
-  EXPECT_EQ(states(report.installed),
-            (std::vector<std::pair<std::string, State>>{{"TELMXW.DLL", State::kNoStamp},
-                                                        {"TELMXREM.EXE", State::kAbsent},
-                                                        {"TELMXSVC.EXE", State::kStamped}}));
-  EXPECT_EQ(report.installed.files[2].version, "2.0.9");
-  EXPECT_EQ(report.installed.version, std::nullopt);
-  EXPECT_EQ(states(report.staged),
-            (std::vector<std::pair<std::string, State>>{{"SETUP.EXE", State::kUnreadable},
-                                                        {"TELMXW.DLL", State::kStamped},
-                                                        {"TELMXREM.EXE", State::kStamped},
-                                                        {"TELMXSVC.EXE", State::kStamped},
-                                                        {"ENGLISH.NLS", State::kAbsent},
-                                                        {"JAPANESE.NLS", State::kStamped}}));
-  EXPECT_EQ(report.package.version, kVersion);
-  EXPECT_EQ(report.package.files.size(), std::size(kPackageFiles));
-  ASSERT_EQ(report.faults.size(), 1u);
-  EXPECT_STREQ(report.faults[0].operation, "open");
-  EXPECT_EQ(report.faults[0].subject, "C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE");
-  EXPECT_EQ(report.faults[0].error, kErrorAccessDenied);
-}
-
 // The 32-bit program on 64-bit Windows: its files lie in SysWOW64, and the
 // service must run the tool there.
 TEST(StatusReport, TheThirtyTwoBitProgramOnSixtyFourBitWindows) {
@@ -519,6 +483,8 @@ TEST(StatusReport, TextForAPerson) {
   m.Install();
   m.deploy.AddFile(std::string(kSystem) + "TELMXREM.EXE", Stamped("2.0.9", "x"));
   m.deploy.files.erase(m.deploy.Key(std::string(kSystem) + "TELMXSVC.EXE"));
+  m.deploy.AddFile(std::string(kStaging) + "ENGLISH.NLS", "no stamp");
+  m.deploy.unreadable.insert(m.deploy.Key(std::string(kStaging) + "SETUP.EXE"));
   m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
   m.AddLegacyKeys();
   m.RecordRestart();
@@ -536,7 +502,13 @@ TEST(StatusReport, TextForAPerson) {
             "  TELMXW.DLL      2.1.0 (the package's)\r\n"
             "  TELMXREM.EXE    2.0.9 (older than the package's 2.1.0)\r\n"
             "  TELMXSVC.EXE    none\r\n"
-            "Staged            C:\\WINDOWS\\system32\\drivers\\qln2, version 2.1.0\r\n"
+            "Staged            C:\\WINDOWS\\system32\\drivers\\qln2\r\n"
+            "  SETUP.EXE       could not be read\r\n"
+            "  TELMXW.DLL      2.1.0 (the package's)\r\n"
+            "  TELMXREM.EXE    2.1.0 (the package's)\r\n"
+            "  TELMXSVC.EXE    2.1.0 (the package's)\r\n"
+            "  ENGLISH.NLS     no version stamp\r\n"
+            "  JAPANESE.NLS    2.1.0 (the package's)\r\n"
             "Service QLN2Svc   registered, running, runs \"C:\\WINDOWS\\system32\\telmxsvc.exe\" "
             "-service\r\n"
             "Older software    legacy tool present, legacy service keys: 2\r\n"
@@ -544,6 +516,7 @@ TEST(StatusReport, TextForAPerson) {
             "Run in progress   unknown\r\n"
             "Current           no: not installed, older or incomplete (exit code 3)\r\n"
             "\r\n"
+            "Could not open C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE: Windows error 5.\r\n"
             "Could not look for the run lock: Windows error 5.\r\n");
 
   Machine fresh;
