@@ -242,16 +242,19 @@ std::string ReportText(const StatusReport& r) {
 
   SetLines(text, "Package", r.package, nullptr);
 
-  const char* found = "not found (hardware-id scan)";
+  // The routes by the names that SETUP.EXE's events give them.
+  const char* found = "not found (%s)";
   if (r.route == Route::kNone) {
-    found = "not looked for: the system directory is unusable";
+    found = "not looked for: the system directory is unusable%s";
   } else if (r.route != Route::kHardwareIdScan) {
-    found = "found by the HID probe";
+    found = "found by the %s";
   } else if (r.scan_found.value_or(false)) {
-    found = "found by the hardware-id scan, without a working USB driver";
+    found = "found by the %s, without a working USB driver";
   }
-  text.Line("Adapter", "%s; SETUP.EXE would end with %s", found,
-            Decimal(static_cast<std::uint32_t>(r.setup_exit_code), number));
+  text.Put("%-18s", "Adapter");
+  text.Put(found, r.route == Route::kNone ? "" : RouteText(r.route));
+  text.Put("; SETUP.EXE would end with %s\r\n",
+           Decimal(static_cast<std::uint32_t>(r.setup_exit_code), number));
 
   text.Line("Installed", "%s",
             r.system_dir ? r.system_dir->c_str() : "unknown: the system directory is unusable");
