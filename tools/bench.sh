@@ -9,7 +9,8 @@
 #      same prefix state, median ratio of wall-clock times;
 #   2. the version-stamp comparison of 100 KB and sparse 1 GB files;
 #   3. the hardware-id scan on fake machines of 100, 1000 and 10000 devices;
-#   4. the size of SETUP.EXE of each architecture and the DLLs it imports.
+#   4. the size of SETUP.EXE and QLN2STAT.EXE of each architecture and the
+#      DLLs they import.
 # Exits with 0 when every target is met, 1 when one is missed, 2 when a
 # measurement could not be made. QSETUP_BENCH_PAIRS sets the number of
 # install pairs (21: a Wine process start varies a lot on a busy machine).
@@ -183,23 +184,28 @@ row "hardware-id scan: per-device time, 10000 / 100 devices" "$growth" "<= 1.50 
   "$(verdict "$growth <= 1.5")"
 
 # --- 4. size and imports ----------------------------------------------------
-step "SETUP.EXE size and imports"
+step "SETUP.EXE and QLN2STAT.EXE size and imports"
 # Libraries that every Windows installation has in its system directory.
 system_dlls=" kernel32.dll msvcrt.dll ntdll.dll advapi32.dll user32.dll "
-for arch in x64 x86; do
-  case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac
-  exe="$build/package/$arch/SETUP.EXE"
-  size=$(stat -c %s "$exe")
-  kb=$(awk -v s="$size" 'BEGIN { printf "%.1f", s / 1024 }')
-  row "SETUP.EXE size, $arch" "$size bytes ($kb KB)" "<= 131072 bytes" \
-    "$(verdict "$size <= 131072")"
-  imports=$("$triple-w64-mingw32-objdump" -p "$exe" | awk '/DLL Name:/ { print tolower($3) }')
-  [ -n "$imports" ] || die "no imports read from $exe"
-  result=pass
-  for dll in $imports; do
-    [[ $system_dlls == *" $dll "* ]] || result=fail
+# PROGRAM:LIMIT, the largest image in bytes.
+for program in SETUP.EXE:131072 QLN2STAT.EXE:65536; do
+  name=${program%%:*}
+  limit=${program##*:}
+  for arch in x64 x86; do
+    case $arch in x64) triple=x86_64 ;; x86) triple=i686 ;; esac
+    exe="$build/package/$arch/$name"
+    size=$(stat -c %s "$exe")
+    kb=$(awk -v s="$size" 'BEGIN { printf "%.1f", s / 1024 }')
+    row "$name size, $arch" "$size bytes ($kb KB)" "<= $limit bytes" \
+      "$(verdict "$size <= $limit")"
+    imports=$("$triple-w64-mingw32-objdump" -p "$exe" | awk '/DLL Name:/ { print tolower($3) }')
+    [ -n "$imports" ] || die "no imports read from $exe"
+    result=pass
+    for dll in $imports; do
+      [[ $system_dlls == *" $dll "* ]] || result=fail
+    done
+    row "$name imports, $arch" "$(echo $imports | tr ' ' ',')" "system DLLs only" "$result"
   done
-  row "SETUP.EXE imports, $arch" "$(echo $imports | tr ' ' ',')" "system DLLs only" "$result"
 done
 
 # --- the table ----------------------------------------------------------------

@@ -29,6 +29,15 @@ class SystemDirectoryOs {
   virtual std::string ReadWow64Directory() = 0;
 };
 
+// Where the files that a program puts in its system directory `system_dir`
+// lie, by the path that 64-bit programs (the service control manager, event
+// viewers) know them by: the Wow64 directory for a 32-bit program on 64-bit
+// Windows, `system_dir` itself for any other.
+inline std::string NativeSystemDirectory(SystemDirectoryOs& system, const std::string& system_dir) {
+  std::string wow64 = system.ReadWow64Directory();
+  return wow64.empty() ? system_dir : wow64;
+}
+
 // The staging directory of the package below `system_dir`, with its closing
 // separator: "C:\WINDOWS\system32" gives "C:\WINDOWS\system32\drivers\qln2\".
 inline std::string StagingFolder(const std::string& system_dir) {

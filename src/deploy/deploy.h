@@ -23,6 +23,11 @@ inline constexpr int kSetCopyFailed = 2;
 // The installer's own program, the first file of the package.
 inline constexpr char kSetupProgramName[] = "SETUP.EXE";
 
+// The package, in the order it is staged.
+inline constexpr const char* kPackageFiles[] = {
+    kSetupProgramName, "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS",
+};
+
 // A copy that failed: the paths as the copy used them, and the Windows error
 // of the step that failed.
 struct FailedCopy {

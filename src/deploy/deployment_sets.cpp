@@ -3,11 +3,6 @@
 namespace qsetup {
 namespace {
 
-// The package, in the order it is staged.
-constexpr const char* kPackageFiles[] = {
-    kSetupProgramName, "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS",
-};
-
 // The tools that the removal steps need in the system directory.
 constexpr const char* kSystemTools[] = {"TELMXREM.EXE", "TELMXSVC.EXE"};
 

@@ -5,6 +5,26 @@
 #include <cstring>
 
 namespace qsetup {
+namespace {
+
+// The digits of `text` in order, without leading zeros: the decimal value in
+// a form that any number of digits fits.
+std::string StampDigits(std::string_view text) {
+  std::string digits;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9' && !(digits.empty() && c == '0')) digits.push_back(c);
+  }
+  return digits;
+}
+
+// Orders two digit strings without leading zeros as the numbers they spell.
+int CompareDecimal(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  const int order = a.compare(b);
+  return order < 0 ? -1 : (order > 0 ? 1 : 0);
+}
+
+}  // namespace
 
 const char* FindPattern(const char* pattern, const char* data, std::ptrdiff_t length) {
   const auto m = static_cast<std::ptrdiff_t>(std::strlen(pattern));
@@ -41,6 +61,20 @@ std::optional<std::string> StampTextIn(const char* block, std::size_t length) {
   if (end == nullptr) return std::string();
   return std::string(text_begin,
                      std::min(static_cast<std::size_t>(end - text_begin), kStampTextMax));
+}
+
+std::optional<std::string> ReadStampText(ReadableFilePtr file, char* block,
+                                         std::size_t* length_read) {
+  if (length_read != nullptr) *length_read = 0;
+  if (!file) return std::nullopt;
+  const std::size_t length = file->Read(block, kStampBlockSize);
+  if (length_read != nullptr) *length_read = length;
+  file.reset();  // closed before the search
+  return StampTextIn(block, length);
+}
+
+int CompareStampValues(std::string_view first, std::string_view second) {
+  return CompareDecimal(StampDigits(first), StampDigits(second));
 }
 
 }  // namespace qsetup

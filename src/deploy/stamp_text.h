@@ -1,11 +1,15 @@
 // Version stamps: "!@#$", up to 255 bytes of stamp text, "$#@!", somewhere
-// in the first 100000 bytes of a deployed file. How the text is found; the
-// build's version check reads stamps with this same code.
+// in the first 100000 bytes of a deployed file. How the text is found and
+// what its value is; the build's version check and the status report read
+// stamps with this same code.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
+
+#include "base/readable_file.h"
 
 namespace qsetup {
 
@@ -25,5 +29,17 @@ const char* FindPattern(const char* pattern, const char* data, std::ptrdiff_t le
 // kStampTextMax. nullopt without a start marker; empty when no end marker
 // follows it.
 std::optional<std::string> StampTextIn(const char* block, std::size_t length);
+
+// The stamp text of `file` (null: a file that could not be opened), from one
+// read of at most kStampBlockSize bytes into `block`, which holds that many.
+// nullopt when the read delivers no bytes or they hold no start marker.
+// `length_read`, if given, receives the number of bytes read.
+std::optional<std::string> ReadStampText(ReadableFilePtr file, char* block,
+                                         std::size_t* length_read = nullptr);
+
+// Orders two stamp texts by their values, as CompareVersionStamps orders
+// files: -1 when the first is less, 0 when they are equal, 1 when it is
+// greater.
+int CompareStampValues(std::string_view first, std::string_view second);
 
 }  // namespace qsetup

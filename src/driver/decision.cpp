@@ -16,51 +16,63 @@ bool StageUnlessRunningFromStaging(SetupSteps& steps, const RunSettings& setting
   return EqualsIgnoringAsciiCase(settings.source_dir, staging_dir) || steps.StagePackage();
 }
 
+// The outcome messages of each exit code of the decision, in order.
+void PrintOutcome(Console& console, const MessageTable& messages, int exit_code) {
+  switch (exit_code) {
+    case kExitInstalled:
+      console.PrintText(messages[kMsgInstallComplete]);
+      break;
+    case kExitRestartNeeded:
+      console.PrintText(messages[kMsgInstallComplete]);
+      console.PrintText(messages[kMsgRebootNeeded]);
+      break;
+    case kExitNoAdapter:
+      console.PrintText(messages[kMsgDeviceNotFound]);
+      console.PrintText(messages[kMsgInstallFailed]);
+      break;
+    case kExitAdapterNoDriver:
+      console.PrintText(messages[kMsgDeviceNotWorking]);
+      console.PrintText(messages[kMsgInstallComplete]);
+      break;
+    default:
+      console.PrintText(messages[kMsgInstallFailed]);
+      break;
+  }
+}
+
 }  // namespace
 
 Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
                           const MessageTable& messages, const std::string& system_dir) {
   const std::string staging_dir = StagingFolder(system_dir);
-  const bool hid_found = steps.FindHidDevice();
-
-  if (hid_found && !settings.skip_hid) {
-    // With the force code the probe reports the adapter without looking.
-    const Route route = settings.force_code == kForceUsb ? Route::kForced : Route::kHidProbe;
+  const Route route =
+      ChooseRoute(steps.FindHidDevice(), settings.skip_hid, settings.force_code == kForceUsb);
+  bool found = true;
+  int replacement = kReplaceDone;
+  if (route != Route::kHardwareIdScan) {
+    // A staging that failed ends the run as a copy that failed would, before
+    // anything is removed.
     if (!StageUnlessRunningFromStaging(steps, settings, staging_dir)) {
-      console.PrintText(messages[kMsgInstallFailed]);
+      PrintOutcome(console, messages, kExitFailed);
       return {kExitFailed, route};
     }
     TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
-    switch (steps.ReplaceDriver()) {
-      case kReplaceLegacyRemoved:
-        console.PrintText(messages[kMsgInstallComplete]);
-        console.PrintText(messages[kMsgRebootNeeded]);
-        return {kExitRestartNeeded, route};
-      case kReplaceCopyFailed:
-        console.PrintText(messages[kMsgInstallFailed]);
-        return {kExitFailed, route};
-      default:
-        console.PrintText(messages[kMsgInstallComplete]);
-        return {kExitInstalled, route};
+    replacement = steps.ReplaceDriver();
+  } else {
+    found = steps.FindExistingDevice();
+    if (found) {
+      TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
+      replacement = StageUnlessRunningFromStaging(steps, settings, staging_dir)
+                        ? steps.ReplaceDriver()
+                        : kReplaceCopyFailed;
+    } else {
+      // Nothing is staged and nothing replaced.
+      TracePause(console, settings.verbose, "Didn't find USB SP.\n", kDriverPausePrompt);
     }
   }
-
-  if (!steps.FindExistingDevice()) {
-    TracePause(console, settings.verbose, "Didn't find USB SP.\n", kDriverPausePrompt);
-    console.PrintText(messages[kMsgDeviceNotFound]);
-    console.PrintText(messages[kMsgInstallFailed]);
-    return {kExitNoAdapter, Route::kHardwareIdScan};
-  }
-
-  TracePause(console, settings.verbose, "Found Taskel but NO DRIVER.\n", kDriverPausePrompt);
-  if (!StageUnlessRunningFromStaging(steps, settings, staging_dir) ||
-      steps.ReplaceDriver() == kReplaceCopyFailed) {
-    console.PrintText(messages[kMsgInstallFailed]);
-    return {kExitFailed, Route::kHardwareIdScan};
-  }
-  console.PrintText(messages[kMsgDeviceNotWorking]);
-  console.PrintText(messages[kMsgInstallComplete]);
-  return {kExitAdapterNoDriver, Route::kHardwareIdScan};
+  const int exit_code = OutcomeExitCode(route, found, replacement);
+  PrintOutcome(console, messages, exit_code);
+  return {exit_code, route};
 }
 
 }  // namespace qsetup

@@ -35,20 +35,6 @@ EventType TypeOf(EventId id) {
   return EventType::kError;
 }
 
-const char* RouteText(Route route) {
-  switch (route) {
-    case Route::kHidProbe:
-      return "HID probe";
-    case Route::kHardwareIdScan:
-      return "hardware-id scan";
-    case Route::kForced:
-      return "forced";
-    case Route::kNone:
-      break;
-  }
-  return kNoFact;
-}
-
 const char* LegacyText(const std::optional<LegacyRemoval>& legacy) {
   if (!legacy) return kNoFact;
   switch (*legacy) {
@@ -131,9 +117,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
 }
 
 std::string EventMessageFile(SystemDirectoryOs& system, const std::string& system_dir) {
-  std::string folder = system.ReadWow64Directory();
-  if (folder.empty()) folder = system_dir;
-  return StagingFolder(folder).append(kSetupProgramName);
+  return StagingFolder(NativeSystemDirectory(system, system_dir)).append(kSetupProgramName);
 }
 
 void EnsureEventSource(RegistryOs& registry, const std::string& message_file) {

@@ -14,10 +14,6 @@
 namespace qsetup {
 namespace {
 
-// The system directory must leave room for the file names appended to it in
-// 520-byte path buffers.
-constexpr std::uint32_t kMaxSystemDirectory = 259;
-
 // The decision's steps on the real subsystems.
 class RunSteps final : public SetupSteps {
  public:
@@ -135,7 +131,7 @@ int SetupMain(int argc, char** argv, Platform& platform) {
     console.PrintText(messages[kMsgInstallFailed]);
     facts.event = kEventSourceDirectoryUnusable;
     ReportOutcome(platform.event_log, facts);
-  } else if (system_dir.length == 0 || system_dir.length > kMaxSystemDirectory) {
+  } else if (!UsableSystemDirectory(system_dir)) {
     TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
                kDriverPausePrompt);
     console.PrintText(messages[kMsgInstallFailed]);

@@ -5,9 +5,6 @@
 namespace qsetup {
 namespace {
 
-constexpr char kServicesPath[] = "SYSTEM\\CurrentControlSet\\Services\\";
-constexpr char kRestartToolPattern[] = "vanwdgsv";
-constexpr char kSecondPattern[] = "vanwdgex";
 constexpr int kPurgePasses = 2;
 
 // What the enumeration of one index gave.

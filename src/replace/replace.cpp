@@ -5,8 +5,6 @@
 namespace qsetup {
 namespace {
 
-constexpr const char* kSystemCopies[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
-
 // Runs `tool_name` from the system directory, which is read anew for each
 // tool. A system directory that cannot be read leaves the tool unstarted.
 bool RunSystemTool(const ReplaceContext& ctx, const char* tool_name, const char* arguments) {
@@ -41,23 +39,21 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
 }
 
 int ReplaceDriver(const ReplaceContext& ctx) {
-  int result = kReplaceDone;
   // An earlier run since the system's last start deleted legacy service
   // keys: the restart they need is still owed, and this run reports it too.
   RestartRecord restart(ctx.registry, ctx.os);
   const bool restart_owed = restart.Owed();
 
-  if (RunSystemTool(ctx, "vanwdgsv.exe", "-remove")) ctx.deploy.RefreshSystemTools();
+  if (RunSystemTool(ctx, kLegacyToolName, "-remove")) ctx.deploy.RefreshSystemTools();
 
   const bool purged = PurgeLegacyServices(ctx.registry, restart) != 0;
-  if (purged || restart_owed) result = kReplaceLegacyRemoved;
   if (ctx.removal != nullptr) {
     *ctx.removal = purged         ? LegacyRemoval::kThisRun
                    : restart_owed ? LegacyRemoval::kEarlierRun
                                   : LegacyRemoval::kNone;
   }
 
-  if (RunSystemTool(ctx, "telmxsvc.exe", "-remove")) ctx.deploy.RefreshSystemTools();
+  if (RunSystemTool(ctx, kServiceToolName, "-remove")) ctx.deploy.RefreshSystemTools();
 
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   if (!system_dir.Fitted()) {
@@ -71,14 +67,13 @@ int ReplaceDriver(const ReplaceContext& ctx) {
     ctx.console.PrintText("lpBuffer = >%s<\n", staging_folder.c_str());
     ctx.console.PrintText("lpBuffr2 = >%s<\n", system_folder.c_str());
   }
-  for (const char* file_name : kSystemCopies) {
-    if (!ctx.deploy.CopyVersioned(staging_folder, system_folder, file_name)) {
-      result = kReplaceCopyFailed;
-    }
+  bool copy_failed = false;
+  for (const char* file_name : kServiceFiles) {
+    if (!ctx.deploy.CopyVersioned(staging_folder, system_folder, file_name)) copy_failed = true;
   }
 
-  RunTool(ctx.os, ctx.console, system_folder + "telmxsvc.exe", "-install -QLN2");
-  return result;
+  RunTool(ctx.os, ctx.console, system_folder + kServiceToolName, "-install -QLN2");
+  return ReplacementResult(copy_failed, purged, restart_owed);
 }
 
 }  // namespace qsetup

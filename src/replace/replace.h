@@ -19,6 +19,31 @@ inline constexpr int kReplaceDone = 0;
 inline constexpr int kReplaceLegacyRemoved = 1;  // a legacy service key was removed
 inline constexpr int kReplaceCopyFailed = 2;     // a file of the service was not put in place
 
+// The replacement result of a sequence: a failed copy wins; else legacy
+// service keys removed by it, or by an earlier run that still owes the
+// restart they need, ask for the restart.
+constexpr int ReplacementResult(bool copy_failed, bool legacy_removed, bool restart_owed) {
+  if (copy_failed) return kReplaceCopyFailed;
+  return legacy_removed || restart_owed ? kReplaceLegacyRemoved : kReplaceDone;
+}
+
+// The files of the service that the sequence copies from the staging
+// directory into the system directory, in that order.
+inline constexpr const char* kServiceFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
+
+// The service keys below HKEY_LOCAL_MACHINE, and the patterns of the names
+// of the older software's service keys, which the purge deletes: the name of
+// its restart tool and a second name of the same prefix, each anywhere in a
+// name, in this letter case.
+inline constexpr char kServicesPath[] = "SYSTEM\\CurrentControlSet\\Services\\";
+inline constexpr char kRestartToolPattern[] = "vanwdgsv";
+inline constexpr char kSecondPattern[] = "vanwdgex";
+
+// The tools that the sequence runs from the system directory: the older
+// software's restart tool, and the service tool.
+inline constexpr char kLegacyToolName[] = "vanwdgsv.exe";
+inline constexpr char kServiceToolName[] = "telmxsvc.exe";
+
 // Polls of a running tool, each followed by a wait of up to kToolPollMs.
 inline constexpr int kToolPollLimit = 60;
 inline constexpr std::uint32_t kToolPollMs = 5000;
@@ -80,6 +105,12 @@ int ReplaceDriver(const ReplaceContext& ctx);
 // was reset, and each only once `restart` records the restart it will need.
 // Returns 1 if at least one service key was deleted, else 0.
 int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart);
+
+// The service keys that PurgeLegacyServices would delete, counted in one walk
+// of the Services key without changing anything. `error` receives the
+// registry status that kept the walk from reaching its end: kErrorSuccess
+// when the count is complete.
+int CountLegacyServiceKeys(RegistryOs& registry, WinError& error);
 
 // Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators
 // full control and nobody else anything. The key's DACL must be readable.

@@ -31,30 +31,50 @@ void ClearRestartRecord(RegistryOs& registry) {
 
 }  // namespace
 
-bool RestartRecord::Owed() {
+RestartRecordState ReadRestartRecord(RegistryOs& registry, std::optional<std::uint64_t> started,
+                                     WinError* error) {
   RegistryKeyPtr key;
-  if (registry_.OpenLocalMachineKey(RestartKeyPath(), kKeyQueryValue | kKey64BitView, key) !=
-      kErrorSuccess) {
-    return false;
+  const WinError status =
+      registry.OpenLocalMachineKey(RestartKeyPath(), kKeyQueryValue | kKey64BitView, key);
+  if (status != kErrorSuccess) {
+    if (error != nullptr && status != kErrorFileNotFound) *error = status;
+    return RestartRecordState::kNone;
   }
   RegistryValue recorded;
-  const WinError read = key->QueryValue(kStartTimeValue, recorded);
-  const bool has_time = read == kErrorSuccess && recorded.type == RegistryValue::Type::kQword;
-  key.reset();
-  const std::optional<std::uint64_t> started = os_.SystemStartTime();
+  const WinError queried = key->QueryValue(kStartTimeValue, recorded);
+  if (error != nullptr && queried != kErrorSuccess && queried != kErrorFileNotFound) {
+    *error = queried;
+  }
+  const bool has_time = queried == kErrorSuccess && recorded.type == RegistryValue::Type::kQword;
   // Without both times the restart cannot be shown to have happened.
   if (has_time && started && *started > recorded.number + kStartTimeSlack) {
-    ClearRestartRecord(registry_);
-    return false;
+    return RestartRecordState::kStale;
   }
-  if (read == kErrorFileNotFound && started) {
-    // A run was ended between making the record and writing its time. The
-    // record is volatile, so it was made since this start of the system.
-    RegistryKeyPtr writable;
-    if (registry_.OpenLocalMachineKey(RestartKeyPath(), kKeySetValue | kKey64BitView, writable) ==
-        kErrorSuccess) {
-      writable->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
-    }
+  return queried == kErrorFileNotFound ? RestartRecordState::kUntimed
+                                       : RestartRecordState::kCurrent;
+}
+
+bool RestartRecord::Owed() {
+  const std::optional<std::uint64_t> started = os_.SystemStartTime();
+  switch (ReadRestartRecord(registry_, started)) {
+    case RestartRecordState::kNone:
+      return false;
+    case RestartRecordState::kStale:
+      ClearRestartRecord(registry_);
+      return false;
+    case RestartRecordState::kUntimed:
+      // A run was ended between making the record and writing its time. The
+      // record is volatile, so it was made since this start of the system.
+      if (started) {
+        RegistryKeyPtr writable;
+        if (registry_.OpenLocalMachineKey(RestartKeyPath(), kKeySetValue | kKey64BitView,
+                                          writable) == kErrorSuccess) {
+          writable->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
+        }
+      }
+      break;
+    case RestartRecordState::kCurrent:
+      break;
   }
   owed_ = true;
   return true;

@@ -5,6 +5,9 @@
 // an administrator's Ctrl+Break) leaves it to the next instead of losing it.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include "base/registry.h"
 #include "replace/replace_os.h"
 
@@ -16,6 +19,21 @@ namespace qsetup {
 inline constexpr char kProductKeyName[] = "Orvane\\Quillon 2 Setup";  // below HKLM\SOFTWARE
 inline constexpr char kRestartKeyName[] = "RebootRequired";
 inline constexpr char kStartTimeValue[] = "SystemStartTime";
+
+// What the record says, as it is read without changing it.
+enum class RestartRecordState {
+  kNone,     // there is none, or it cannot be read
+  kCurrent,  // made since the last start of the system, or not shown to be older
+  kUntimed,  // current, but without its time: its maker was ended before it wrote it
+  kStale,    // made before the last start: the restart has happened
+};
+
+// Reads the record against `started`, the system's last start as far as it
+// can be told (ReplaceOs::SystemStartTime). Changes nothing. When its key or
+// its time cannot be read for another reason than that it is not there,
+// `error` (if given) receives the registry status.
+RestartRecordState ReadRestartRecord(RegistryOs& registry, std::optional<std::uint64_t> started,
+                                     WinError* error = nullptr);
 
 // The record as one run sees it. Failures to read or write it change
 // nothing else: a record that cannot be written is lost, one that cannot be

@@ -9,9 +9,7 @@
 namespace qsetup::win32 {
 
 bool Win32DeployOs::PathExists(const std::string& path) {
-  WIN32_FIND_DATAW found;
-  const UniqueFind search(::FindFirstFileW(FilePath(path).c_str(), &found));
-  return search.valid();
+  return FindPath(path) == kErrorSuccess;
 }
 
 bool Win32DeployOs::SetAttributes(const std::string& path, std::uint32_t attributes) {

@@ -93,14 +93,23 @@ std::optional<std::string> ToAnsi(std::wstring_view text) {
   return ansi;
 }
 
-ReadableFilePtr OpenReadableFile(const std::string& path) {
+ReadableFilePtr OpenReadableFile(const std::string& path, WinError* error) {
   // Reading never stands in the way of another program, or another run,
   // that writes or replaces the file.
   UniqueFile file(::CreateFileW(FilePath(path).c_str(), GENERIC_READ,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return nullptr;
+  if (!file) {
+    if (error != nullptr) *error = ::GetLastError();
+    return nullptr;
+  }
   return std::make_unique<Win32ReadableFile>(std::move(file));
+}
+
+WinError FindPath(const std::string& path) {
+  WIN32_FIND_DATAW found;
+  const UniqueFind search(::FindFirstFileW(FilePath(path).c_str(), &found));
+  return search ? kErrorSuccess : ::GetLastError();
 }
 
 }  // namespace qsetup::win32

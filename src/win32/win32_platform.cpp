@@ -1,13 +1,13 @@
 #include "win32/win32_platform.h"
 
 #include <windows.h>
-// After windows.h, whose types they use.
-#include <aclapi.h>
+// After windows.h, whose types it uses.
 #include <sddl.h>
 
 #include "win32/handles.h"
 #include "win32/win32_files.h"
 #include "win32/win32_libraries.h"
+#include "win32/win32_run_lock.h"
 
 namespace qsetup::win32 {
 
@@ -17,30 +17,6 @@ std::uint16_t Win32CatalogOs::SystemDefaultLangId() {
 
 ReadableFilePtr Win32CatalogOs::OpenForReading(const std::string& path) {
   return OpenReadableFile(path);
-}
-
-SystemDirectory Win32SystemDirectoryOs::ReadSystemDirectory() {
-  char buffer[520];
-  SystemDirectory result;
-  result.length = ::GetSystemDirectoryA(buffer, sizeof buffer);
-  if (result.length > 0 && result.length < sizeof buffer) result.path.assign(buffer, result.length);
-  return result;
-}
-
-std::string Win32SystemDirectoryOs::ReadWow64Directory() {
-  // A 64-bit program's system directory is never redirected.
-  if constexpr (sizeof(void*) == 8) return {};
-  // A 32-bit program's is on 64-bit Windows, the only system where this
-  // succeeds. Looked up rather than imported: only a 32-bit image needs it.
-  UINT(WINAPI * read_wow64_directory)(LPSTR, UINT) = nullptr;
-  if (!Resolve(::GetModuleHandleW(L"kernel32.dll"), "GetSystemWow64DirectoryA",
-               read_wow64_directory)) {
-    return {};
-  }
-  char buffer[520];
-  const UINT length = read_wow64_directory(buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) return {};
-  return std::string(buffer, length);
 }
 
 namespace {
@@ -99,9 +75,6 @@ bool Win32DriverOs::IsDbcsLeadByte(unsigned char byte) {
 
 namespace {
 
-// One name for every session of the machine.
-constexpr wchar_t kRunLockName[] = L"Global\\Quillon2-Setup-Run";
-
 // Only the system and administrators may use the lock, and Administrators
 // own it, so that a run can tell it from an object of the same name that
 // someone else made.
@@ -126,18 +99,6 @@ CreatedMutex CreateRunLockMutex(const wchar_t* security) {
   UniqueHandle mutex(::CreateMutexW(&attributes, FALSE, kRunLockName));
   const DWORD error = ::GetLastError();
   return {std::move(mutex), error};
-}
-
-bool OwnedBySystemOrAdministrators(HANDLE object) {
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (::GetSecurityInfo(object, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
-                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
-    return false;
-  }
-  const UniqueLocal descriptor_owner(descriptor);
-  return owner != nullptr && (::IsWellKnownSid(owner, WinLocalSystemSid) ||
-                              ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid));
 }
 
 class Win32RunLock final : public RunLock {
@@ -174,9 +135,10 @@ std::unique_ptr<RunLock> Win32DriverOs::OpenRunLock() {
   // Any program can make an object of this name before a run does; one that
   // the system or administrators did not make is not a run's lock, and a
   // wait for it could last for ever.
-  if (created.error == ERROR_ALREADY_EXISTS &&
-      !OwnedBySystemOrAdministrators(created.mutex.get())) {
-    return nullptr;
+  if (created.error == ERROR_ALREADY_EXISTS) {
+    bool owned = false;
+    ReadRunLockOwner(created.mutex.get(), owned);
+    if (!owned) return nullptr;
   }
   return std::make_unique<Win32RunLock>(std::move(created.mutex));
 }

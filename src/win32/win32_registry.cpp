@@ -7,12 +7,10 @@
 
 #include "win32/handles.h"
 #include "win32/win32_libraries.h"
+#include "win32/win32_registry_reads.h"
 
 namespace qsetup::win32 {
 namespace {
-
-// Room for any key name: names are at most 255 characters.
-constexpr DWORD kKeyNameBuffer = 512;
 
 // Registry calls return their error as a status instead of setting the last
 // error; both share one numbering.
@@ -41,9 +39,9 @@ class Win32RegistryKey final : public RegistryKey {
 
   WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override {
     HKEY opened = nullptr;
-    const LONG status = ::RegOpenKeyExA(key_.get(), name.c_str(), 0, access | view_, &opened);
-    if (status == ERROR_SUCCESS) key = std::make_unique<Win32RegistryKey>(opened, view_);
-    return Status(status);
+    const WinError status = OpenRegistryKey(key_.get(), name, access | view_, opened);
+    if (status == kErrorSuccess) key = std::make_unique<Win32RegistryKey>(opened, view_);
+    return status;
   }
 
   WinError CreateSubkey(const std::string& name, std::uint32_t access, KeyLifetime lifetime,
@@ -62,17 +60,7 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   WinError EnumSubkey(std::uint32_t index, std::string& name) override {
-    char buffer[kKeyNameBuffer] = {};
-    DWORD length = sizeof buffer;
-    FILETIME last_write;
-    const LONG status =
-        ::RegEnumKeyExA(key_.get(), index, buffer, &length, nullptr, nullptr, nullptr, &last_write);
-    if (status == ERROR_SUCCESS) {
-      name.assign(buffer, ::strnlen(buffer, sizeof buffer));
-    } else {
-      name.clear();  // what a name too long for the buffer left there is no name
-    }
-    return Status(status);
+    return EnumRegistrySubkey(key_.get(), index, name);
   }
 
   WinError DeleteSubkey(const std::string& name) override {
@@ -107,39 +95,7 @@ class Win32RegistryKey final : public RegistryKey {
   }
 
   WinError QueryValue(const std::string& name, RegistryValue& value) override {
-    DWORD type = 0;
-    DWORD size = 0;
-    LONG status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, nullptr, &size);
-    if (status != ERROR_SUCCESS) return Status(status);
-    // One byte more than asked for: a string written without its NUL still
-    // ends in one.
-    std::vector<BYTE> data(size + 1, 0);
-    status = ::RegQueryValueExA(key_.get(), name.c_str(), nullptr, &type, data.data(), &size);
-    if (status != ERROR_SUCCESS) return Status(status);
-    switch (type) {
-      case REG_SZ:
-      case REG_EXPAND_SZ:
-        value.type =
-            type == REG_SZ ? RegistryValue::Type::kString : RegistryValue::Type::kExpandString;
-        value.text.assign(reinterpret_cast<const char*>(data.data()),
-                          ::strnlen(reinterpret_cast<const char*>(data.data()), size));
-        return kErrorSuccess;
-      case REG_DWORD: {
-        if (size != sizeof(DWORD)) return kErrorInvalidData;
-        DWORD number = 0;
-        std::memcpy(&number, data.data(), sizeof number);
-        value.type = RegistryValue::Type::kDword;
-        value.number = number;
-        return kErrorSuccess;
-      }
-      case REG_QWORD:
-        if (size != sizeof value.number) return kErrorInvalidData;
-        value.type = RegistryValue::Type::kQword;
-        std::memcpy(&value.number, data.data(), sizeof value.number);
-        return kErrorSuccess;
-      default:
-        return kErrorInvalidData;
-    }
+    return QueryRegistryValue(key_.get(), name, value);
   }
 
   WinError QueryDaclSize(std::uint32_t& size) override {
@@ -200,11 +156,11 @@ class Win32RegistryKey final : public RegistryKey {
 WinError Win32RegistryOs::OpenLocalMachineKey(const std::string& path, std::uint32_t access,
                                               RegistryKeyPtr& key) {
   HKEY opened = nullptr;
-  const LONG status = ::RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, &opened);
-  if (status == ERROR_SUCCESS) {
+  const WinError status = OpenRegistryKey(HKEY_LOCAL_MACHINE, path, access, opened);
+  if (status == kErrorSuccess) {
     key = std::make_unique<Win32RegistryKey>(opened, access & KEY_WOW64_64KEY);
   }
-  return Status(status);
+  return status;
 }
 
 }  // namespace qsetup::win32

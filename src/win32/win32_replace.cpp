@@ -63,18 +63,7 @@ ToolProcessPtr Win32ReplaceOs::StartTool(const std::string& application,
 }
 
 std::optional<std::uint64_t> Win32ReplaceOs::SystemStartTime() {
-  // The milliseconds since the start, which GetTickCount64 counts without
-  // wrapping; looked up, since the oldest systems lack it.
-  ULONGLONG(WINAPI * tick_count)() = nullptr;
-  if (!Resolve(::GetModuleHandleW(L"kernel32.dll"), "GetTickCount64", tick_count)) {
-    return std::nullopt;
-  }
-  const ULONGLONG since_start = tick_count();
-  FILETIME now_time;
-  ::GetSystemTimeAsFileTime(&now_time);
-  const std::uint64_t now =
-      (static_cast<std::uint64_t>(now_time.dwHighDateTime) << 32) | now_time.dwLowDateTime;
-  return now - since_start * 10'000;
+  return ReadSystemStartTime();
 }
 
 }  // namespace qsetup::win32

@@ -12,4 +12,8 @@ class Win32ReplaceOs final : public ReplaceOs {
   std::optional<std::uint64_t> SystemStartTime() override;
 };
 
+// When the system last started, in 100-nanosecond intervals since
+// 1 January 1601 (UTC); nullopt where the system cannot tell.
+std::optional<std::uint64_t> ReadSystemStartTime();
+
 }  // namespace qsetup::win32

@@ -1,5 +1,5 @@
-// What Windows reads from SETUP.EXE as a file: version resource, manifest,
-// imports, and the version stamp that staging compares.
+// What Windows reads from SETUP.EXE and QLN2STAT.EXE as files: version
+// resource, manifest, imports, and the version stamp that staging compares.
 #include <gtest/gtest.h>
 
 #include "e2e/wine_runner.h"
@@ -7,18 +7,39 @@
 namespace qsetup::e2e {
 namespace {
 
-std::string SetupExe() {
-  return PackageDir() + "/SETUP.EXE";
+// The installer's own programs, and the execution level that each asks for:
+// the status report only reads, with the rights of whoever starts it.
+const struct {
+  const char* name;
+  const char* level;
+} kPrograms[] = {
+    {"SETUP.EXE", "requireAdministrator"},
+    {"QLN2STAT.EXE", "asInvoker"},
+};
+
+// The import table that objdump shows of the package's `name`.
+std::string ImportTable(const std::string& name) {
+  const std::string objdump =
+      std::string(Arch() == "x86" ? "i686" : "x86_64") + "-w64-mingw32-objdump";
+  std::string out;
+  EXPECT_EQ(RunCommand({objdump, "-p", PackageDir() + "/" + name}, &out), 0) << out;
+  const std::size_t imports = out.find("The Import Tables");
+  EXPECT_NE(imports, std::string::npos) << out;
+  if (imports == std::string::npos) return {};
+  return out.substr(imports, out.find("\n\n\n", imports) - imports);
 }
 
 TEST(Image, VersionResourceAndManifest) {
-  const RunResult r = RunWine(FixtureDir() + "/image_info.exe", {.args = {SetupExe()}});
-  ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
   const std::string v = QSETUP_PRODUCT_VERSION_TEXT;
-  EXPECT_EQ(r.out,
-            "fixed=" + v + ".0\r\nFileVersion=" + v + "\r\nProductVersion=" + v +
-                "\r\nProductName=Orvane Quillon 2 software\r\n"
-                "OriginalFilename=SETUP.EXE\r\nlevel=requireAdministrator\r\nsupportedOS=4\r\n");
+  for (const auto& program : kPrograms) {
+    SCOPED_TRACE(program.name);
+    const RunResult r =
+        RunWine(FixtureDir() + "/image_info.exe", {.args = {PackageDir() + "/" + program.name}});
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "fixed=" + v + ".0\r\nFileVersion=" + v + "\r\nProductVersion=" + v +
+                         "\r\nProductName=Orvane Quillon 2 software\r\nOriginalFilename=" +
+                         program.name + "\r\nlevel=" + program.level + "\r\nsupportedOS=4\r\n");
+  }
 }
 
 TEST(Image, PackageProgramsHaveTheVersionResource) {
@@ -37,27 +58,49 @@ TEST(Image, ImportsOnlyWhatEverySupportedSystemHas) {
   // A static import of a function that the system lacks stops the loader
   // before the program starts: SetDefaultDllDirectories is missing from
   // Windows 7 without update KB2533623, so it is looked up at run time.
-  const std::string objdump =
-      std::string(Arch() == "x86" ? "i686" : "x86_64") + "-w64-mingw32-objdump";
-  std::string out;
-  ASSERT_EQ(RunCommand({objdump, "-p", SetupExe()}, &out), 0) << out;
-  const std::size_t imports = out.find("The Import Tables");
-  ASSERT_NE(imports, std::string::npos) << out;
-  const std::string table = out.substr(imports, out.find("\n\n\n", imports) - imports);
-  EXPECT_NE(table.find("GetProcAddress"), std::string::npos) << table;
-  EXPECT_EQ(table.find("SetDefaultDllDirectories"), std::string::npos) << table;
+  for (const auto& program : kPrograms) {
+    SCOPED_TRACE(program.name);
+    const std::string table = ImportTable(program.name);
+    EXPECT_NE(table.find("GetProcAddress"), std::string::npos) << table;
+    EXPECT_EQ(table.find("SetDefaultDllDirectories"), std::string::npos) << table;
+  }
+}
+
+// The status report links no code that could change the machine: no
+// function that writes the registry, makes or changes files, starts
+// programs, makes, waits for or holds objects, or registers event sources
+// is imported, or named for a look-up at run time. (That the files it opens
+// it opens for reading only, the imports cannot show.)
+TEST(Image, TheStatusReportCannotChangeTheMachine) {
+  const std::string table = ImportTable("QLN2STAT.EXE");
+  const std::string image = ReadFile(PackageDir() + "/QLN2STAT.EXE");
+  EXPECT_NE(table.find("RegOpenKeyExA"), std::string::npos) << table;  // it does read
+  for (const char* writer :
+       {"RegSetValue",         "RegCreateKey",    "RegDeleteKey",      "RegDeleteValue",
+        "RegSetKeySecurity",   "CopyFile",        "MoveFile",          "DeleteFile",
+        "CreateDirectory",     "RemoveDirectory", "SetFileAttributes", "CreateProcess",
+        "ShellExecute",        "CreateMutex",     "CreateEvent",       "WaitForSingleObject",
+        "RegisterEventSource", "ReportEvent",     "CreateService",     "DeleteService",
+        "ControlService",      "SetSecurityInfo"}) {
+    SCOPED_TRACE(writer);
+    EXPECT_EQ(table.find(writer), std::string::npos) << table;
+    EXPECT_EQ(image.find(writer), std::string::npos) << "named in the image";
+  }
 }
 
 TEST(Image, CarriesItsVersionStampEarly) {
-  const std::string image = ReadFile(SetupExe());
-  // The first start marker is the stamp's: the image holds the markers again
-  // later, as the constants of its own stamp reader.
-  const std::size_t start = image.find("!@#$");
-  ASSERT_NE(start, std::string::npos);
-  const std::size_t end = image.find("$#@!", start);
-  ASSERT_NE(end, std::string::npos);
-  EXPECT_LE(end + 4, 100000u);
-  EXPECT_EQ(image.substr(start + 4, end - start - 4), QSETUP_PRODUCT_VERSION_TEXT);
+  for (const auto& program : kPrograms) {
+    SCOPED_TRACE(program.name);
+    const std::string image = ReadFile(PackageDir() + "/" + program.name);
+    // The first start marker is the stamp's: the image holds the markers
+    // again later, as the constants of its own stamp reader.
+    const std::size_t start = image.find("!@#$");
+    ASSERT_NE(start, std::string::npos);
+    const std::size_t end = image.find("$#@!", start);
+    ASSERT_NE(end, std::string::npos);
+    EXPECT_LE(end + 4, 100000u);
+    EXPECT_EQ(image.substr(start + 4, end - start - 4), QSETUP_PRODUCT_VERSION_TEXT);
+  }
 }
 
 }  // namespace

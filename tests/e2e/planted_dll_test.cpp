@@ -52,14 +52,25 @@ TEST(PlantedLibraries, AreLoadedByAProgramThatSearchesItsOwnDirectory) {
   }
 }
 
-TEST(PlantedLibraries, SetupNeverLoadsThem) {
-  const std::string dir = PlantedDirectory("planted-setup");
-  CopyFile(PackageDir() + "/SETUP.EXE", dir + "/SETUP.EXE");
-  const RunResult r = RunWine(dir + "/SETUP.EXE", {.args = {"/Q"}, .env = kPreferPlanted});
-  // Whatever the run decides, it ran to its end.
-  EXPECT_NE(r.exit_code, -1);
-  EXPECT_NE(r.out.find("Orvane Quillon 2 software installation\r\n"), std::string::npos) << r.out;
-  EXPECT_EQ(Markers(dir), std::vector<std::string>{});
+TEST(PlantedLibraries, TheProgramsNeverLoadThem) {
+  const struct {
+    const char* program;
+    const char* arg;
+    const char* said;  // in what it prints, whatever it decides
+  } programs[] = {
+      {"SETUP.EXE", "/Q", "Orvane Quillon 2 software installation\r\n"},
+      {"QLN2STAT.EXE", "/JSON", "{\"schema\":1,"},
+  };
+  for (const auto& p : programs) {
+    SCOPED_TRACE(p.program);
+    const std::string dir = PlantedDirectory(std::string("planted-") + p.program);
+    CopyFile(PackageDir() + "/" + p.program, dir + "/" + p.program);
+    const RunResult r = RunWine(dir + "/" + p.program, {.args = {p.arg}, .env = kPreferPlanted});
+    // It ran to its end.
+    EXPECT_NE(r.exit_code, -1);
+    EXPECT_NE(r.out.find(p.said), std::string::npos) << r.out;
+    EXPECT_EQ(Markers(dir), std::vector<std::string>{});
+  }
 }
 
 TEST(PlantedLibraries, DetectionUsesTheSystemLibraries) {

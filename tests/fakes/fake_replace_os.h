@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -70,6 +71,9 @@ struct FakeTool {
   std::uint32_t exit_code = 0;  // once it has ended
   bool exit_code_readable = true;
   int exit_code_reads = 0;
+  // What the tool does to the machine when it is started, given its command
+  // line (the service tool's installation registers the service).
+  std::function<void(const std::string& command_line)> effect = nullptr;
 
   bool Running() const { return running_polls < 0 || exit_code_reads < running_polls; }
 };
@@ -85,6 +89,7 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
   std::map<std::string, FakeTool> tools;  // by program path, as started
   std::vector<std::uint32_t> waits;       // the time given to each wait
   std::vector<std::string> events;        // tool starts and Services opens, in order
+  std::vector<std::string> writes;        // every change asked of the registry, made or not
   int open_keys = 0;
   int open_tools = 0;
   int empty_name_uses = 0;  // opens and deletions through "", which name the key itself
@@ -201,6 +206,7 @@ inline ToolProcessPtr FakeReplaceOs::StartTool(const std::string& application,
   events.push_back("start " + application + " | " + command_line);
   const auto tool = tools.find(application);
   if (tool == tools.end() || Fails(faults, "StartTool", application)) return nullptr;
+  if (tool->second.effect) tool->second.effect(command_line);
   return std::make_unique<FakeToolProcess>(*this, tool->second);
 }
 
@@ -233,6 +239,7 @@ inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32
 inline WinError FakeRegistryKey::CreateSubkey(const std::string& name, std::uint32_t access,
                                               KeyLifetime lifetime, RegistryKeyPtr& key,
                                               bool& created) {
+  os_.writes.push_back("create " + key_->name + "\\" + name);
   if (key_->deleted) return kErrorKeyDeleted;
   if (Fails(os_.faults, "CreateSubkey", name)) return kErrorAccessDenied;
   std::shared_ptr<FakeKey> at = key_;
@@ -257,6 +264,7 @@ inline WinError FakeRegistryKey::CreateSubkey(const std::string& name, std::uint
 }
 
 inline WinError FakeRegistryKey::SetValue(const std::string& name, const RegistryValue& value) {
+  os_.writes.push_back("set " + key_->name + "\\" + name);
   if (key_->deleted) return kErrorKeyDeleted;
   if (Fails(os_.faults, "SetValue", name)) return kErrorAccessDenied;
   if ((access_ & kKeySetValue) == 0) return kErrorAccessDenied;
@@ -280,7 +288,7 @@ inline WinError FakeRegistryKey::QueryValue(const std::string& name, RegistryVal
 
 inline WinError FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& name) {
   if (key_->deleted) return kErrorKeyDeleted;
-  if (Fails(os_.faults, "EnumSubkey")) return kErrorNoMoreItems;
+  if (Fails(os_.faults, "EnumSubkey")) return kErrorAccessDenied;
   if ((access_ & kEnumerateSubKeys) == 0) return kErrorAccessDenied;
   if (index >= key_->subkeys.size()) return kErrorNoMoreItems;
   name = key_->subkeys[index]->name;
@@ -294,6 +302,7 @@ inline WinError FakeRegistryKey::EnumSubkey(std::uint32_t index, std::string& na
 }
 
 inline WinError FakeRegistryKey::DeleteSubkey(const std::string& name) {
+  os_.writes.push_back("delete " + key_->name + "\\" + name);
   if (key_->deleted) return kErrorKeyDeleted;
   if (Fails(os_.faults, "DeleteSubkey", name)) return kErrorAccessDenied;
   if (name.empty()) ++os_.empty_name_uses;
@@ -323,6 +332,7 @@ inline WinError FakeRegistryKey::ReadDacl(std::uint32_t size) {
 }
 
 inline WinError FakeRegistryKey::WriteAdministratorsOnlyDacl() {
+  os_.writes.push_back("DACL " + key_->name);
   if (key_->deleted) return kErrorKeyDeleted;
   if (Fails(os_.faults, "WriteAdministratorsOnlyDacl")) return kErrorAccessDenied;
   if ((access_ & kWriteDac) != kWriteDac || !key_->dacl_writable) return kErrorAccessDenied;

@@ -15,7 +15,7 @@ cd "$work"
 case $version in *9) other=${version%?}8 ;; *) other=${version%?}9 ;; esac
 cp -r "$packages/x64" x64
 perl -0777 -pi -e 'BEGIN { ($from, $to) = map { "!\@#\$$_\$#\@!" } splice(@ARGV, 0, 2) }
-  s/\Q$from\E/$to/ or die "no stamp\n"' "$version" "$other" x64/TELMXW.DLL
+  s/\Q$from\E/$to/ or die "no stamp\n"' "$version" "$other" x64/TELMXW.DLL x64/QLN2STAT.EXE
 # A string of the version resource: UTF-16 key, NUL, padding to 4 bytes, value.
 perl -0777 -pi -e 'BEGIN { ($key, $from, $to) = splice(@ARGV, 0, 3) }
   sub utf16 { join "", map { "$_\0" } split //, shift }
@@ -38,6 +38,7 @@ cat >expected <<END
 x64/EXTRA.EXE: no version stamp in the first 100000 bytes
 x64/EXTRA.EXE: no resources
 x64/JAPANESE.NLS: no version stamp in the first 100000 bytes
+x64/QLN2STAT.EXE: version stamp "$other", expected "$version"
 x64/SETUP.EXE: fixed product version ${version%.*}.$((patch ^ 1)).0, expected $version.0
 x64/TELMXSVC.EXE: FileVersion "$other", expected "$version"
 x64/TELMXW.DLL: version stamp "$other", expected "$version"

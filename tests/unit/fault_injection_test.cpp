@@ -21,8 +21,11 @@
 #include "fakes/fake_detect_os.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_replace_os.h"
+#include "fakes/fake_status_os.h"
 #include "fakes/fake_system_directory.h"
 #include "fakes/fault_plan.h"
+#include "status/status.h"
+#include "support/json_parse.h"
 
 namespace {
 
@@ -92,19 +95,22 @@ struct Machine {
   testing::FakeDeployOs deploy;
   testing::FakeReplaceOs replace;
   testing::FakeEventLog event_log;
+  testing::FakeStatusOs status{deploy, replace};
   FaultPlan plan;
   Platform platform{console, catalog, driver, system, detect, deploy, replace, replace, event_log};
+  StatusPlatform report{status, system, detect, replace};  // QLN2STAT.EXE's
 
   Machine() {
     for (FaultPlan** faults :
          {&console.faults, &catalog.files.faults, &driver.faults, &system.faults, &detect.faults,
-          &deploy.faults, &replace.faults, &event_log.faults}) {
+          &deploy.faults, &replace.faults, &event_log.faults, &status.faults}) {
       *faults = &plan;
     }
     deploy.AddDirectory("C:\\Pkg");
     for (const char* file : kPackageFiles) {
       deploy.AddFile(std::string(kPackage) + file, Stamped("2.1", file));
     }
+    deploy.AddFile(std::string(kPackage) + "QLN2STAT.EXE", Stamped("2.1", "QLN2STAT.EXE"));
     // The package's catalog of the system language, as the build makes it.
     std::string english(1, static_cast<char>(kMessageCount));
     for (int i = 0; i < kMessageCount; ++i) english.append(BuiltinMessages()[i]).push_back('\0');
@@ -520,6 +526,213 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
       "%zu kill points, %zu runs\n",
       scenarios.size(), operations + allocations, operations, allocations, operations,
       scenarios.size() + 4 * operations + allocations);
+}
+
+// QLN2STAT.EXE on the same machine: each scenario runs once to record the
+// report's operations, then once for each of them with that operation
+// failing, and once for each allocation the report makes with std::nothrow
+// with that allocation failing. The report must never change the machine,
+// never crash, end with a code of its table, and tell of each failure that
+// it can tell from what it reports.
+struct StatusScenario {
+  const char* name;
+  std::vector<std::string> args;
+  std::function<void(Machine&)> prepare;
+  int clean_exit_code;
+};
+
+std::vector<StatusScenario> StatusScenarios() {
+  const auto installed = [](Machine& m) {
+    m.deploy.AddDirectory(kStaging);
+    for (const char* file : kPackageFiles) {
+      m.deploy.AddFile(std::string(kStaging) + file, Stamped("2.1", file));
+    }
+    for (const char* file : kInstalledFiles) {
+      m.deploy.AddFile(std::string(kSystem) + file, Stamped("2.1", file));
+    }
+    m.replace.AddKey(kServices + std::string("QLN2Svc")).values["imagepath"] = {
+        RegistryValue::Type::kExpandString, "\"C:\\WINDOWS\\system32\\telmxsvc.exe\" -service"};
+    m.status.services["QLN2Svc"] = {ServiceState::kRunning, kErrorSuccess};
+  };
+  return {
+      {"a fresh machine", {"/JSON"}, [](Machine&) {}, kStatusNotCurrent},
+      {"installed, with older software and a restart owed",
+       {"/JSON"},
+       [installed](Machine& m) {
+         installed(m);
+         m.AttachHidAdapter();
+         m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
+         m.replace.AddKey(kServices + std::string("vanwdgsv\\Enum"));
+         m.replace.AddKey(kRestartRecord).values["systemstarttime"] = {
+             RegistryValue::Type::kQword, {}, *m.replace.start_time};
+         m.status.run_lock = {RunLockPresence::kRun};
+       },
+       kStatusCurrentRestartOwed},
+      {"the 32-bit program, older files, the scan route",
+       {"/JSON", "/H"},
+       [installed](Machine& m) {
+         installed(m);
+         m.system.wow64 = "C:\\WINDOWS\\SysWOW64";
+         m.deploy.AddFile(std::string(kSystem) + "TELMXW.DLL", Stamped("2.0", "old library"));
+         m.AttachUnconfiguredAdapter();
+       },
+       kStatusNotCurrent},
+  };
+}
+
+// Operations whose failure the report can tell: it says so in its faults.
+// (The detection's own walks read a failure as SETUP.EXE does, and a size
+// that cannot be read changes nothing that is reported.)
+const std::set<std::string> kToldFailures = {"LocateProgram",
+                                             "AnsiToUtf8",
+                                             "FindPath",
+                                             "OpenForReading",
+                                             "Read",
+                                             "QueryService",
+                                             "FindRunLock",
+                                             "ReadSystemDirectory",
+                                             "OpenLocalMachineKey",
+                                             "QueryValue",
+                                             "EnumSubkey",
+                                             "OpenHidInterfaces",
+                                             "OpenPresentDevices",
+                                             "AllocateZeroed"};
+
+int RunStatus(Machine& m, const StatusScenario& s) {
+  std::vector<std::string> args = s.args;
+  args.insert(args.begin(), "C:\\Pkg\\QLN2STAT.EXE");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  return StatusMain(static_cast<int>(argv.size()), argv.data(), m.report);
+}
+
+// Every key and value below `key`, as lines.
+void DumpRegistry(const testing::FakeKey& key, const std::string& path,
+                  std::set<std::string>& out) {
+  for (const auto& sub : key.subkeys) {
+    const std::string sub_path = path + "\\" + sub->name;
+    out.insert(sub_path);
+    for (const auto& [name, value] : sub->values) {
+      out.insert(sub_path + " " + name + "=" + value.text + "/" + std::to_string(value.number));
+    }
+    DumpRegistry(*sub, sub_path, out);
+  }
+}
+
+struct MachineState {
+  std::map<std::string, std::string> files;
+  std::set<std::string> directories;
+  std::set<std::string> registry;
+  friend bool operator==(const MachineState&, const MachineState&) = default;
+};
+
+MachineState StateOf(const Machine& m) {
+  MachineState state;
+  for (const auto& [key, file] : m.deploy.files) state.files[key] = file.data;
+  state.directories = m.deploy.directories;
+  DumpRegistry(m.replace.local_machine, "HKLM", state.registry);
+  return state;
+}
+
+// What must hold after every run of the report, whatever failed.
+void CheckReportRun(const Machine& m, const MachineState& before, int exit_code) {
+  EXPECT_TRUE(exit_code == kStatusCurrent || exit_code == kStatusCurrentRestartOwed ||
+              exit_code == kStatusNotCurrent || exit_code == kStatusNoReport)
+      << "exit code " << exit_code;
+  if (exit_code == kStatusNoReport) {
+    EXPECT_EQ(m.plan.failed_operation(), "WriteOut") << "no report, but the output was writable";
+    EXPECT_NE(m.status.err, "") << "no report, and standard error does not say why";
+  }
+  // It changed nothing and asked for no change.
+  EXPECT_TRUE(StateOf(m) == before) << "the machine changed";
+  EXPECT_EQ(m.replace.writes, std::vector<std::string>{});
+  for (const std::string& event : m.replace.events) {
+    EXPECT_FALSE(event.starts_with("start ")) << event;
+  }
+  EXPECT_TRUE(m.deploy.copies.empty());
+  EXPECT_TRUE(m.deploy.made_directories.empty());
+  EXPECT_TRUE(m.event_log.events.empty());
+  EXPECT_EQ(m.driver.locks_held, 0);
+  EXPECT_EQ(m.driver.lock_waits, std::vector<std::uint32_t>{});
+  // Nothing is left open.
+  EXPECT_EQ(m.detect.live_objects, 0);
+  EXPECT_EQ(m.replace.open_keys, 0);
+  EXPECT_EQ(m.status.open_files, 0);
+  EXPECT_EQ(m.console.out, "") << "detection traced";
+}
+
+TEST(FaultInjection, TheStatusReportSurvivesEveryFailureAndChangesNothing) {
+  std::size_t operations = 0;
+  std::size_t allocations = 0;
+  for (const StatusScenario& scenario : StatusScenarios()) {
+    SCOPED_TRACE(scenario.name);
+    std::vector<std::string> recorded;
+    std::size_t allocation_count = 0;
+    std::vector<std::string> outputs;  // every report, for the parser
+    std::vector<std::string> traces;
+    std::vector<bool> must_tell;  // whether that report must hold a fault
+    {
+      Machine m;
+      scenario.prepare(m);
+      const MachineState before = StateOf(m);
+      m.plan.record = true;
+      g_allocations = {true, 0, 0};
+      const int exit_code = RunStatus(m, scenario);
+      allocation_count = g_allocations.count;
+      g_allocations = {};
+      recorded = m.plan.operations;
+      ASSERT_EQ(exit_code, scenario.clean_exit_code);
+      CheckReportRun(m, before, exit_code);
+      outputs.push_back(m.status.out);
+      traces.push_back("clean");
+      must_tell.push_back(false);
+    }
+    EXPECT_GT(allocation_count, 0u);
+    for (std::size_t k = 1; k <= recorded.size(); ++k) {
+      SCOPED_TRACE(::testing::Message() << "operation " << k << ", " << recorded[k - 1]);
+      Machine m;
+      scenario.prepare(m);
+      const MachineState before = StateOf(m);
+      m.plan.FailAt(k);
+      const int exit_code = RunStatus(m, scenario);
+      CheckReportRun(m, before, exit_code);
+      if (exit_code != kStatusNoReport) {
+        outputs.push_back(m.status.out);
+        traces.push_back("operation " + std::to_string(k) + ", " + recorded[k - 1]);
+        must_tell.push_back(kToldFailures.count(m.plan.failed_operation()) != 0);
+      }
+    }
+    for (std::size_t a = 1; a <= allocation_count; ++a) {
+      SCOPED_TRACE(::testing::Message() << "allocation " << a);
+      Machine m;
+      scenario.prepare(m);
+      const MachineState before = StateOf(m);
+      g_allocations = {true, 0, a};
+      const int exit_code = RunStatus(m, scenario);
+      g_allocations = {};
+      CheckReportRun(m, before, exit_code);
+      outputs.push_back(m.status.out);
+      traces.push_back("allocation " + std::to_string(a));
+      must_tell.push_back(true);
+    }
+    // Every report is one JSON object, and tells what it could not do.
+    const auto parsed = testing::ParseJsonDocuments(outputs);
+    ASSERT_EQ(parsed.size(), outputs.size());
+    for (std::size_t i = 0; i < parsed.size(); ++i) {
+      SCOPED_TRACE(traces[i]);
+      EXPECT_EQ(parsed[i].count("error"), 0u) << outputs[i];
+      EXPECT_EQ(parsed[i].count("exitCode"), 1u) << outputs[i];
+      if (must_tell[i]) {
+        EXPECT_EQ(parsed[i].count("faults/0/operation"), 1u) << "a failure untold: " << outputs[i];
+      } else if (i == 0) {
+        EXPECT_EQ(parsed[i].at("faults"), "[]") << outputs[i];
+      }
+    }
+    operations += recorded.size();
+    allocations += allocation_count;
+  }
+  std::printf("fault injection of the status report: %zu operations, %zu allocations\n", operations,
+              allocations);
 }
 
 }  // namespace

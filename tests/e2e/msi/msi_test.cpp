@@ -282,6 +282,15 @@ TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
   const std::string product = InstalledProduct();
   ExpectPackageInstalled();
   EXPECT_TRUE(ServiceRegistered());
+  // The status report of the installed folder, as detection scripts run it:
+  // current, no restart owed.
+  const RunResult status = RunWine(InstallFolder() + "/QLN2STAT.EXE", {});
+  EXPECT_EQ(status.exit_code, 0) << status.out;
+  EXPECT_NE(status.out.find("Package           " +
+                            WindowsInstallFolder().substr(0, WindowsInstallFolder().size() - 1) +
+                            ", version "),
+            std::string::npos)
+      << status.out;
 
   // The installed product installed again: nothing to do, SETUP.EXE does not
   // run.

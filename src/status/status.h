@@ -1,0 +1,135 @@
+// QLN2STAT.EXE: what a server has of the management software, and what
+// SETUP.EXE would decide on it, told without changing anything. It asks the
+// same code that SETUP.EXE runs (detection, the decision, version stamps,
+// the purge's rule, the restart record) and writes nothing but its report.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/registry.h"
+#include "base/system_directory.h"
+#include "base/win_errors.h"
+#include "detect/detect_os.h"
+#include "driver/decision.h"
+#include "status/status_os.h"
+
+namespace qsetup {
+
+// Exit codes of QLN2STAT.EXE. Detection scripts and fleet tools act on these
+// values: never change or reuse them.
+enum StatusExitCode : int {
+  kStatusCurrent = 0,             // current, and no restart owed
+  kStatusCurrentRestartOwed = 1,  // current, and a restart owed
+  kStatusNoReport = 2,            // the report could not be made (standard error says why)
+  kStatusNotCurrent = 3,          // not installed, older or incomplete
+};
+
+// The program's own name in the package.
+inline constexpr char kStatusProgramName[] = "QLN2STAT.EXE";
+
+// The service that the package's service tool registers.
+inline constexpr char kServiceName[] = "QLN2Svc";
+
+// The version of the report's JSON form. Its keys and their meaning stay;
+// a change that would break a reader gets a new version.
+inline constexpr int kStatusSchema = 1;
+
+// Every operating-system service that the report uses. None of them writes.
+struct StatusPlatform {
+  StatusOs& os;
+  SystemDirectoryOs& system;  // the one reader of the system directory
+  DetectOs& detect;
+  RegistryOs& registry;  // the one registry, read only
+};
+
+// A file whose version stamp the report shows.
+struct StampedFile {
+  enum class State {
+    kAbsent,      // not there
+    kStamped,     // there, with a stamp
+    kNoStamp,     // there, without a stamp in its first 100000 bytes
+    kUnreadable,  // there or not, it could not be read
+  };
+  const char* name = "";
+  State state = State::kAbsent;
+  std::string version;  // kStamped: its stamp text
+};
+
+// Files of one folder, and the version that they share.
+struct FileSet {
+  std::string directory;  // UTF-8, without a closing separator; empty when unknown
+  std::vector<StampedFile> files;
+  // The stamp that every file carries; none when one has none or they differ.
+  std::optional<std::string> version;
+};
+
+// The file of `set` named `name` (ASCII case ignored); null when it has none.
+const StampedFile* FindFile(const FileSet& set, std::string_view name);
+
+// An operating-system call that failed while the facts were gathered: the
+// report shows it and goes on without that fact.
+struct StatusFault {
+  const char* operation;  // what could not be done: "read the system directory"
+  std::string subject;    // what it was done to (a path, a key), UTF-8; may be empty
+  std::optional<WinError> error;
+};
+
+struct StatusReport {
+  FileSet package;  // the package directory: the program's own
+
+  // The system directory, where the installed files lie (SysWOW64 for the
+  // 32-bit program on 64-bit Windows); none when it is unusable.
+  std::optional<std::string> system_dir;
+
+  // The adapter, as SETUP.EXE's detection finds it; none for a step that did
+  // not run.
+  std::optional<bool> hid_found;
+  std::optional<bool> scan_found;
+  Route route = Route::kNone;  // kNone: the system directory is unusable
+  int setup_exit_code = 0;     // what SETUP.EXE would return, if its copies succeed
+
+  FileSet installed;  // the service's files in the system directory
+  FileSet staged;     // the package in the staging directory
+
+  bool service_registered = false;
+  std::optional<std::string> service_image_path;  // UTF-8
+  bool service_runs_system_tool = false;  // the image path names the system directory's tool
+  ServiceState service_state = ServiceState::kNone;
+
+  std::string legacy_tool_path;  // UTF-8
+  std::optional<bool> legacy_tool;
+  int legacy_service_keys = 0;
+
+  bool restart_owed = false;
+  std::optional<bool> run_in_progress;
+
+  bool current = false;
+  int exit_code = kStatusNotCurrent;
+  std::vector<StatusFault> faults;
+};
+
+// Gathers the report. `skip_hid` (/H) leaves the HID probe out, so that the
+// hardware-id scan decides, as it does for SETUP.EXE.
+StatusReport SurveyMachine(StatusPlatform& platform, bool skip_hid);
+
+// The report for a person (English, one fact a line) and as one JSON object
+// on one line. Both end in a line end; the JSON holds ASCII only.
+std::string ReportText(const StatusReport& report);
+std::string ReportJson(const StatusReport& report);
+
+// `text` (UTF-8) as a JSON string, in quotes, with every character outside
+// printable ASCII escaped (\uXXXX, UTF-16 surrogate pairs beyond U+FFFF) and
+// any byte that is not part of UTF-8 as U+FFFD.
+std::string JsonString(std::string_view text);
+
+// Runs QLN2STAT.EXE with its argument vector: "/JSON" for the JSON form,
+// "/H" to leave the HID probe out (either with "-" for "/", in any letter
+// case). Returns its exit code.
+int StatusMain(int argc, char** argv, StatusPlatform& platform);
+
+}  // namespace qsetup

@@ -1,0 +1,100 @@
+// The operating-system services that the status report needs beside the
+// subsystems' own (the system directory, detection, the registry). Every one
+// of them reads: the report has nothing to write but its own output.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/readable_file.h"
+#include "base/win_errors.h"
+
+namespace qsetup {
+
+inline constexpr WinError kErrorPathNotFound = 3;
+inline constexpr WinError kErrorServiceDoesNotExist = 1060;
+
+// Where the program's own image lies.
+struct ProgramLocation {
+  // Its directory, without a closing separator, in UTF-8 as Windows gives it
+  // in UTF-16; empty when it cannot be read.
+  std::string directory;
+  // The same in the ANSI code page, which every file function of the
+  // installer uses; empty when that code page cannot hold it.
+  std::string ansi_directory;
+  WinError error = kErrorSuccess;  // why the directory cannot be read
+};
+
+// A service's state as the service control manager reports it, with its
+// values; kNone when none is reported.
+enum class ServiceState : std::uint32_t {
+  kNone = 0,
+  kStopped = 1,
+  kStartPending = 2,
+  kStopPending = 3,
+  kRunning = 4,
+  kContinuePending = 5,
+  kPausePending = 6,
+  kPaused = 7,
+};
+
+struct ServiceQuery {
+  ServiceState state = ServiceState::kNone;
+  WinError error = kErrorSuccess;  // kErrorServiceDoesNotExist when it is not registered
+};
+
+// What an object of the run lock's name says.
+enum class RunLockPresence {
+  kNone,     // there is none: no run holds the machine, and none waits for it
+  kRun,      // the lock of a run, which holds the machine or waits for another that does
+  kForeign,  // an object that neither the system nor administrators made: no run's lock
+  kUnknown,  // it could not be told
+};
+
+struct RunLockProbe {
+  RunLockPresence presence = RunLockPresence::kUnknown;
+  WinError error = kErrorSuccess;  // kUnknown: why
+};
+
+class StatusOs {
+ public:
+  virtual ~StatusOs() = default;
+
+  // Writes UTF-8 text to standard output: to a console as its characters,
+  // to a file or pipe as the bytes given. False when it could not be
+  // written whole.
+  virtual bool WriteOut(std::string_view text) = 0;
+
+  // Writes UTF-8 text to standard error, as WriteOut does.
+  virtual void WriteError(std::string_view text) = 0;
+
+  virtual ProgramLocation LocateProgram() = 0;
+
+  // Text in the ANSI code page (what the registry and the system directory
+  // give the installer) in UTF-8; nullopt when it cannot be converted.
+  virtual std::optional<std::string> AnsiToUtf8(const std::string& text) = 0;
+
+  // Looks for `path` (ANSI) as a directory search does: kErrorSuccess when it
+  // is there, kErrorFileNotFound or kErrorPathNotFound when it is not, or
+  // the error that kept the search from telling.
+  virtual WinError FindPath(const std::string& path) = 0;
+
+  // Opens `path` (ANSI) for raw reading as the installer opens the files
+  // whose stamps it compares. Null when it cannot be opened, with the
+  // Windows error in `error`.
+  virtual ReadableFilePtr OpenForReading(const std::string& path, WinError& error) = 0;
+
+  // When the system last started, as ReplaceOs::SystemStartTime tells it.
+  virtual std::optional<std::uint64_t> SystemStartTime() = 0;
+
+  // The state of the service `name`, asked of the service control manager
+  // with query rights only.
+  virtual ServiceQuery QueryService(const std::string& name) = 0;
+
+  // Looks at the run lock without making it, waiting for it or holding it.
+  virtual RunLockProbe FindRunLock() = 0;
+};
+
+}  // namespace qsetup

@@ -1,0 +1,362 @@
+#include <memory>
+#include <new>
+
+#include "base/ascii.h"
+#include "console/console.h"
+#include "deploy/deploy.h"
+#include "deploy/stamp_text.h"
+#include "detect/detect.h"
+#include "driver/exit_codes.h"
+#include "replace/replace.h"
+#include "replace/restart_record.h"
+#include "status/status.h"
+
+namespace qsetup {
+namespace {
+
+constexpr char kImagePathValue[] = "ImagePath";
+
+// Detection's operating system, watched for the refusals after which
+// detection finds nothing, so that the report can tell them from an adapter
+// that is not there. Everything else passes unchanged.
+class WatchedDetectOs final : public DetectOs {
+ public:
+  explicit WatchedDetectOs(DetectOs& os) : os_(os) {}
+
+  bool hid_refused = false;
+  bool devices_refused = false;
+  bool memory_refused = false;
+
+  std::unique_ptr<HidInterfaceSet> OpenHidInterfaces() override {
+    std::unique_ptr<HidInterfaceSet> set = os_.OpenHidInterfaces();
+    if (!set) hid_refused = true;
+    return set;
+  }
+  std::unique_ptr<HidDevice> OpenDevice(const std::string& path) override {
+    // A device that cannot be opened (another program holds it) is not the
+    // adapter to SETUP.EXE either.
+    return os_.OpenDevice(path);
+  }
+  std::unique_ptr<DeviceSet> OpenPresentDevices() override {
+    std::unique_ptr<DeviceSet> set = os_.OpenPresentDevices();
+    if (!set) devices_refused = true;
+    return set;
+  }
+  std::unique_ptr<MemoryBlock> AllocateZeroed(std::uint32_t size) override {
+    std::unique_ptr<MemoryBlock> block = os_.AllocateZeroed(size);
+    if (!block) memory_refused = true;
+    return block;
+  }
+
+ private:
+  DetectOs& os_;
+};
+
+// Where detection's trace would go: into the report's output. The report
+// never asks for the trace and never waits for a key.
+class ReportConsoleIo final : public ConsoleIo {
+ public:
+  explicit ReportConsoleIo(StatusOs& os) : os_(os) {}
+
+  void WriteOut(std::string_view bytes) override { os_.WriteOut(bytes); }
+  std::size_t ReadIn(char*, std::size_t) override { return 0; }
+  bool ConsoleSeen() override { return false; }
+  bool OpenKeyboard() override { return false; }
+  std::optional<std::uint32_t> GetKeyboardMode() override { return std::nullopt; }
+  void SetKeyboardMode(std::uint32_t) override {}
+  bool ReadKeyboardEvent(InputEvent&) override { return false; }
+
+ private:
+  StatusOs& os_;
+};
+
+// True when the service's command line `command` starts the program `tool`:
+// in quotes, or bare and followed by its arguments. ASCII letters are
+// compared without regard to case, as Windows names files.
+bool StartsProgram(std::string_view command, const std::string& tool) {
+  if (command.starts_with('"')) {
+    command.remove_prefix(1);
+    const std::size_t end = command.find('"');
+    return end != std::string_view::npos && EqualsIgnoringAsciiCase(command.substr(0, end), tool);
+  }
+  return EqualsIgnoringAsciiCase(command, tool) ||
+         (StartsWithIgnoringAsciiCase(command, tool) && command[tool.size()] == ' ');
+}
+
+// The stamp that every file of `files` carries, if they agree.
+std::optional<std::string> SharedVersion(const std::vector<StampedFile>& files) {
+  std::optional<std::string> shared;
+  for (const StampedFile& file : files) {
+    if (file.state != StampedFile::State::kStamped) return std::nullopt;
+    if (shared && *shared != file.version) return std::nullopt;
+    shared = file.version;
+  }
+  return shared;
+}
+
+// Windows errors are never this value: a fault without one.
+constexpr WinError kNoWindowsError = 0xFFFFFFFF;
+
+class Survey {
+ public:
+  Survey(StatusPlatform& platform, StatusReport& report) : p_(platform), report_(report) {}
+
+  void Run(bool skip_hid);
+
+ private:
+  // A fault of `operation` on `subject` (UTF-8), with its Windows error.
+  void Fault(const char* operation, std::string_view subject, WinError error = kNoWindowsError);
+  // The same on `ansi`, a path or key in the ANSI code page.
+  void FaultOn(const char* operation, const std::string& ansi, WinError error = kNoWindowsError) {
+    Fault(operation, Utf8(ansi), error);
+  }
+
+  // `ansi` in UTF-8 for the report; where it cannot be converted, its ASCII
+  // with '?' for every other byte.
+  std::string Utf8(const std::string& ansi);
+
+  // The stamps of `names` in the folder `folder` (ANSI, with its closing
+  // separator); with an empty folder, files that cannot be read.
+  void ReadStamps(FileSet& set, const std::string& folder, std::span<const char* const> names);
+  void ReadStamp(StampedFile& file, const std::string& path);
+
+  void SurveyPackage();
+  void SurveyAdapter(bool skip_hid);
+  void SurveyService(const std::string& native_dir);
+  void SurveyLegacy(const std::string& system_dir);
+  void SurveyRunLock();
+  void Decide();
+
+  StatusPlatform& p_;
+  StatusReport& report_;
+  std::unique_ptr<char[]> block_;  // the stamp reader's, for every file
+};
+
+void Survey::Fault(const char* operation, std::string_view subject, WinError error) {
+  StatusFault& fault = report_.faults.emplace_back();
+  fault.operation = operation;
+  fault.subject = subject;
+  if (error != kNoWindowsError) fault.error = error;
+}
+
+std::string Survey::Utf8(const std::string& ansi) {
+  if (std::optional<std::string> converted = p_.os.AnsiToUtf8(ansi)) return std::move(*converted);
+  std::string ascii = ansi;
+  for (char& c : ascii) {
+    if (static_cast<unsigned char>(c) >= 0x80) c = '?';
+  }
+  Fault("convert to UTF-8", ascii);
+  return ascii;
+}
+
+void Survey::ReadStamp(StampedFile& file, const std::string& path) {
+  if (!block_) return FaultOn("allocate memory to read", path, kErrorNotEnoughMemory);
+  WinError error = kErrorSuccess;
+  ReadableFilePtr opened = p_.os.OpenForReading(path, error);
+  if (!opened) {
+    if (error != kErrorFileNotFound && error != kErrorPathNotFound) {
+      return FaultOn("open", path, error);
+    }
+    file.state = StampedFile::State::kAbsent;
+    return;
+  }
+  const std::optional<std::uint64_t> size = opened->Size();
+  std::size_t length = 0;
+  std::optional<std::string> stamp = ReadStampText(std::move(opened), block_.get(), &length);
+  if (stamp) {
+    file.state = StampedFile::State::kStamped;
+    file.version = std::move(*stamp);
+  } else if (length == 0 && size != std::optional<std::uint64_t>(0)) {
+    // Nothing came of a file that is not known to be empty.
+    FaultOn("read", path);
+  } else {
+    file.state = StampedFile::State::kNoStamp;
+  }
+}
+
+void Survey::ReadStamps(FileSet& set, const std::string& folder,
+                        std::span<const char* const> names) {
+  for (const char* name : names) {
+    StampedFile& file = set.files.emplace_back();
+    file.name = name;
+    file.state = StampedFile::State::kUnreadable;
+    if (!folder.empty()) ReadStamp(file, folder + name);
+  }
+  set.version = SharedVersion(set.files);
+}
+
+void Survey::SurveyPackage() {
+  const ProgramLocation location = p_.os.LocateProgram();
+  report_.package.directory = location.directory;
+  std::string folder;
+  if (location.directory.empty()) {
+    Fault("find the program's directory", {}, location.error);
+  } else if (location.ansi_directory.empty()) {
+    // SETUP.EXE knows its directory only by that code page: it cannot read
+    // its package from here either.
+    Fault("name the package directory in the ANSI code page", location.directory);
+  } else {
+    folder = SystemFolder(location.ansi_directory);
+  }
+  static constexpr const char* kOwnName[] = {kStatusProgramName};
+  ReadStamps(report_.package, folder, kPackageFiles);
+  ReadStamps(report_.package, folder, kOwnName);
+}
+
+void Survey::SurveyAdapter(bool skip_hid) {
+  WatchedDetectOs detect(p_.detect);
+  ReportConsoleIo io(p_.os);
+  Console console(io);
+  const DetectContext context{detect, console, /*verbose=*/false, /*force_usb=*/false};
+  // SETUP.EXE runs the probe under /H too and overrules its answer; the
+  // report leaves it out, which gives the same route.
+  if (!skip_hid) report_.hid_found = FindHidDevice(context) == 1;
+  report_.route = ChooseRoute(report_.hid_found.value_or(false), skip_hid, /*forced=*/false);
+  if (report_.route == Route::kHardwareIdScan) {
+    DetectionFlags flags;
+    report_.scan_found = FindExistingDevice(context, flags) != 0;
+  }
+  if (detect.hid_refused) Fault("list the HID devices", {});
+  if (detect.devices_refused) Fault("list the present devices", {});
+  if (detect.memory_refused) Fault("allocate memory for hardware ids", {});
+}
+
+void Survey::SurveyService(const std::string& native_dir) {
+  const std::string key_path = kServicesPath + std::string(kServiceName);
+  RegistryKeyPtr key;
+  const WinError opened = p_.registry.OpenLocalMachineKey(key_path, kKeyQueryValue, key);
+  if (opened == kErrorSuccess) {
+    report_.service_registered = true;
+    RegistryValue image;
+    const WinError queried = key->QueryValue(kImagePathValue, image);
+    if (queried == kErrorSuccess && (image.type == RegistryValue::Type::kString ||
+                                     image.type == RegistryValue::Type::kExpandString)) {
+      report_.service_image_path = Utf8(image.text);
+      report_.service_runs_system_tool =
+          !native_dir.empty() &&
+          StartsProgram(image.text, SystemFolder(native_dir) + kServiceToolName);
+    } else if (queried != kErrorFileNotFound) {
+      FaultOn("read the registry value", key_path + "\\" + kImagePathValue, queried);
+    }
+  } else if (opened != kErrorFileNotFound) {
+    FaultOn("open the registry key", key_path, opened);
+  }
+
+  const ServiceQuery query = p_.os.QueryService(kServiceName);
+  report_.service_state = query.state;
+  if (query.error != kErrorSuccess && query.error != kErrorServiceDoesNotExist) {
+    Fault("ask the service control manager about", kServiceName, query.error);
+  }
+}
+
+void Survey::SurveyLegacy(const std::string& system_dir) {
+  WinError error = kErrorSuccess;
+  report_.legacy_service_keys = CountLegacyServiceKeys(p_.registry, error);
+  if (error != kErrorSuccess) Fault("list the registry key", kServicesPath, error);
+
+  if (system_dir.empty()) return;
+  const std::string tool = SystemFolder(system_dir) + kLegacyToolName;
+  const WinError found = p_.os.FindPath(tool);
+  if (found == kErrorSuccess || found == kErrorFileNotFound || found == kErrorPathNotFound) {
+    report_.legacy_tool = found == kErrorSuccess;
+  } else {
+    FaultOn("look for", tool, found);
+  }
+}
+
+void Survey::SurveyRunLock() {
+  const RunLockProbe lock = p_.os.FindRunLock();
+  if (lock.presence == RunLockPresence::kUnknown) {
+    Fault("look for the run lock", {}, lock.error);
+  } else {
+    // An object that no run made is not a run's lock to SETUP.EXE either.
+    report_.run_in_progress = lock.presence == RunLockPresence::kRun;
+  }
+}
+
+void Survey::Decide() {
+  // Current: each file of the service is the package's, by the installer's
+  // own comparison, and the service runs the system directory's tool.
+  bool current = report_.service_registered && report_.service_runs_system_tool;
+  for (const StampedFile& installed : report_.installed.files) {
+    const StampedFile* packaged = FindFile(report_.package, installed.name);
+    if (installed.state != StampedFile::State::kStamped || packaged == nullptr ||
+        packaged->state != StampedFile::State::kStamped ||
+        CompareStampValues(installed.version, packaged->version) != 0) {
+      current = false;
+    }
+  }
+  report_.current = current;
+  if (!current) {
+    report_.exit_code = kStatusNotCurrent;
+  } else {
+    report_.exit_code = report_.restart_owed ? kStatusCurrentRestartOwed : kStatusCurrent;
+  }
+}
+
+void Survey::Run(bool skip_hid) {
+  block_.reset(new (std::nothrow) char[kStampBlockSize]);
+  SurveyPackage();
+
+  // The system directory as SETUP.EXE reads it (empty when it is unusable),
+  // and where its files lie for 64-bit programs.
+  const SystemDirectory read = p_.system.ReadSystemDirectory();
+  const std::string system_dir = UsableSystemDirectory(read) ? read.path : std::string();
+  std::string native_dir;
+  if (system_dir.empty()) {
+    Fault("read the system directory", {});
+  } else {
+    native_dir = NativeSystemDirectory(p_.system, system_dir);
+    report_.system_dir = Utf8(native_dir);
+    report_.installed.directory = *report_.system_dir;
+    std::string staging = StagingFolder(native_dir);
+    staging.pop_back();  // its closing separator
+    report_.staged.directory = Utf8(staging);
+  }
+
+  // What SETUP.EXE would do: on an unusable system directory it fails
+  // before detection; otherwise it installs on the route that detection
+  // gives, and asks for a restart where the purge removes legacy service
+  // keys or an earlier run left one owed.
+  SurveyLegacy(system_dir);
+  WinError record_error = kErrorSuccess;
+  const std::optional<std::uint64_t> started = p_.os.SystemStartTime();
+  const RestartRecordState record = ReadRestartRecord(p_.registry, started, &record_error);
+  report_.restart_owed =
+      record == RestartRecordState::kCurrent || record == RestartRecordState::kUntimed;
+  if (record_error != kErrorSuccess)
+    Fault("read the restart record", kProductKeyName, record_error);
+  // A record is then owed, as SETUP.EXE takes it, though it may be stale.
+  if (report_.restart_owed && !started) Fault("tell when the system last started", {});
+  report_.setup_exit_code = kExitFailed;
+  if (!system_dir.empty()) {
+    SurveyAdapter(skip_hid);
+    report_.setup_exit_code = OutcomeExitCode(
+        report_.route, report_.scan_found.value_or(true),
+        ReplacementResult(false, report_.legacy_service_keys > 0, report_.restart_owed));
+  }
+  ReadStamps(report_.installed, system_dir.empty() ? system_dir : SystemFolder(system_dir),
+             kServiceFiles);
+  ReadStamps(report_.staged, system_dir.empty() ? system_dir : StagingFolder(system_dir),
+             kPackageFiles);
+  SurveyService(native_dir);
+  SurveyRunLock();
+  Decide();
+}
+
+}  // namespace
+
+const StampedFile* FindFile(const FileSet& set, std::string_view name) {
+  for (const StampedFile& file : set.files) {
+    if (EqualsIgnoringAsciiCase(file.name, name)) return &file;
+  }
+  return nullptr;
+}
+
+StatusReport SurveyMachine(StatusPlatform& platform, bool skip_hid) {
+  StatusReport report;
+  Survey(platform, report).Run(skip_hid);
+  return report;
+}
+
+}  // namespace qsetup

@@ -1,0 +1,22 @@
+// The registry's reads on the Windows API, one body each for both kinds of
+// key: the full one of SETUP.EXE (win32_registry.cpp) and the read-only one
+// of QLN2STAT.EXE.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "base/registry.h"
+
+namespace qsetup::win32 {
+
+// Opens `name` below `parent` with `access` (which names the view) into
+// `opened`. Returns the registry status.
+WinError OpenRegistryKey(HKEY parent, const std::string& name, std::uint32_t access, HKEY& opened);
+
+// As RegistryKey::EnumSubkey and RegistryKey::QueryValue.
+WinError EnumRegistrySubkey(HKEY key, std::uint32_t index, std::string& name);
+WinError QueryRegistryValue(HKEY key, const std::string& name, RegistryValue& value);
+
+}  // namespace qsetup::win32

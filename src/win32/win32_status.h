@@ -1,0 +1,21 @@
+// The status report's own services on the Windows API.
+#pragma once
+
+#include "status/status_os.h"
+
+namespace qsetup::win32 {
+
+class Win32StatusOs final : public StatusOs {
+ public:
+  bool WriteOut(std::string_view text) override;
+  void WriteError(std::string_view text) override;
+  ProgramLocation LocateProgram() override;
+  std::optional<std::string> AnsiToUtf8(const std::string& text) override;
+  WinError FindPath(const std::string& path) override;
+  ReadableFilePtr OpenForReading(const std::string& path, WinError& error) override;
+  std::optional<std::uint64_t> SystemStartTime() override;
+  ServiceQuery QueryService(const std::string& name) override;
+  RunLockProbe FindRunLock() override;
+};
+
+}  // namespace qsetup::win32

@@ -1,0 +1,293 @@
+// QLN2STAT.EXE under Wine on the machine of the device tests: a fresh
+// server, a forced installation, older software, a restart owed by a run
+// ended midway, an adapter on the scan route, a run in progress, and package
+// directories beyond ASCII. Each report is made twice (/JSON, read by
+// Python's json module, and the text for a person) and neither may change the
+// registry or the system directory; where SETUP.EXE can run next, it must
+// decide as the report said it would.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "e2e/devices/machine.h"
+#include "e2e/wine_runner.h"
+#include "support/json_parse.h"
+
+namespace qsetup::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kVersion = QSETUP_PRODUCT_VERSION_TEXT;
+const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
+
+// A value as the parser writes it: a JSON string.
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+// The system directory as the program under test names it.
+std::string SystemDirectory() {
+  return Arch() == "x86" ? "C:\\windows\\syswow64" : "C:\\windows\\system32";
+}
+
+// What a report may not change: the registry below HKEY_LOCAL_MACHINE, as
+// reg exports it, and every entry of the system directories with its size
+// and time.
+std::string MachineState() {
+  const std::string file = FreshWorkDir("registry") + "/hklm.reg";
+  const RunResult exported = RunWine("reg", {.args = {"export", "HKLM", WindowsPath(file), "/y"}});
+  EXPECT_EQ(exported.exit_code, 0) << exported.out << exported.err;
+  std::string state = ReadFile(file);
+  for (const char* dir : {"system32", "syswow64"}) {
+    for (const auto& entry :
+         fs::recursive_directory_iterator(WinePrefix() + "/drive_c/windows/" + dir)) {
+      state += entry.path().string();
+      if (entry.is_regular_file()) {
+        state += " " + std::to_string(entry.file_size()) + " " +
+                 std::to_string(entry.last_write_time().time_since_epoch().count());
+      }
+      state += "\n";
+    }
+  }
+  return state;
+}
+
+struct Report {
+  int exit_code = -1;
+  std::map<std::string, std::string> json;
+  std::string text;
+};
+
+class StatusProgram : public ::testing::Test {
+ protected:
+  void SetUp() override { CleanMachine(); }
+  void TearDown() override { CleanMachine(); }
+
+  // QLN2STAT.EXE of the package in `dir` with `args`, with /JSON and
+  // without: both give the same exit code, and neither changes the machine.
+  static Report Status(std::vector<std::string> args = {}, const std::string& dir = PackageDir()) {
+    const std::string before = MachineState();
+    std::vector<std::string> json_args = {"/JSON"};
+    json_args.insert(json_args.end(), args.begin(), args.end());
+    const RunResult json = RunWine(dir + "/QLN2STAT.EXE", {.args = json_args});
+    const RunResult text = RunWine(dir + "/QLN2STAT.EXE", {.args = args});
+    EXPECT_TRUE(MachineState() == before) << "the report changed the machine";
+    EXPECT_EQ(json.err, "");
+    EXPECT_EQ(text.err, "");
+    EXPECT_EQ(text.exit_code, json.exit_code);
+    Report report{json.exit_code, testing::ParseJson(json.out), text.out};
+    EXPECT_EQ(report.json.count("error"), 0u) << json.out;
+    EXPECT_EQ(report.json["exitCode"], std::to_string(json.exit_code));
+    EXPECT_EQ(report.json["faults"], "[]");
+    return report;
+  }
+
+  static RunResult Setup(const std::vector<std::string>& args) {
+    return RunWine(PackageDir() + "/SETUP.EXE", {.args = args});
+  }
+
+  static void ExpectCurrent(const Report& r, bool restart_owed) {
+    EXPECT_EQ(r.exit_code, restart_owed ? 1 : 0);
+    for (const char* file : kInstalledFiles) {
+      EXPECT_EQ(r.json.at(std::string("installed/") + file), Quoted(kVersion)) << file;
+    }
+    EXPECT_EQ(r.json.at("staged/version"), Quoted(kVersion));
+    EXPECT_EQ(r.json.at("service/registered"), "true");
+    EXPECT_EQ(r.json.at("service/runsSystemTool"), "true");
+    EXPECT_EQ(r.json.at("service/imagePath"),
+              Quoted("\"" + SystemDirectory() + "\\TELMXSVC.EXE\" -service"));
+    EXPECT_EQ(r.json.at("restartOwed"), restart_owed ? "true" : "false");
+    EXPECT_EQ(r.json.at("current"), "true");
+  }
+};
+
+TEST_F(StatusProgram, FreshServerWithoutAdapter) {
+  const Report r = Status();
+  EXPECT_EQ(r.exit_code, 3);
+  const std::map<std::string, std::string> expected = {
+      {"schema", "1"},
+      {"package/directory", Quoted(WindowsPath(PackageDir()))},
+      {"package/version", Quoted(kVersion)},
+      {"package/files/SETUP.EXE", Quoted(kVersion)},
+      {"package/files/TELMXW.DLL", Quoted(kVersion)},
+      {"package/files/TELMXREM.EXE", Quoted(kVersion)},
+      {"package/files/TELMXSVC.EXE", Quoted(kVersion)},
+      {"package/files/ENGLISH.NLS", Quoted(kVersion)},
+      {"package/files/JAPANESE.NLS", Quoted(kVersion)},
+      {"package/files/QLN2STAT.EXE", Quoted(kVersion)},
+      {"adapter/route", "\"hardware-id scan\""},
+      {"adapter/hidProbe", "false"},
+      {"adapter/scan", "false"},
+      {"adapter/setupExitCode", "8"},
+      {"systemDirectory", Quoted(SystemDirectory())},
+      {"installed/TELMXW.DLL", "null"},
+      {"installed/TELMXREM.EXE", "null"},
+      {"installed/TELMXSVC.EXE", "null"},
+      {"staged/directory", Quoted(SystemDirectory() + "\\drivers\\qln2")},
+      {"staged/version", "null"},
+      {"staged/files/SETUP.EXE", "null"},
+      {"staged/files/TELMXW.DLL", "null"},
+      {"staged/files/TELMXREM.EXE", "null"},
+      {"staged/files/TELMXSVC.EXE", "null"},
+      {"staged/files/ENGLISH.NLS", "null"},
+      {"staged/files/JAPANESE.NLS", "null"},
+      {"service/name", "\"QLN2Svc\""},
+      {"service/registered", "false"},
+      {"service/state", "null"},
+      {"service/imagePath", "null"},
+      {"service/runsSystemTool", "false"},
+      {"legacy/tool", "false"},
+      {"legacy/serviceKeys", "0"},
+      {"restartOwed", "false"},
+      {"runInProgress", "false"},
+      {"current", "false"},
+      {"exitCode", "3"},
+      {"faults", "[]"},
+  };
+  EXPECT_EQ(r.json, expected);
+  EXPECT_EQ(r.text,
+            "QLN2STAT.EXE " + kVersion +
+                ": Orvane Quillon 2 software on this server\r\n"
+                "\r\n"
+                "Package           " +
+                WindowsPath(PackageDir()) + ", version " + kVersion +
+                "\r\n"
+                "Adapter           not found (hardware-id scan); SETUP.EXE would end with "
+                "8\r\n"
+                "Installed         " +
+                SystemDirectory() +
+                "\r\n"
+                "  TELMXW.DLL      none\r\n"
+                "  TELMXREM.EXE    none\r\n"
+                "  TELMXSVC.EXE    none\r\n"
+                "Staged            " +
+                SystemDirectory() +
+                "\\drivers\\qln2: none\r\n"
+                "Service QLN2Svc   not registered\r\n"
+                "Older software    legacy tool none, legacy service keys: 0\r\n"
+                "Restart owed      no\r\n"
+                "Run in progress   no\r\n"
+                "Current           no: not installed, older or incomplete (exit code 3)\r\n");
+
+  // /H leaves the probe out; the scan decides as before.
+  const Report scan_only = Status({"/H"});
+  EXPECT_EQ(scan_only.json.at("adapter/hidProbe"), "null");
+  EXPECT_EQ(scan_only.json.at("adapter/setupExitCode"), "8");
+
+  // As the report said, SETUP.EXE finds no adapter.
+  EXPECT_EQ(Setup({"/Q"}).exit_code, 8);
+}
+
+TEST_F(StatusProgram, ForcedInstallationIsCurrent) {
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+  const Report r = Status();
+  ExpectCurrent(r, /*restart_owed=*/false);
+  EXPECT_EQ(r.json.at("service/state"), "\"stopped\"");
+  // The adapter is still not there: a run without -FU would end with 8.
+  EXPECT_EQ(r.json.at("adapter/setupExitCode"), "8");
+  EXPECT_NE(r.text.find("\r\nCurrent           yes (exit code 0)\r\n"), std::string::npos)
+      << r.text;
+}
+
+TEST_F(StatusProgram, OlderSoftwareAndTheRestartItsRemovalOwes) {
+  InstallLegacySoftware();
+  Report r = Status();
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_EQ(r.json.at("legacy/tool"), "true");
+  EXPECT_EQ(r.json.at("legacy/serviceKeys"), "2");  // vanwdgsv and vanwdgex_helper
+
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 1);
+  r = Status();
+  EXPECT_EQ(r.json.at("legacy/serviceKeys"), "0");
+  ExpectCurrent(r, RestartRecorded());
+}
+
+TEST_F(StatusProgram, RestartOwedAfterARunEndedMidway) {
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+  // What a run leaves that was ended once it had recorded the restart.
+  ASSERT_EQ(RunWine(Fixture("restart_record"), {.args = {"make"}}).exit_code, 0);
+  ExpectCurrent(Status(), /*restart_owed=*/true);
+  // A record from before the system's last start is one whose restart has
+  // happened.
+  ASSERT_EQ(RunWine(Fixture("restart_record"), {.args = {"stale"}}).exit_code, 0);
+  ExpectCurrent(Status(), /*restart_owed=*/false);
+}
+
+TEST_F(StatusProgram, AdapterOnTheScanRoute) {
+  const RegisteredDevice adapter(InstanceId("STATUS"), {"USB\\Vid_7a5c&Pid_4001&Rev_0100"});
+  ASSERT_TRUE(adapter.registered());
+  for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/H"}}) {
+    SCOPED_TRACE(::testing::PrintToString(args));
+    const Report r = Status(args);
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.json.at("adapter/route"), "\"hardware-id scan\"");
+    EXPECT_EQ(r.json.at("adapter/scan"), "true");
+    EXPECT_EQ(r.json.at("adapter/setupExitCode"), "16");
+  }
+  // As the report said, SETUP.EXE takes the scan route and installs.
+  ASSERT_EQ(Setup({"/Q"}).exit_code, 16);
+  ExpectCurrent(Status(), RestartRecorded());
+}
+
+TEST_F(StatusProgram, ARunInProgressIsSeenWithoutWaitingForIt) {
+  {
+    const Held other_run("hold_mutex", {"run"});
+    const Report r = Status();
+    EXPECT_EQ(r.json.at("runInProgress"), "true");
+    EXPECT_NE(r.text.find("\r\nRun in progress   yes\r\n"), std::string::npos) << r.text;
+  }
+  {
+    // An object of the lock's name that an ordinary user made is no run's.
+    const Held squatter("hold_mutex", {"squat"});
+    EXPECT_EQ(Status().json.at("runInProgress"), "false");
+  }
+  EXPECT_EQ(Status().json.at("runInProgress"), "false");
+}
+
+// A package directory is reported as Windows names it, in UTF-8; one that
+// the ANSI code page (1252 here) cannot hold is one that SETUP.EXE cannot
+// read its package from, and the report says so.
+TEST_F(StatusProgram, PackageDirectoriesBeyondAscii) {
+  const struct {
+    const char* name;
+    bool readable;
+  } cases[] = {
+      {"pkg-\xc3\xa9t\xc3\xa9", true},          // in code page 1252
+      {"pkg-\xe6\x97\xa5\xe6\x9c\xac", false},  // not in it
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string dir = FreshWorkDir("status-package") + "/" + c.name;
+    fs::copy(PackageDir(), dir, fs::copy_options::recursive);
+    const std::string before = MachineState();
+    // Wine reads Unix file names in the locale's character set: UTF-8 here,
+    // in the locale that every glibc has.
+    const RunResult run =
+        RunWine(dir + "/QLN2STAT.EXE", {.args = {"/JSON"}, .env = {{"LC_ALL", "C.UTF-8"}}});
+    EXPECT_TRUE(MachineState() == before);
+    EXPECT_EQ(run.exit_code, 3);
+    const std::map<std::string, std::string> json = testing::ParseJson(run.out);
+    EXPECT_EQ(json.at("package/directory"), Quoted(WindowsPath(dir)));
+    if (c.readable) {
+      EXPECT_EQ(json.at("package/version"), Quoted(kVersion));
+      EXPECT_EQ(json.at("faults"), "[]");
+    } else {
+      EXPECT_EQ(json.at("package/version"), "null");
+      EXPECT_EQ(json.at("faults/0/operation"),
+                "\"name the package directory in the ANSI code page\"");
+      EXPECT_EQ(json.at("faults/0/subject"), Quoted(WindowsPath(dir)));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qsetup::e2e

@@ -1,0 +1,132 @@
+// The status report's own services on a machine of fakes: its files are the
+// deployment fake's, its clock the replacement fake's, so that the report and
+// SETUP.EXE look at one machine. It holds no operation that could change it.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "fakes/fake_deploy_os.h"
+#include "fakes/fake_replace_os.h"
+#include "fakes/fault_plan.h"
+#include "status/status_os.h"
+
+namespace qsetup::testing {
+
+class FakeStatusOs : public StatusOs {
+ public:
+  FakeStatusOs(FakeDeployOs& files, FakeReplaceOs& replace) : files_(files), replace_(replace) {}
+
+  std::string out;          // standard output, as written
+  std::string err;          // standard error
+  bool out_broken = false;  // standard output cannot be written (a closed pipe)
+
+  ProgramLocation location{"C:\\Pkg", "C:\\Pkg"};
+  std::map<std::string, ServiceQuery> services;  // by name; others are not registered
+  RunLockProbe run_lock{RunLockPresence::kNone};
+  FaultPlan* faults = nullptr;
+  int open_files = 0;
+
+  bool WriteOut(std::string_view text) override {
+    if (out_broken || Fails(faults, "WriteOut")) return false;
+    out.append(text);
+    return true;
+  }
+  void WriteError(std::string_view text) override { err.append(text); }
+
+  ProgramLocation LocateProgram() override {
+    if (Fails(faults, "LocateProgram")) return {{}, {}, kErrorAccessDenied};
+    return location;
+  }
+
+  // The ANSI code page is 1252: a byte above 0x7F is the character of that
+  // value in Latin-1 (which 1252 agrees with for the letters the tests use).
+  std::optional<std::string> AnsiToUtf8(const std::string& text) override {
+    if (Fails(faults, "AnsiToUtf8", text)) return std::nullopt;
+    std::string utf8;
+    for (const char c : text) {
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte < 0x80) {
+        utf8 += c;
+      } else {
+        utf8 += static_cast<char>(0xC0 | byte >> 6);
+        utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+      }
+    }
+    return utf8;
+  }
+
+  // As FindFirstFileA: a missing folder on the way is ERROR_PATH_NOT_FOUND.
+  WinError FindPath(const std::string& path) override {
+    if (Fails(faults, "FindPath", path)) return kErrorAccessDenied;
+    const std::string key = FakeDeployOs::Key(path);
+    if (files_.files.count(key) != 0 || files_.directories.count(key) != 0) return kErrorSuccess;
+    return files_.directories.count(key.substr(0, key.rfind('\\'))) != 0 ? kErrorFileNotFound
+                                                                         : kErrorPathNotFound;
+  }
+
+  // As CreateFileA for reading: the same errors as FindPath, and a file that
+  // the machine marks unreadable is refused.
+  ReadableFilePtr OpenForReading(const std::string& path, WinError& error) override {
+    const std::string key = FakeDeployOs::Key(path);
+    if (Fails(faults, "OpenForReading", path) || files_.unreadable.count(key) != 0) {
+      error = kErrorAccessDenied;
+      return nullptr;
+    }
+    const auto file = files_.files.find(key);
+    if (file == files_.files.end()) {
+      error = files_.directories.count(key.substr(0, key.rfind('\\'))) != 0 ? kErrorFileNotFound
+                                                                            : kErrorPathNotFound;
+      return nullptr;
+    }
+    return std::make_unique<Reader>(*this, file->second.data);
+  }
+
+  std::optional<std::uint64_t> SystemStartTime() override {
+    if (Fails(faults, "SystemStartTime")) return std::nullopt;
+    return replace_.start_time;
+  }
+
+  ServiceQuery QueryService(const std::string& name) override {
+    if (Fails(faults, "QueryService", name)) return {ServiceState::kNone, kErrorAccessDenied};
+    const auto service = services.find(name);
+    if (service == services.end()) return {ServiceState::kNone, kErrorServiceDoesNotExist};
+    return service->second;
+  }
+
+  RunLockProbe FindRunLock() override {
+    if (Fails(faults, "FindRunLock")) return {RunLockPresence::kUnknown, kErrorAccessDenied};
+    return run_lock;
+  }
+
+ private:
+  class Reader : public ReadableFile {
+   public:
+    Reader(FakeStatusOs& os, std::string data) : os_(os), data_(std::move(data)) {
+      ++os_.open_files;
+    }
+    ~Reader() override { --os_.open_files; }
+    std::optional<std::uint64_t> Size() override {
+      if (Fails(os_.faults, "Size")) return std::nullopt;
+      return data_.size();
+    }
+    std::size_t Read(char* buffer, std::size_t capacity) override {
+      if (Fails(os_.faults, "Read")) return 0;
+      const std::size_t n = std::min(capacity, data_.size() - pos_);
+      std::memcpy(buffer, data_.data() + pos_, n);
+      pos_ += n;
+      return n;
+    }
+
+   private:
+    FakeStatusOs& os_;
+    std::string data_;
+    std::size_t pos_ = 0;
+  };
+
+  FakeDeployOs& files_;
+  FakeReplaceOs& replace_;
+};
+
+}  // namespace qsetup::testing

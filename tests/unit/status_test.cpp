@@ -1,0 +1,656 @@
+// QLN2STAT.EXE on a machine of fakes: what it reports, set against what
+// SETUP.EXE then does on the same machine, and that it changes nothing.
+#include "status/status.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver/setup.h"
+#include "fakes/fake_console_io.h"
+#include "fakes/fake_deploy_os.h"
+#include "fakes/fake_detect_os.h"
+#include "fakes/fake_platform.h"
+#include "fakes/fake_replace_os.h"
+#include "fakes/fake_status_os.h"
+#include "fakes/fake_system_directory.h"
+#include "support/json_parse.h"
+
+namespace qsetup {
+namespace {
+
+using testing::FakeKey;
+using testing::ParseJson;
+using testing::ParseJsonDocuments;
+
+constexpr char kSystem[] = "C:\\WINDOWS\\system32\\";
+constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
+constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services\\";
+constexpr char kRecord[] = "SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired";
+constexpr char kVersion[] = "2.1.0";
+const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EXE", "TELMXSVC.EXE",
+                                     "ENGLISH.NLS", "JAPANESE.NLS", "QLN2STAT.EXE"};
+const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
+constexpr std::uint64_t kMinute = 60 * 10'000'000;
+
+std::string Stamped(const std::string& version, const std::string& body) {
+  return "!@#$" + version + "$#@!" + body;
+}
+
+// Every key below `key`, with its values, as lines.
+void DumpKeys(const FakeKey& key, const std::string& path, std::set<std::string>& out) {
+  for (const auto& sub : key.subkeys) {
+    const std::string sub_path = path + "\\" + sub->name;
+    out.insert(sub_path + (sub->volatile_key ? " (volatile)" : ""));
+    for (const auto& [name, value] : sub->values) {
+      out.insert(sub_path + " " + name + "=" + value.text + "/" + std::to_string(value.number));
+    }
+    DumpKeys(*sub, sub_path, out);
+  }
+}
+
+// The machine: every subsystem's fake, shared by SETUP.EXE and the report.
+// The package lies in C:\Pkg; the service tool, once installed, registers
+// QLN2Svc as the package's tool does.
+struct Machine {
+  testing::FakeConsoleIo console;
+  testing::FakeCatalogOs catalog;
+  testing::FakeDriverOs driver;
+  testing::FakeSystemDirectory system;
+  testing::FakeDetectOs detect;
+  testing::FakeDeployOs deploy;
+  testing::FakeReplaceOs replace;
+  testing::FakeEventLog event_log;
+  testing::FakeStatusOs status{deploy, replace};
+  Platform setup{console, catalog, driver, system, detect, deploy, replace, replace, event_log};
+  StatusPlatform report{status, system, detect, replace};
+
+  Machine() {
+    deploy.AddDirectory("C:\\Pkg");
+    for (const char* file : kPackageFiles) {
+      deploy.AddFile(std::string("C:\\Pkg\\") + file, Stamped(kVersion, file));
+    }
+    replace.AddKey(std::string(kServices) + "Tcpip");
+    replace.AddKey("SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application");
+    replace.AddKey("SOFTWARE\\Microsoft");
+    replace.tools[std::string(kSystem) + "telmxsvc.exe"].effect = [this](const std::string& line) {
+      const std::string program = line.substr(0, line.find(' '));
+      if (line.ends_with(" -install -QLN2")) {
+        RegisterService(program + " -service");
+      } else if (line.ends_with(" -remove")) {
+        std::erase_if(replace.FindKey(kServices)->subkeys,
+                      [](const auto& key) { return key->name == "QLN2Svc"; });
+        status.services.erase("QLN2Svc");
+      }
+    };
+  }
+
+  void RegisterService(const std::string& image_path) {
+    replace.AddKey(std::string(kServices) + "QLN2Svc").values["imagepath"] = {
+        RegistryValue::Type::kExpandString, image_path};
+    status.services["QLN2Svc"] = {ServiceState::kStopped, kErrorSuccess};
+  }
+  void AttachHidAdapter() {
+    detect.hid_interfaces.push_back({"\\\\?\\hid#vid_7a5c&pid_4001", {0x7A5C, 0x4001}});
+  }
+  void AddDevice(const std::string& id) { detect.devices.push_back({testing::MultiSz({id}), 0}); }
+  void AddLegacyKeys() {
+    for (const char* key : {"vanwdgsv\\Enum", "vanwdgex_helper"}) {
+      replace.AddKey(kServices + std::string(key));
+    }
+  }
+  // What an ended run leaves: a record made `age` minutes before the
+  // system's last start (negative: after it).
+  void RecordRestart(int age = -1) {
+    FakeKey& record = replace.AddKey(kRecord);
+    record.volatile_key = true;
+    record.values["systemstarttime"] = {
+        RegistryValue::Type::kQword, {}, *replace.start_time - kMinute * age};
+  }
+  // The package installed, as SETUP.EXE leaves it.
+  void Install(const std::string& version = kVersion) {
+    deploy.AddDirectory(kStaging);
+    for (const char* file : kPackageFiles) {
+      if (std::string(file) != "QLN2STAT.EXE") {
+        deploy.AddFile(std::string(kStaging) + file, Stamped(version, file));
+      }
+    }
+    for (const char* file : kInstalledFiles) {
+      deploy.AddFile(std::string(kSystem) + file, Stamped(version, file));
+    }
+    RegisterService("\"C:\\WINDOWS\\system32\\telmxsvc.exe\" -service");
+  }
+
+  StatusReport Survey(bool skip_hid = false) { return SurveyMachine(report, skip_hid); }
+
+  int Status(std::vector<std::string> args) { return Run(args, "C:\\Pkg\\QLN2STAT.EXE", true); }
+  int Setup(std::vector<std::string> args) { return Run(args, "C:\\Pkg\\SETUP.EXE", false); }
+
+  // What the report must leave as it was.
+  struct State {
+    std::map<std::string, std::string> files;
+    std::set<std::string> directories;
+    std::set<std::string> keys;
+  };
+  State Snapshot() const {
+    State state;
+    for (const auto& [key, file] : deploy.files) state.files[key] = file.data;
+    state.directories = deploy.directories;
+    DumpKeys(replace.local_machine, "HKLM", state.keys);
+    return state;
+  }
+  // The report wrote nothing, started nothing and left nothing open.
+  void ExpectUntouched(const State& before) const {
+    const State after = Snapshot();
+    EXPECT_EQ(after.files, before.files);
+    EXPECT_EQ(after.directories, before.directories);
+    EXPECT_EQ(after.keys, before.keys);
+    EXPECT_EQ(replace.writes, std::vector<std::string>{}) << "the registry was asked to change";
+    for (const std::string& event : replace.events) {
+      EXPECT_FALSE(event.starts_with("start ")) << event;
+    }
+    EXPECT_EQ(event_log.events.size(), 0u);
+    EXPECT_EQ(driver.locks_held, 0);
+    EXPECT_EQ(console.out, "");  // detection traced nothing
+    EXPECT_EQ(console.open_calls, 0);
+    EXPECT_EQ(replace.open_keys, 0);
+    EXPECT_EQ(status.open_files, 0);
+    EXPECT_EQ(detect.live_objects, 0);
+  }
+
+ private:
+  int Run(std::vector<std::string> args, const std::string& command, bool report_program) {
+    args.insert(args.begin(), command);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    const int argc = static_cast<int>(argv.size());
+    return report_program ? StatusMain(argc, argv.data(), report)
+                          : SetupMain(argc, argv.data(), setup);
+  }
+};
+
+// Each row of the decision: what the report says that SETUP.EXE would do,
+// then what SETUP.EXE does on the same machine; and after an installation,
+// that the report finds it current.
+TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
+  struct Row {
+    const char* name;
+    std::function<void(Machine&)> prepare;
+    bool skip_hid;
+    Route route;
+    int setup_exit_code;
+  };
+  const Row rows[] = {
+      {"no adapter", [](Machine&) {}, false, Route::kHardwareIdScan, 8},
+      {"no adapter, /H", [](Machine&) {}, true, Route::kHardwareIdScan, 8},
+      {"adapter over HID", [](Machine& m) { m.AttachHidAdapter(); }, false, Route::kHidProbe, 0},
+      {"adapter over HID, legacy service keys",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.AddLegacyKeys();
+       },
+       false, Route::kHidProbe, 1},
+      {"adapter over HID, restart owed by an ended run",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.RecordRestart();
+       },
+       false, Route::kHidProbe, 1},
+      {"adapter over HID, record from before the last start",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.RecordRestart(60);
+       },
+       false, Route::kHidProbe, 0},
+      {"adapter over HID, /H", [](Machine& m) { m.AttachHidAdapter(); }, true,
+       Route::kHardwareIdScan, 8},
+      {"adapter over HID and its id, /H",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.AddDevice("USB\\Vid_7a5c&Pid_4001&Rev_0100");
+       },
+       true, Route::kHardwareIdScan, 16},
+      {"adapter without a working driver",
+       [](Machine& m) { m.AddDevice("USB\\Vid_7a5c&Pid_4001&Rev_0100"); }, false,
+       Route::kHardwareIdScan, 16},
+      {"its other id, legacy service keys",
+       [](Machine& m) {
+         m.AddDevice("USB\\Vid_7a5c&Pid_4003");
+         m.AddLegacyKeys();
+       },
+       false, Route::kHardwareIdScan, 16},
+      {"adapter and management module",
+       [](Machine& m) {
+         m.AddDevice("USB\\Vid_7a5c&Pid_4001");
+         m.AddDevice("USB\\Vid_7a5c&Pid_4004");
+       },
+       false, Route::kHardwareIdScan, 8},
+      {"Taskel with the management module",
+       [](Machine& m) {
+         m.AddDevice("PCI\\VEN_1002&DEV_5159&SUBSYS_029A1F7D&REV_00");
+         m.AddDevice("USB\\Vid_7a5c&Pid_4004");
+       },
+       false, Route::kHardwareIdScan, 16},
+      {"unusable system directory",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.system.Set(std::string(260, 's'));
+       },
+       false, Route::kNone, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Machine m;
+    row.prepare(m);
+    const Machine::State before = m.Snapshot();
+    const StatusReport report = m.Survey(row.skip_hid);
+    m.ExpectUntouched(before);
+    EXPECT_EQ(report.route, row.route);
+    EXPECT_EQ(report.setup_exit_code, row.setup_exit_code);
+    EXPECT_EQ(report.hid_found.has_value(), !row.skip_hid && row.route != Route::kNone);
+    EXPECT_EQ(report.scan_found.has_value(), row.route == Route::kHardwareIdScan);
+    EXPECT_FALSE(report.current);
+    EXPECT_EQ(report.exit_code, kStatusNotCurrent);
+
+    const int setup_exit_code = m.Setup(row.skip_hid ? std::vector<std::string>{"/Q", "/H"}
+                                                     : std::vector<std::string>{"/Q"});
+    EXPECT_EQ(setup_exit_code, report.setup_exit_code) << "SETUP.EXE decided otherwise";
+    if (setup_exit_code == 0 || setup_exit_code == 1 || setup_exit_code == 16) {
+      m.replace.writes.clear();
+      m.replace.events.clear();
+      m.console.out.clear();
+      m.event_log.events.clear();
+      const Machine::State installed = m.Snapshot();
+      const StatusReport after = m.Survey(row.skip_hid);
+      m.ExpectUntouched(installed);
+      EXPECT_TRUE(after.current);
+      const bool owed = m.replace.FindKey(kRecord) != nullptr;
+      EXPECT_EQ(after.restart_owed, owed);
+      EXPECT_EQ(after.exit_code, owed ? kStatusCurrentRestartOwed : kStatusCurrent);
+      for (const StampedFile& file : after.installed.files) {
+        EXPECT_EQ(file.version, kVersion) << file.name;
+      }
+    }
+  }
+}
+
+// The installed files and the service against the package, and the exit
+// code that follows.
+TEST(StatusReport, CurrentOnlyWithThePackagesFilesAndService) {
+  struct Row {
+    const char* name;
+    std::function<void(Machine&)> change;  // of an installed machine
+    bool current;
+    int exit_code;
+  };
+  const auto install = [](const char* file, const std::string& data) {
+    return [file, data](Machine& m) { m.deploy.AddFile(std::string(kSystem) + file, data); };
+  };
+  const Row rows[] = {
+      {"installed", [](Machine&) {}, true, kStatusCurrent},
+      {"installed, restart owed", [](Machine& m) { m.RecordRestart(); }, true,
+       kStatusCurrentRestartOwed},
+      {"installed, record from before the last start", [](Machine& m) { m.RecordRestart(60); },
+       true, kStatusCurrent},
+      // The installer's comparison: the value of the stamp's digits.
+      {"the same value, written otherwise", install("TELMXW.DLL", Stamped("2.1.0.", "x")), true,
+       kStatusCurrent},
+      {"an older file", install("TELMXREM.EXE", Stamped("2.0.9", "x")), false, kStatusNotCurrent},
+      {"a newer file", install("TELMXSVC.EXE", Stamped("2.2.0", "x")), false, kStatusNotCurrent},
+      {"a file without a stamp", install("TELMXW.DLL", "no stamp"), false, kStatusNotCurrent},
+      {"a file missing",
+       [](Machine& m) { m.deploy.files.erase(m.deploy.Key(std::string(kSystem) + "TELMXW.DLL")); },
+       false, kStatusNotCurrent},
+      {"a file that cannot be read",
+       [](Machine& m) {
+         m.deploy.unreadable.insert(m.deploy.Key(std::string(kSystem) + "TELMXREM.EXE"));
+       },
+       false, kStatusNotCurrent},
+      {"no service",
+       [](Machine& m) {
+         std::erase_if(m.replace.FindKey(kServices)->subkeys,
+                       [](const auto& key) { return key->name == "QLN2Svc"; });
+       },
+       false, kStatusNotCurrent},
+      {"the service runs another program",
+       [](Machine& m) { m.RegisterService("\"C:\\Program Files\\Other\\telmxsvc.exe\" -service"); },
+       false, kStatusNotCurrent},
+      {"the service runs a program of a longer name",
+       [](Machine& m) { m.RegisterService("C:\\WINDOWS\\system32\\telmxsvc.exe.old -service"); },
+       false, kStatusNotCurrent},
+      {"the service runs the tool, unquoted and in other letter case",
+       [](Machine& m) { m.RegisterService("c:\\windows\\SYSTEM32\\TELMXSVC.EXE -service"); }, true,
+       kStatusCurrent},
+      {"the package's own files differ, the installed ones are its",
+       [](Machine& m) { m.deploy.AddFile("C:\\Pkg\\TELMXW.DLL", Stamped("2.1.1", "x")); }, false,
+       kStatusNotCurrent},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Machine m;
+    m.Install();
+    row.change(m);
+    const Machine::State before = m.Snapshot();
+    const int exit_code = m.Status({"/JSON"});
+    m.ExpectUntouched(before);
+    EXPECT_EQ(exit_code, row.exit_code);
+    const StatusReport report = m.Survey();
+    EXPECT_EQ(report.current, row.current);
+    EXPECT_EQ(report.exit_code, row.exit_code);
+  }
+}
+
+// The 32-bit program on 64-bit Windows: its files lie in SysWOW64, and the
+// service must run the tool there.
+TEST(StatusReport, TheThirtyTwoBitProgramOnSixtyFourBitWindows) {
+  struct Row {
+    const char* image_path;
+    bool current;
+  };
+  const Row rows[] = {
+      {"\"C:\\WINDOWS\\SysWOW64\\TELMXSVC.EXE\" -service", true},
+      {"\"C:\\WINDOWS\\system32\\telmxsvc.exe\" -service", false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.image_path);
+    Machine m;
+    m.system.wow64 = "C:\\WINDOWS\\SysWOW64";
+    m.Install();
+    m.RegisterService(row.image_path);
+    const StatusReport report = m.Survey();
+    EXPECT_EQ(report.system_dir, "C:\\WINDOWS\\SysWOW64");
+    EXPECT_EQ(report.installed.directory, "C:\\WINDOWS\\SysWOW64");
+    EXPECT_EQ(report.staged.directory, "C:\\WINDOWS\\SysWOW64\\drivers\\qln2");
+    EXPECT_EQ(report.service_runs_system_tool, row.current);
+    EXPECT_EQ(report.current, row.current);
+  }
+}
+
+// The older software by the purge's own rule, and the run lock.
+TEST(StatusReport, OlderSoftwareAndTheRunLock) {
+  Machine m;
+  m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
+  for (const char* key : {"vanwdgsv", "x_vanwdgex_y\\Enum", "VANWDGSV", "vanwdg"}) {
+    m.replace.AddKey(kServices + std::string(key));
+  }
+  StatusReport report = m.Survey();
+  EXPECT_EQ(report.legacy_tool, true);
+  EXPECT_EQ(report.legacy_service_keys, 2);  // names in this letter case only
+
+  const struct {
+    RunLockPresence presence;
+    std::optional<bool> in_progress;
+    std::size_t faults;
+  } locks[] = {
+      {RunLockPresence::kNone, false, 0},
+      {RunLockPresence::kRun, true, 0},
+      {RunLockPresence::kForeign, false, 0},  // not a run's lock: SETUP.EXE ignores it too
+      {RunLockPresence::kUnknown, std::nullopt, 1},
+  };
+  for (const auto& lock : locks) {
+    SCOPED_TRACE(static_cast<int>(lock.presence));
+    m.status.run_lock = {lock.presence, kErrorAccessDenied};
+    report = m.Survey();
+    EXPECT_EQ(report.run_in_progress, lock.in_progress);
+    EXPECT_EQ(report.faults.size(), lock.faults);
+  }
+}
+
+// Where the package cannot be read, nothing is current and the report says
+// why.
+TEST(StatusReport, APackageThatCannotBeRead) {
+  const struct {
+    const char* name;
+    ProgramLocation location;
+    const char* fault;
+  } cases[] = {
+      {"a directory that the ANSI code page cannot name",
+       {"C:\\Pakete\\\xe6\x97\xa5\xe6\x9c\xac", {}, kErrorSuccess},
+       "name the package directory in the ANSI code page"},
+      {"no directory at all", {{}, {}, kErrorAccessDenied}, "find the program's directory"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Machine m;
+    m.Install();
+    m.status.location = c.location;
+    const StatusReport report = m.Survey();
+    EXPECT_EQ(report.package.directory, c.location.directory);
+    for (const StampedFile& file : report.package.files) {
+      EXPECT_EQ(file.state, StampedFile::State::kUnreadable) << file.name;
+    }
+    EXPECT_FALSE(report.current);
+    ASSERT_EQ(report.faults.size(), 1u);
+    EXPECT_STREQ(report.faults[0].operation, c.fault);
+  }
+}
+
+TEST(StatusMain, SwitchesAndWhatCannotBeReported) {
+  struct Row {
+    std::vector<std::string> args;
+    int exit_code;
+    bool json;
+    bool probe;
+    std::string err;
+  };
+  const Row rows[] = {
+      {{}, kStatusNotCurrent, false, true, ""},
+      {{"/JSON"}, kStatusNotCurrent, true, true, ""},
+      {{"-json", "/h"}, kStatusNotCurrent, true, false, ""},
+      {{"-H"}, kStatusNotCurrent, false, false, ""},
+      {{"/JSON", "/Q"},
+       kStatusNoReport,
+       false,
+       false,
+       "QLN2STAT.EXE: unknown argument \"/Q\"; the arguments are /JSON and /H.\r\n"},
+      {{"/JSONX"},
+       kStatusNoReport,
+       false,
+       false,
+       "QLN2STAT.EXE: unknown argument \"/JSONX\"; the arguments are /JSON and /H.\r\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::PrintToString(row.args));
+    Machine m;
+    EXPECT_EQ(m.Status(row.args), row.exit_code);
+    EXPECT_EQ(m.status.err, row.err);
+    EXPECT_EQ(m.detect.hid_sets_opened, row.probe ? 1 : 0);
+    if (row.exit_code == kStatusNoReport) {
+      EXPECT_EQ(m.status.out, "");
+      EXPECT_EQ(m.detect.device_sets_opened, 0);  // nothing was looked at
+    } else {
+      EXPECT_EQ(m.status.out.starts_with("{\"schema\":1,"), row.json) << m.status.out;
+      EXPECT_TRUE(m.status.out.ends_with("\r\n"));
+    }
+  }
+
+  // Standard output that cannot be written: no report, and standard error
+  // says so.
+  Machine m;
+  m.status.out_broken = true;
+  EXPECT_EQ(m.Status({"/JSON"}), kStatusNoReport);
+  EXPECT_EQ(m.status.err, "QLN2STAT.EXE: the report could not be written to standard output.\r\n");
+}
+
+// The report for a person, byte for byte, on a machine with something of
+// everything.
+TEST(StatusReport, TextForAPerson) {
+  Machine m;
+  m.Install();
+  m.deploy.AddFile(std::string(kSystem) + "TELMXREM.EXE", Stamped("2.0.9", "x"));
+  m.deploy.files.erase(m.deploy.Key(std::string(kSystem) + "TELMXSVC.EXE"));
+  m.deploy.AddFile(std::string(kStaging) + "ENGLISH.NLS", "no stamp");
+  m.deploy.unreadable.insert(m.deploy.Key(std::string(kStaging) + "SETUP.EXE"));
+  m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
+  m.AddLegacyKeys();
+  m.RecordRestart();
+  m.AddDevice("USB\\Vid_7a5c&Pid_4001&Rev_0100");
+  m.status.run_lock = {RunLockPresence::kUnknown, kErrorAccessDenied};
+  m.status.services["QLN2Svc"] = {ServiceState::kRunning, kErrorSuccess};
+  EXPECT_EQ(m.Status({}), kStatusNotCurrent);
+  EXPECT_EQ(m.status.out,
+            "QLN2STAT.EXE 2.1.0: Orvane Quillon 2 software on this server\r\n"
+            "\r\n"
+            "Package           C:\\Pkg, version 2.1.0\r\n"
+            "Adapter           found by the hardware-id scan, without a working USB driver; "
+            "SETUP.EXE would end with 16\r\n"
+            "Installed         C:\\WINDOWS\\system32\r\n"
+            "  TELMXW.DLL      2.1.0 (the package's)\r\n"
+            "  TELMXREM.EXE    2.0.9 (older than the package's 2.1.0)\r\n"
+            "  TELMXSVC.EXE    none\r\n"
+            "Staged            C:\\WINDOWS\\system32\\drivers\\qln2\r\n"
+            "  SETUP.EXE       could not be read\r\n"
+            "  TELMXW.DLL      2.1.0 (the package's)\r\n"
+            "  TELMXREM.EXE    2.1.0 (the package's)\r\n"
+            "  TELMXSVC.EXE    2.1.0 (the package's)\r\n"
+            "  ENGLISH.NLS     no version stamp\r\n"
+            "  JAPANESE.NLS    2.1.0 (the package's)\r\n"
+            "Service QLN2Svc   registered, running, runs \"C:\\WINDOWS\\system32\\telmxsvc.exe\" "
+            "-service\r\n"
+            "Older software    legacy tool present, legacy service keys: 2\r\n"
+            "Restart owed      yes\r\n"
+            "Run in progress   unknown\r\n"
+            "Current           no: not installed, older or incomplete (exit code 3)\r\n"
+            "\r\n"
+            "Could not open C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE: Windows error 5.\r\n"
+            "Could not look for the run lock: Windows error 5.\r\n");
+
+  Machine fresh;
+  fresh.system.Set(std::string(300, 's'));
+  EXPECT_EQ(fresh.Status({}), kStatusNotCurrent);
+  EXPECT_EQ(fresh.status.out,
+            "QLN2STAT.EXE 2.1.0: Orvane Quillon 2 software on this server\r\n"
+            "\r\n"
+            "Package           C:\\Pkg, version 2.1.0\r\n"
+            "Adapter           not looked for: the system directory is unusable; SETUP.EXE would "
+            "end with 2\r\n"
+            "Installed         unknown: the system directory is unusable\r\n"
+            "  TELMXW.DLL      could not be read\r\n"
+            "  TELMXREM.EXE    could not be read\r\n"
+            "  TELMXSVC.EXE    could not be read\r\n"
+            "Staged            unknown\r\n"
+            "  SETUP.EXE       could not be read\r\n"
+            "  TELMXW.DLL      could not be read\r\n"
+            "  TELMXREM.EXE    could not be read\r\n"
+            "  TELMXSVC.EXE    could not be read\r\n"
+            "  ENGLISH.NLS     could not be read\r\n"
+            "  JAPANESE.NLS    could not be read\r\n"
+            "Service QLN2Svc   not registered\r\n"
+            "Older software    legacy tool unknown, legacy service keys: 0\r\n"
+            "Restart owed      no\r\n"
+            "Run in progress   no\r\n"
+            "Current           no: not installed, older or incomplete (exit code 3)\r\n"
+            "\r\n"
+            "Could not read the system directory.\r\n");
+}
+
+// The JSON form, read by a real parser: every key and value.
+TEST(StatusReport, JsonForScripts) {
+  Machine m;
+  m.Install();
+  m.deploy.AddFile(std::string(kSystem) + "TELMXREM.EXE", Stamped("2.0.9", "x"));
+  m.AddLegacyKeys();
+  m.AttachHidAdapter();
+  m.status.run_lock = {RunLockPresence::kRun};
+  // A directory in the ANSI code page, reported in UTF-8.
+  m.status.location = {"C:\\Pakete\\\xc3\xa9t\xc3\xa9", "C:\\Pakete\\\xe9t\xe9"};
+  for (const char* file : kPackageFiles) {
+    m.deploy.AddFile(std::string("C:\\Pakete\\\xe9t\xe9\\") + file, Stamped(kVersion, file));
+  }
+  m.deploy.AddFile("C:\\Pakete\\\xe9t\xe9\\JAPANESE.NLS", "no stamp");
+  m.deploy.unreadable.insert(m.deploy.Key(std::string(kStaging) + "ENGLISH.NLS"));
+  EXPECT_EQ(m.Status({"/JSON"}), kStatusNotCurrent);
+  for (const char c : m.status.out) {
+    EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << "JSON beyond ASCII";
+  }
+  EXPECT_EQ(std::count(m.status.out.begin(), m.status.out.end(), '\n'), 1);
+  const std::map<std::string, std::string> expected = {
+      {"schema", "1"},
+      {"package/directory", "\"C:\\\\Pakete\\\\\xc3\xa9t\xc3\xa9\""},
+      {"package/version", "null"},
+      {"package/files/SETUP.EXE", "\"2.1.0\""},
+      {"package/files/TELMXW.DLL", "\"2.1.0\""},
+      {"package/files/TELMXREM.EXE", "\"2.1.0\""},
+      {"package/files/TELMXSVC.EXE", "\"2.1.0\""},
+      {"package/files/ENGLISH.NLS", "\"2.1.0\""},
+      {"package/files/JAPANESE.NLS", "null"},
+      {"package/files/QLN2STAT.EXE", "\"2.1.0\""},
+      {"adapter/route", "\"HID probe\""},
+      {"adapter/hidProbe", "true"},
+      {"adapter/scan", "null"},
+      {"adapter/setupExitCode", "1"},
+      {"systemDirectory", "\"C:\\\\WINDOWS\\\\system32\""},
+      {"installed/TELMXW.DLL", "\"2.1.0\""},
+      {"installed/TELMXREM.EXE", "\"2.0.9\""},
+      {"installed/TELMXSVC.EXE", "\"2.1.0\""},
+      {"staged/directory", "\"C:\\\\WINDOWS\\\\system32\\\\drivers\\\\qln2\""},
+      {"staged/version", "null"},
+      {"staged/files/SETUP.EXE", "\"2.1.0\""},
+      {"staged/files/TELMXW.DLL", "\"2.1.0\""},
+      {"staged/files/TELMXREM.EXE", "\"2.1.0\""},
+      {"staged/files/TELMXSVC.EXE", "\"2.1.0\""},
+      {"staged/files/ENGLISH.NLS", "null"},
+      {"staged/files/JAPANESE.NLS", "\"2.1.0\""},
+      {"service/name", "\"QLN2Svc\""},
+      {"service/registered", "true"},
+      {"service/state", "\"stopped\""},
+      {"service/imagePath", "\"\\\"C:\\\\WINDOWS\\\\system32\\\\telmxsvc.exe\\\" -service\""},
+      {"service/runsSystemTool", "true"},
+      {"legacy/tool", "false"},
+      {"legacy/serviceKeys", "2"},
+      {"restartOwed", "false"},
+      {"runInProgress", "true"},
+      {"current", "false"},
+      {"exitCode", "3"},
+      {"faults/0/operation", "\"open\""},
+      {"faults/0/subject", "\"C:\\\\WINDOWS\\\\system32\\\\drivers\\\\qln2\\\\ENGLISH.NLS\""},
+      {"faults/0/windowsError", "5"},
+  };
+  EXPECT_EQ(ParseJson(m.status.out), expected);
+}
+
+// Strings in JSON: escaped so that any parser reads the text back, in ASCII.
+TEST(StatusJson, StringsAreReadBackAsTheyWere) {
+  const struct {
+    std::string text;
+    // What the parser read, as Python's json.dumps writes it again (UTF-8,
+    // quotes, backslashes and control characters but DEL escaped).
+    std::string read_back;
+  } rows[] = {
+      {"", "\"\""},
+      {"C:\\Pkg \"x\"", "\"C:\\\\Pkg \\\"x\\\"\""},
+      {std::string("\x01\b\f\n\r\t\x1f\x7f", 8), "\"\\u0001\\b\\f\\n\\r\\t\\u001f\x7f\""},
+      {std::string("a\0b", 3), "\"a\\u0000b\""},
+      {"\xc3\xa9t\xc3\xa9", "\"\xc3\xa9t\xc3\xa9\""},                // two bytes
+      {"\xe6\x97\xa5\xe6\x9c\xac", "\"\xe6\x97\xa5\xe6\x9c\xac\""},  // three
+      {"\xf0\x9f\x93\x81 dir", "\"\xf0\x9f\x93\x81 dir\""},          // four: a surrogate pair
+      {"\xef\xbf\xbf\xf4\x8f\xbf\xbf", "\"\xef\xbf\xbf\xf4\x8f\xbf\xbf\""},  // U+FFFF, U+10FFFF
+      // Not UTF-8: each byte that begins no well-formed sequence is U+FFFD.
+      {"a\xe9z", "\"a\xef\xbf\xbdz\""},
+      {"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                  // overlong
+      {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // a surrogate
+      {"\xf4\x90\x80\x80",
+       "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // beyond U+10FFFF
+      {"\xe6\x97", "\"\xef\xbf\xbd\xef\xbf\xbd\""},              // cut short
+      {"\xe6\x97x", "\"\xef\xbf\xbd\xef\xbf\xbdx\""},
+  };
+  std::vector<std::string> documents;
+  for (const auto& row : rows) {
+    const std::string quoted = JsonString(row.text);
+    for (const char c : quoted) EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << quoted;
+    documents.push_back("{\"s\":" + quoted + "}");
+  }
+  const auto parsed = ParseJsonDocuments(documents);
+  ASSERT_EQ(parsed.size(), std::size(rows));
+  for (std::size_t i = 0; i < parsed.size(); ++i) {
+    SCOPED_TRACE(documents[i]);
+    EXPECT_EQ(parsed[i], (std::map<std::string, std::string>{{"s", rows[i].read_back}}));
+  }
+}
+
+}  // namespace
+}  // namespace qsetup
