@@ -1,7 +1,9 @@
 #include "driver/settings.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <iterator>
 
 #include "base/ascii.h"
 
@@ -126,9 +128,13 @@ std::string PrintableText(std::u16string_view text) {
         text[i + 1] < 0xE000) {
       code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
     }
-    char unit[16];
-    std::snprintf(unit, sizeof unit, "<U+%04X>", static_cast<unsigned>(code));
-    printable.append(unit);
+    // At least four hexadecimal digits, as Unicode writes them.
+    char digits[8];
+    const char* const end = std::to_chars(digits, std::end(digits), code, 16).ptr;
+    printable.append("<U+");
+    printable.append(std::max<std::ptrdiff_t>(0, 4 - (end - digits)), '0');
+    for (const char* d = digits; d != end; ++d) printable.push_back(AsciiUpper(*d));
+    printable.push_back('>');
   }
   return printable;
 }

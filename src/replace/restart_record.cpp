@@ -6,53 +6,17 @@
 namespace qsetup {
 namespace {
 
-// Two readings of the same start time differ by the clock's corrections
-// between them; ten minutes covers months of drift and is shorter than a
-// run and a restart of a server.
-constexpr std::uint64_t kStartTimeSlack = 10ull * 60 * 10'000'000;
-
-std::string ProductKeyPath() {
-  return std::string("SOFTWARE\\") + kProductKeyName;
-}
-
-std::string RestartKeyPath() {
-  return ProductKeyPath() + "\\" + kRestartKeyName;
-}
-
 // Removes the record: it is stale, or was made for nothing.
 void ClearRestartRecord(RegistryOs& registry) {
   RegistryKeyPtr product;
-  if (registry.OpenLocalMachineKey(ProductKeyPath(), kKeyRead | kKey64BitView, product) !=
-      kErrorSuccess) {
+  if (registry.OpenLocalMachineKey(std::string("SOFTWARE\\") + kProductKeyName,
+                                   kKeyRead | kKey64BitView, product) != kErrorSuccess) {
     return;
   }
   product->DeleteSubkey(kRestartKeyName);
 }
 
 }  // namespace
-
-RestartRecordState ReadRestartRecord(RegistryOs& registry, std::optional<std::uint64_t> started,
-                                     WinError* error) {
-  RegistryKeyPtr key;
-  const WinError status =
-      registry.OpenLocalMachineKey(RestartKeyPath(), kKeyQueryValue | kKey64BitView, key);
-  if (status != kErrorSuccess) {
-    if (error != nullptr && status != kErrorFileNotFound) *error = status;
-    return RestartRecordState::kNone;
-  }
-  RegistryValue recorded;
-  const WinError queried = key->QueryValue(kStartTimeValue, recorded);
-  if (error != nullptr && queried != kErrorSuccess && queried != kErrorFileNotFound) {
-    *error = queried;
-  }
-  const bool has_time = queried == kErrorSuccess && recorded.type == RegistryValue::Type::kQword;
-  // Without both times the restart cannot be shown to have happened.
-  if (has_time && started && *started > recorded.number + kStartTimeSlack) {
-    return RestartRecordState::kStale;
-  }
-  return queried == kErrorFileNotFound ? RestartRecordState::kUntimed
-                                       : RestartRecordState::kCurrent;
-}
 
 bool RestartRecord::Owed() {
   const std::optional<std::uint64_t> started = os_.SystemStartTime();
@@ -67,7 +31,7 @@ bool RestartRecord::Owed() {
       // record is volatile, so it was made since this start of the system.
       if (started) {
         RegistryKeyPtr writable;
-        if (registry_.OpenLocalMachineKey(RestartKeyPath(), kKeySetValue | kKey64BitView,
+        if (registry_.OpenLocalMachineKey(RestartRecordPath(), kKeySetValue | kKey64BitView,
                                           writable) == kErrorSuccess) {
           writable->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
         }

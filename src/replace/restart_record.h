@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "base/registry.h"
 #include "replace/replace_os.h"
@@ -19,6 +20,9 @@ namespace qsetup {
 inline constexpr char kProductKeyName[] = "Orvane\\Quillon 2 Setup";  // below HKLM\SOFTWARE
 inline constexpr char kRestartKeyName[] = "RebootRequired";
 inline constexpr char kStartTimeValue[] = "SystemStartTime";
+
+// The record's key below HKEY_LOCAL_MACHINE.
+std::string RestartRecordPath();
 
 // What the record says, as it is read without changing it.
 enum class RestartRecordState {

@@ -78,21 +78,6 @@ std::wstring FromAnsi(std::string_view text) {
   return wide;
 }
 
-std::optional<std::string> ToAnsi(std::wstring_view text) {
-  if (text.empty()) return std::string();
-  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return std::nullopt;
-  std::string ansi(static_cast<std::size_t>(size), '\0');
-  if (::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), ansi.data(),
-                            size, nullptr, nullptr) != size) {
-    return std::nullopt;
-  }
-  // A character that the code page lacks comes back as another, or as "?".
-  if (FromAnsi(ansi) != text) return std::nullopt;
-  return ansi;
-}
-
 ReadableFilePtr OpenReadableFile(const std::string& path, WinError* error) {
   // Reading never stands in the way of another program, or another run,
   // that writes or replaces the file.

@@ -1,6 +1,6 @@
 #include "win32/win32_libraries.h"
 
-#include <string>
+#include <cwchar>
 
 namespace qsetup::win32 {
 namespace {
@@ -33,13 +33,16 @@ UniqueModule LoadSystemLibrary(const wchar_t* name, LibrarySearch search) {
   if (search == LibrarySearch::kSystem32Only) {
     return UniqueModule(::LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
   }
-  wchar_t system_dir[MAX_PATH];
-  const UINT length = ::GetSystemDirectoryW(system_dir, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return UniqueModule();
-  const std::wstring path = std::wstring(system_dir, length) + L"\\" + name;
+  // The system directory, a separator and the name, in one buffer.
+  wchar_t path[MAX_PATH];
+  const UINT length = ::GetSystemDirectoryW(path, MAX_PATH);
+  const std::size_t name_length = std::wcslen(name);
+  if (length == 0 || length + 1 + name_length >= MAX_PATH) return UniqueModule();
+  path[length] = L'\\';
+  std::wmemcpy(path + length + 1, name, name_length + 1);
   // The altered search path looks for the library's own dependencies in its
   // directory first, not in the program's.
-  return UniqueModule(::LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+  return UniqueModule(::LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 }  // namespace qsetup::win32
