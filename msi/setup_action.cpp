@@ -36,7 +36,6 @@ using win32::UniqueLocal;
 using win32::UniqueMsiHandle;
 using win32::UniqueServiceHandle;
 
-constexpr wchar_t kServiceName[] = L"QLN2Svc";
 constexpr wchar_t kServiceTool[] = L"TELMXSVC.EXE";
 
 // The installed folder: owned by Administrators (so that whoever made the
@@ -369,7 +368,7 @@ bool ServiceMayBeRegistered() {
   const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return true;
   const UniqueServiceHandle service(
-      ::OpenServiceW(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
+      ::OpenServiceA(manager.get(), kServiceName, SERVICE_QUERY_STATUS));
   return service || ::GetLastError() != ERROR_SERVICE_DOES_NOT_EXIST;
 }
 
@@ -380,7 +379,7 @@ DWORD StopAndDeleteService() {
   const UniqueServiceHandle manager(::OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
   if (!manager) return ::GetLastError();
   const UniqueServiceHandle service(
-      ::OpenServiceW(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
+      ::OpenServiceA(manager.get(), kServiceName, SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
   if (!service) return ::GetLastError();
   SERVICE_STATUS status{};
   // A service that does not run refuses the stop; it is deleted all the same.
@@ -432,16 +431,16 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
   }
 
   if (!ServiceMayBeRegistered()) {
-    LogLine(install, std::wstring(kServiceName) + L" is not registered.");
+    LogLine(install, Widen(kServiceName, CP_ACP) + L" is not registered.");
     return;
   }
   const DWORD error = StopAndDeleteService();
   if (error == 0) {
-    LogLine(install, std::wstring(kServiceName) +
+    LogLine(install, Widen(kServiceName, CP_ACP) +
                          L" was still registered: deleted through the service control manager "
                          L"(stopped first if it ran).");
   } else {
-    LogLine(install, std::wstring(kServiceName) +
+    LogLine(install, Widen(kServiceName, CP_ACP) +
                          L" could not be deleted through the service control manager: " +
                          WindowsError(error) + L".");
   }
@@ -530,7 +529,7 @@ extern "C" __declspec(dllexport) UINT WINAPI RemoveService(MSIHANDLE install) {
   // An upgrade removes the older product after the newer one has installed:
   // the service and the event source are the newer one's now.
   if (const std::wstring other = OtherProduct(data[1], data[0]); !other.empty()) {
-    LogLine(install, std::wstring(kServiceName) + L" and the event source \"" +
+    LogLine(install, Widen(kServiceName, CP_ACP) + L" and the event source \"" +
                          Widen(kEventSourceName, CP_ACP) + L"\" are kept: " + other +
                          L" of the same upgrade code stays installed.");
     return ERROR_SUCCESS;

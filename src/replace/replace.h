@@ -44,6 +44,9 @@ inline constexpr char kSecondPattern[] = "vanwdgex";
 inline constexpr char kLegacyToolName[] = "vanwdgsv.exe";
 inline constexpr char kServiceToolName[] = "telmxsvc.exe";
 
+// The service that the service tool registers.
+inline constexpr char kServiceName[] = "QLN2Svc";
+
 // Polls of a running tool, each followed by a wait of up to kToolPollMs.
 inline constexpr int kToolPollLimit = 60;
 inline constexpr std::uint32_t kToolPollMs = 5000;

@@ -2,6 +2,7 @@
 
 #include "console/format.h"
 #include "deploy/stamp_text.h"
+#include "replace/replace.h"
 #include "status/status.h"
 #include "version.h"
 

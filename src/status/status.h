@@ -32,9 +32,6 @@ enum StatusExitCode : int {
 // The program's own name in the package.
 inline constexpr char kStatusProgramName[] = "QLN2STAT.EXE";
 
-// The service that the package's service tool registers.
-inline constexpr char kServiceName[] = "QLN2Svc";
-
 // The version of the report's JSON form. Its keys and their meaning stay;
 // a change that would break a reader gets a new version.
 inline constexpr int kStatusSchema = 1;
