@@ -8,6 +8,7 @@
 #include <string>
 
 #include "fakes/fake_deploy_os.h"
+#include "fakes/fake_files.h"
 #include "fakes/fake_replace_os.h"
 #include "fakes/fault_plan.h"
 #include "status/status_os.h"
@@ -80,7 +81,8 @@ class FakeStatusOs : public StatusOs {
                                                                             : kErrorPathNotFound;
       return nullptr;
     }
-    return std::make_unique<Reader>(*this, file->second.data);
+    return std::make_unique<FakeReadableFile>(FakeFile{file->second.data, {}, false}, faults,
+                                              open_files);
   }
 
   std::optional<std::uint64_t> SystemStartTime() override {
@@ -101,30 +103,6 @@ class FakeStatusOs : public StatusOs {
   }
 
  private:
-  class Reader : public ReadableFile {
-   public:
-    Reader(FakeStatusOs& os, std::string data) : os_(os), data_(std::move(data)) {
-      ++os_.open_files;
-    }
-    ~Reader() override { --os_.open_files; }
-    std::optional<std::uint64_t> Size() override {
-      if (Fails(os_.faults, "Size")) return std::nullopt;
-      return data_.size();
-    }
-    std::size_t Read(char* buffer, std::size_t capacity) override {
-      if (Fails(os_.faults, "Read")) return 0;
-      const std::size_t n = std::min(capacity, data_.size() - pos_);
-      std::memcpy(buffer, data_.data() + pos_, n);
-      pos_ += n;
-      return n;
-    }
-
-   private:
-    FakeStatusOs& os_;
-    std::string data_;
-    std::size_t pos_ = 0;
-  };
-
   FakeDeployOs& files_;
   FakeReplaceOs& replace_;
 };

@@ -16,13 +16,7 @@
 #include "base/ascii.h"
 #include "catalog/messages.h"
 #include "driver/setup.h"
-#include "fakes/fake_console_io.h"
-#include "fakes/fake_deploy_os.h"
-#include "fakes/fake_detect_os.h"
-#include "fakes/fake_platform.h"
-#include "fakes/fake_replace_os.h"
-#include "fakes/fake_status_os.h"
-#include "fakes/fake_system_directory.h"
+#include "fakes/fake_machine.h"
 #include "fakes/fault_plan.h"
 #include "status/status.h"
 #include "support/json_parse.h"
@@ -86,26 +80,11 @@ std::string Stamped(const std::string& version, const std::string& body) {
 }
 
 // The machine: every subsystem's fake, all failing as one plan says.
-struct Machine {
-  testing::FakeConsoleIo console;
-  testing::FakeCatalogOs catalog;
-  testing::FakeDriverOs driver;
-  testing::FakeSystemDirectory system;
-  testing::FakeDetectOs detect;
-  testing::FakeDeployOs deploy;
-  testing::FakeReplaceOs replace;
-  testing::FakeEventLog event_log;
-  testing::FakeStatusOs status{deploy, replace};
+struct Machine : testing::FakeMachine {
   FaultPlan plan;
-  Platform platform{console, catalog, driver, system, detect, deploy, replace, replace, event_log};
-  StatusPlatform report{status, system, detect, replace};  // QLN2STAT.EXE's
 
   Machine() {
-    for (FaultPlan** faults :
-         {&console.faults, &catalog.files.faults, &driver.faults, &system.faults, &detect.faults,
-          &deploy.faults, &replace.faults, &event_log.faults, &status.faults}) {
-      *faults = &plan;
-    }
+    FailAsPlanned(plan);
     deploy.AddDirectory("C:\\Pkg");
     for (const char* file : kPackageFiles) {
       deploy.AddFile(std::string(kPackage) + file, Stamped("2.1", file));
@@ -125,12 +104,6 @@ struct Machine {
     detect.hid_interfaces.push_back({"\\\\?\\hid#vid_046d&pid_c077", {0x046D, 0xC077}});
   }
 
-  void AttachHidAdapter() {
-    detect.hid_interfaces.push_back({"\\\\?\\hid#vid_7a5c&pid_4001", {0x7A5C, 0x4001}});
-  }
-  void AttachUnconfiguredAdapter() {
-    detect.devices.push_back({testing::MultiSz({"USB\\Vid_7a5c&Pid_4001&Rev_0100"}), 0});
-  }
   // The service tool as a program in the system directory.
   void AddServiceTool() { replace.tools[std::string(kSystem) + "telmxsvc.exe"] = {}; }
 };
@@ -218,7 +191,7 @@ int RunSetup(Machine& m, const Scenario& s) {
   args.insert(args.begin(), s.command);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
-  return SetupMain(static_cast<int>(argv.size()), argv.data(), m.platform);
+  return SetupMain(static_cast<int>(argv.size()), argv.data(), m.setup);
 }
 
 // Every key below `key`, as paths from HKEY_LOCAL_MACHINE.

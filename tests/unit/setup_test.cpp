@@ -12,6 +12,7 @@
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_deploy_os.h"
 #include "fakes/fake_detect_os.h"
+#include "fakes/fake_machine.h"
 #include "fakes/fake_platform.h"
 #include "fakes/fake_replace_os.h"
 #include "fakes/fake_system_directory.h"
@@ -45,77 +46,58 @@ constexpr char kPackageFiles[][13] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.E
 
 // The whole installer on a machine made of fakes. By default the machine has
 // no adapter, and the package lies in C:\Pkg.
-class SetupMainTest : public ::testing::Test {
+class SetupMainTest : public ::testing::Test, public testing::FakeMachine {
  public:
-  FakeConsoleIo console_io;
-  FakeCatalogOs catalog_os;
-  FakeDriverOs driver_os;
-  testing::FakeDetectOs detect_os;
-  testing::FakeDeployOs deploy_os;
-  testing::FakeReplaceOs replace_os;
-  testing::FakeSystemDirectory system_os;
-  testing::FakeEventLog event_log;
-  Platform platform{console_io, catalog_os, driver_os,  system_os, detect_os,
-                    deploy_os,  replace_os, replace_os, event_log};
-
   void SetUp() override {
-    deploy_os.AddDirectory("C:\\WINDOWS\\system32\\drivers");
+    deploy.AddDirectory("C:\\WINDOWS\\system32\\drivers");
     for (const char* file : kPackageFiles) {
-      deploy_os.AddFile(std::string("C:\\Pkg\\") + file, std::string("!@#$2.1$#@!") + file);
+      deploy.AddFile(std::string("C:\\Pkg\\") + file, std::string("!@#$2.1$#@!") + file);
     }
-    replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\Tcpip");
-    replace_os.AddKey(kApplicationLog);
-  }
-
-  void AttachHidAdapter() {
-    detect_os.hid_interfaces.push_back({"\\\\?\\hid#vid_7a5c&pid_4001", {0x7A5C, 0x4001}});
-  }
-  void AttachUnconfiguredAdapter() {
-    detect_os.devices.push_back({testing::MultiSz({"USB\\Vid_7a5c&Pid_4001&Rev_0100"}), 0});
+    replace.AddKey("SYSTEM\\CurrentControlSet\\Services\\Tcpip");
+    replace.AddKey(kApplicationLog);
   }
 
   int Run(std::vector<std::string> args, std::string command = "C:\\Pkg\\setup.exe") {
     args.insert(args.begin(), command);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
-    return SetupMain(static_cast<int>(argv.size()), argv.data(), platform);
+    return SetupMain(static_cast<int>(argv.size()), argv.data(), setup);
   }
 
   bool Installed() const {
     for (const char* file : {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"}) {
-      if (!deploy_os.HasFile(std::string("C:\\WINDOWS\\system32\\") + file)) return false;
+      if (!deploy.HasFile(std::string("C:\\WINDOWS\\system32\\") + file)) return false;
     }
     return true;
   }
 };
 
 TEST_F(SetupMainTest, NoAdapterChangesNothing) {
-  console_io.PressChar(' ');
+  console.PressChar(' ');
   EXPECT_EQ(Run({}), 8);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + kNotFound + kFailed + kFinalPrompt);
-  EXPECT_TRUE(console_io.keys.empty());
-  EXPECT_TRUE(deploy_os.copies.empty());
-  EXPECT_TRUE(deploy_os.made_directories.empty());
+  EXPECT_EQ(console.out, std::string(kBanner) + kNotFound + kFailed + kFinalPrompt);
+  EXPECT_TRUE(console.keys.empty());
+  EXPECT_TRUE(deploy.copies.empty());
+  EXPECT_TRUE(deploy.made_directories.empty());
   // No tool started, no key opened but the event source's.
-  EXPECT_EQ(replace_os.events,
-            std::vector<std::string>{std::string("open HKLM\\") + kApplicationLog});
+  EXPECT_EQ(replace.events, std::vector<std::string>{std::string("open HKLM\\") + kApplicationLog});
 }
 
 TEST_F(SetupMainTest, UnattendedRunsDoNotWait) {
   for (const char* sw : {"/Q", "-x", "/h"}) {
     SCOPED_TRACE(sw);
-    console_io.out.clear();
+    console.out.clear();
     EXPECT_EQ(Run({sw}), 8);
-    EXPECT_EQ(console_io.out, std::string(kBanner) + kNotFound + kFailed);
-    EXPECT_EQ(console_io.open_calls, 0);
+    EXPECT_EQ(console.out, std::string(kBanner) + kNotFound + kFailed);
+    EXPECT_EQ(console.open_calls, 0);
   }
 }
 
 TEST_F(SetupMainTest, NobodySeesTheConsoleSoNothingWaitsForAnAnswer) {
   // A service's window station: a key or an answer would never come.
-  console_io.station_visible = false;
-  console_io.PressChar(' ');
-  console_io.in = "n\r\n";
+  console.station_visible = false;
+  console.PressChar(' ');
+  console.in = "n\r\n";
   const std::string paused = "Press ENTER to continue\r\n";
   const struct {
     const char* name;
@@ -143,117 +125,117 @@ TEST_F(SetupMainTest, NobodySeesTheConsoleSoNothingWaitsForAnAnswer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    console_io.out.clear();
+    console.out.clear();
     if (c.adapter) {
       AttachHidAdapter();
-      deploy_os.AddFile("C:\\WINDOWS\\system32\\TELMXREM.EXE", "!@#$9.0$#@!newer");
+      deploy.AddFile("C:\\WINDOWS\\system32\\TELMXREM.EXE", "!@#$9.0$#@!newer");
     }
     EXPECT_EQ(Run(c.args), c.exit_code);
-    EXPECT_EQ(console_io.out, c.out);
-    EXPECT_EQ(console_io.open_calls, 0);
-    EXPECT_EQ(console_io.keys.size(), 1u);
-    EXPECT_EQ(console_io.in_reads, 0);
+    EXPECT_EQ(console.out, c.out);
+    EXPECT_EQ(console.open_calls, 0);
+    EXPECT_EQ(console.keys.size(), 1u);
+    EXPECT_EQ(console.in_reads, 0);
   }
-  EXPECT_EQ(deploy_os.files.at(deploy_os.Key("C:\\WINDOWS\\system32\\TELMXREM.EXE")).data,
+  EXPECT_EQ(deploy.files.at(deploy.Key("C:\\WINDOWS\\system32\\TELMXREM.EXE")).data,
             "!@#$2.1$#@!TELMXREM.EXE");
 }
 
 TEST_F(SetupMainTest, HidRouteStagesAndInstalls) {
   AttachHidAdapter();
   EXPECT_EQ(Run({"/Q"}), 0);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + kComplete);
+  EXPECT_EQ(console.out, std::string(kBanner) + kComplete);
   for (const char* file : kPackageFiles) {
-    EXPECT_TRUE(deploy_os.HasFile(std::string(kStaging) + file)) << file;
+    EXPECT_TRUE(deploy.HasFile(std::string(kStaging) + file)) << file;
   }
   EXPECT_TRUE(Installed());
-  EXPECT_EQ(detect_os.device_sets_opened, 0);  // the scan never ran
+  EXPECT_EQ(detect.device_sets_opened, 0);  // the scan never ran
 }
 
 TEST_F(SetupMainTest, LegacyServiceKeyAsksForARestart) {
   AttachHidAdapter();
-  replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
+  replace.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
   EXPECT_EQ(Run({"/Q"}), 1);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + kComplete + kReboot);
-  EXPECT_EQ(replace_os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
+  EXPECT_EQ(console.out, std::string(kBanner) + kComplete + kReboot);
+  EXPECT_EQ(replace.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
 }
 
 TEST_F(SetupMainTest, MissingPackageFileFailsTheRun) {
   AttachHidAdapter();
-  deploy_os.files.erase(deploy_os.Key("C:\\Pkg\\TELMXSVC.EXE"));
+  deploy.files.erase(deploy.Key("C:\\Pkg\\TELMXSVC.EXE"));
   EXPECT_EQ(Run({"/Q"}), 2);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + kFailed);
+  EXPECT_EQ(console.out, std::string(kBanner) + kFailed);
 }
 
 TEST_F(SetupMainTest, ScanRouteInstallsWithANotice) {
   AttachUnconfiguredAdapter();
-  replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgex");  // no restart message
+  replace.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgex");  // no restart message
   EXPECT_EQ(Run({"/Q"}), 16);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + kNotWorking + kComplete);
+  EXPECT_EQ(console.out, std::string(kBanner) + kNotWorking + kComplete);
   EXPECT_TRUE(Installed());
 }
 
 TEST_F(SetupMainTest, SkipHidLetsTheScanDecideEvenWhenTheAdapterAnswers) {
   AttachHidAdapter();
   EXPECT_EQ(Run({"/H"}), 8);
-  EXPECT_EQ(console_io.out, std::string(kBanner) + kNotFound + kFailed);
-  EXPECT_EQ(detect_os.hid_sets_opened, 1);  // the probe ran; its answer was overruled
+  EXPECT_EQ(console.out, std::string(kBanner) + kNotFound + kFailed);
+  EXPECT_EQ(detect.hid_sets_opened, 1);  // the probe ran; its answer was overruled
   EXPECT_FALSE(Installed());
 }
 
 TEST_F(SetupMainTest, ForcedHidRouteWithoutAnAdapter) {
   EXPECT_EQ(Run({"-fu", "/q"}), 0);
-  EXPECT_EQ(console_io.out,
+  EXPECT_EQ(console.out,
             std::string("Skipping hardware detection - forcing Taskel.\r\n") + kBanner + kComplete);
-  EXPECT_EQ(detect_os.hid_sets_opened, 0);
+  EXPECT_EQ(detect.hid_sets_opened, 0);
   EXPECT_TRUE(Installed());
 
   // With /H as well, the full scan decides.
-  console_io.out.clear();
+  console.out.clear();
   EXPECT_EQ(Run({"-FU", "/H"}), 8);
-  EXPECT_EQ(detect_os.device_sets_opened, 1);
+  EXPECT_EQ(detect.device_sets_opened, 1);
 }
 
 TEST_F(SetupMainTest, RunFromTheStagingDirectoryStagesNothing) {
   AttachHidAdapter();
   for (const char* file : {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"}) {
-    deploy_os.AddFile(std::string(kStaging) + file, "!@#$2.1$#@!");
+    deploy.AddFile(std::string(kStaging) + file, "!@#$2.1$#@!");
   }
   EXPECT_EQ(Run({"/Q"}, "c:\\windows\\SYSTEM32\\drivers\\qln2\\setup.exe"), 0);
-  for (const std::string& copy : deploy_os.copies) {
+  for (const std::string& copy : deploy.copies) {
     EXPECT_EQ(copy.find(std::string(">") + kStaging), std::string::npos) << copy;
   }
-  EXPECT_FALSE(deploy_os.HasFile(std::string(kStaging) + "SETUP.EXE"));
+  EXPECT_FALSE(deploy.HasFile(std::string(kStaging) + "SETUP.EXE"));
   EXPECT_TRUE(Installed());
 }
 
 TEST_F(SetupMainTest, InvalidForceCodeEndsTheRunAtOnce) {
-  catalog_os.files.files["C:\\Pkg\\\\nls\\english.nls"].data = "\x01x";
+  catalog.files.files["C:\\Pkg\\\\nls\\english.nls"].data = "\x01x";
   EXPECT_EQ(Run({"-FX"}), 0);
-  EXPECT_EQ(console_io.out, "Invalid force code!\r\n");
-  EXPECT_TRUE(catalog_os.files.opened.empty());  // no catalog was looked for
-  EXPECT_EQ(console_io.open_calls, 0);           // and no key awaited
-  EXPECT_EQ(detect_os.hid_sets_opened, 0);
+  EXPECT_EQ(console.out, "Invalid force code!\r\n");
+  EXPECT_TRUE(catalog.files.opened.empty());  // no catalog was looked for
+  EXPECT_EQ(console.open_calls, 0);           // and no key awaited
+  EXPECT_EQ(detect.hid_sets_opened, 0);
 }
 
 TEST_F(SetupMainTest, CatalogOfTheSystemLanguageIsUsed) {
-  catalog_os.lang_id = 0x0407;
+  catalog.lang_id = 0x0407;
   std::string german(1, 81);
   for (int i = 0; i < 81; ++i) {
     german.append("de").append(std::to_string(i)).append(i == 8 ? "\n\r" : "");
     german.push_back('\0');
   }
-  catalog_os.files.files["C:\\Pkg\\\\nls\\german.nls"].data = german;
+  catalog.files.files["C:\\Pkg\\\\nls\\german.nls"].data = german;
   EXPECT_EQ(Run({"/Q"}), 8);
-  EXPECT_EQ(console_io.out, "de8\r\n\rde70de28");
+  EXPECT_EQ(console.out, "de8\r\n\rde70de28");
 }
 
 TEST_F(SetupMainTest, VerboseRunTracesAndPauses) {
-  for (int i = 0; i < 2; ++i) console_io.PressChar('\r');
+  for (int i = 0; i < 2; ++i) console.PressChar('\r');
   EXPECT_EQ(Run({"/D", "/Q"}), 8);
-  EXPECT_EQ(console_io.out,
-            std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner +
-                "Didn't find USB SP.\r\nPress ENTER to continue\r\n" + kNotFound + kFailed);
-  EXPECT_TRUE(console_io.keys.empty());  // the pauses waited even though unattended
+  EXPECT_EQ(console.out, std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") +
+                             kBanner + "Didn't find USB SP.\r\nPress ENTER to continue\r\n" +
+                             kNotFound + kFailed);
+  EXPECT_TRUE(console.keys.empty());  // the pauses waited even though unattended
 }
 
 TEST_F(SetupMainTest, UnusableSystemDirectoryFailsWithCode2) {
@@ -261,31 +243,31 @@ TEST_F(SetupMainTest, UnusableSystemDirectoryFailsWithCode2) {
   const std::uint32_t lengths[] = {0, 260, 519, 520, 4000};
   for (std::uint32_t length : lengths) {
     SCOPED_TRACE(length);
-    console_io.out.clear();
-    system_os.Set(std::string(length, 's'));
+    console.out.clear();
+    system.Set(std::string(length, 's'));
     EXPECT_EQ(Run({"/Q"}), 2);
-    EXPECT_EQ(console_io.out, std::string(kBanner) + kFailed);
+    EXPECT_EQ(console.out, std::string(kBanner) + kFailed);
   }
-  EXPECT_EQ(detect_os.hid_sets_opened, 0);
-  EXPECT_TRUE(deploy_os.copies.empty());
+  EXPECT_EQ(detect.hid_sets_opened, 0);
+  EXPECT_TRUE(deploy.copies.empty());
 
   // 259 characters leave room for the names appended to it.
-  system_os.Set("C:\\" + std::string(256, 's'));
+  system.Set("C:\\" + std::string(256, 's'));
   Run({"/Q"});
-  EXPECT_EQ(detect_os.hid_sets_opened, 1);
+  EXPECT_EQ(detect.hid_sets_opened, 1);
 }
 
 TEST_F(SetupMainTest, VerboseUnusableSystemDirectory) {
-  system_os.Fail();
-  console_io.PressChar('a');
-  console_io.PressChar('b');
-  console_io.PressChar('c');
+  system.Fail();
+  console.PressChar('a');
+  console.PressChar('b');
+  console.PressChar('c');
   EXPECT_EQ(Run({"/D"}), 2);
-  EXPECT_EQ(console_io.out,
-            std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") + kBanner +
-                "Main - GetSystemDirectory failed.\r\nPress ENTER to continue\r\n" + kFailed +
-                kFinalPrompt);
-  EXPECT_TRUE(console_io.keys.empty());
+  EXPECT_EQ(console.out, std::string("Main - loadlangtbl failed.\r\nPress ENTER to continue\r\n") +
+                             kBanner +
+                             "Main - GetSystemDirectory failed.\r\nPress ENTER to continue\r\n" +
+                             kFailed + kFinalPrompt);
+  EXPECT_TRUE(console.keys.empty());
 }
 
 TEST_F(SetupMainTest, RunLockWaitsForAnotherRunWithinItsBound) {
@@ -302,7 +284,7 @@ TEST_F(SetupMainTest, RunLockWaitsForAnotherRunWithinItsBound) {
     std::string out;
     std::vector<std::uint32_t> waits;
   };
-  const std::uint32_t bound = platform.run_lock_wait_ms;
+  const std::uint32_t bound = setup.run_lock_wait_ms;
   const Case cases[] = {
       {"free", true, 0, {"/Q"}, 0, std::string(kBanner) + kComplete, {0}},
       {"another run lets go in time",
@@ -347,44 +329,44 @@ TEST_F(SetupMainTest, RunLockWaitsForAnotherRunWithinItsBound) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     // The machine as it was before the first case.
-    std::erase_if(deploy_os.files, [](const auto& file) { return file.first.rfind("c:\\pkg", 0); });
-    deploy_os.copies.clear();
-    deploy_os.made_directories.clear();
-    replace_os.events.clear();
-    detect_os.hid_sets_opened = 0;
-    console_io.out.clear();
-    driver_os.lock_waits.clear();
-    driver_os.lock_available = c.lock_available;
-    driver_os.other_run_ms = c.other_run_ms;
-    for (int i = 0; i < 2; ++i) console_io.PressChar('\r');
+    std::erase_if(deploy.files, [](const auto& file) { return file.first.rfind("c:\\pkg", 0); });
+    deploy.copies.clear();
+    deploy.made_directories.clear();
+    replace.events.clear();
+    detect.hid_sets_opened = 0;
+    console.out.clear();
+    driver.lock_waits.clear();
+    driver.lock_available = c.lock_available;
+    driver.other_run_ms = c.other_run_ms;
+    for (int i = 0; i < 2; ++i) console.PressChar('\r');
 
     EXPECT_EQ(Run(c.args), c.exit_code);
-    EXPECT_EQ(console_io.out.substr(0, c.out.size()), c.out);
-    EXPECT_EQ(driver_os.lock_waits, c.waits);
-    EXPECT_EQ(driver_os.locks_held, 0);
+    EXPECT_EQ(console.out.substr(0, c.out.size()), c.out);
+    EXPECT_EQ(driver.lock_waits, c.waits);
+    EXPECT_EQ(driver.locks_held, 0);
     EXPECT_EQ(Installed(), c.exit_code == 0);
     if (c.exit_code == 2) {
       // A run that gave up changed nothing and looked for nothing.
-      EXPECT_EQ(console_io.out, c.out);
-      EXPECT_EQ(detect_os.hid_sets_opened, 0);
-      EXPECT_TRUE(deploy_os.copies.empty());
-      EXPECT_TRUE(deploy_os.made_directories.empty());
-      EXPECT_TRUE(replace_os.events.empty());
+      EXPECT_EQ(console.out, c.out);
+      EXPECT_EQ(detect.hid_sets_opened, 0);
+      EXPECT_TRUE(deploy.copies.empty());
+      EXPECT_TRUE(deploy.made_directories.empty());
+      EXPECT_TRUE(replace.events.empty());
     }
-    console_io.keys.clear();
+    console.keys.clear();
   }
 }
 
 TEST_F(SetupMainTest, RunLockCoversTheChangesAndIsLetGoBeforeTheKeyWait) {
   testing::FaultPlan plan;
   plan.record = true;
-  driver_os.faults = &plan;
-  deploy_os.faults = &plan;
-  replace_os.faults = &plan;
-  console_io.faults = &plan;
-  replace_os.tools["C:\\WINDOWS\\system32\\telmxsvc.exe"] = {};
+  driver.faults = &plan;
+  deploy.faults = &plan;
+  replace.faults = &plan;
+  console.faults = &plan;
+  replace.tools["C:\\WINDOWS\\system32\\telmxsvc.exe"] = {};
   AttachHidAdapter();
-  console_io.PressChar(' ');
+  console.PressChar(' ');
   EXPECT_EQ(Run({}), 0);
   const std::vector<std::string>& ops = plan.operations;
   const auto first = [&](const char* op) { return std::find(ops.begin(), ops.end(), op); };
@@ -407,9 +389,9 @@ TEST_F(SetupMainTest, CatalogTextsWithConversionsPrintSafely) {
     hostile.append(i == 8 ? "%s%n%d%%\n" : "x");
     hostile.push_back('\0');
   }
-  catalog_os.files.files["C:\\Pkg\\\\nls\\english.nls"].data = hostile;
+  catalog.files.files["C:\\Pkg\\\\nls\\english.nls"].data = hostile;
   EXPECT_EQ(Run({"/Q"}), 8);
-  EXPECT_EQ(console_io.out, "%s%n%d%\r\nUnknown MessageUnknown Message");
+  EXPECT_EQ(console.out, "%s%n%d%\r\nUnknown MessageUnknown Message");
 }
 
 // Every outcome of a run, by the one event that it leaves in the log and the
@@ -447,7 +429,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"LegacyKeysRemoved",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
+         t.replace.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
        },
        {"/Q"},
        1,
@@ -457,8 +439,8 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"LegacyKeysRemovedWhileARestartWasOwed",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.replace_os.AddKey("SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired");
-         t.replace_os.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
+         t.replace.AddKey("SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired");
+         t.replace.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
        },
        {"/Q"},
        1,
@@ -468,7 +450,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"RestartOwedByAnEndedRun",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.replace_os.AddKey("SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired");
+         t.replace.AddKey("SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired");
        },
        {"/Q"},
        1,
@@ -479,7 +461,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"MissingPackageFile",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.deploy_os.files.erase(t.deploy_os.Key("C:\\Pkg\\TELMXSVC.EXE"));
+         t.deploy.files.erase(t.deploy.Key("C:\\Pkg\\TELMXSVC.EXE"));
        },
        {"/Q"},
        2,
@@ -491,7 +473,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"TargetInUse",
        [](SetupMainTest& t) {
          t.AttachUnconfiguredAdapter();
-         t.deploy_os.locked.insert(t.deploy_os.Key("C:\\WINDOWS\\system32\\TELMXW.DLL"));
+         t.deploy.locked.insert(t.deploy.Key("C:\\WINDOWS\\system32\\TELMXW.DLL"));
        },
        {"/Q"},
        2,
@@ -512,7 +494,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"AdapterWithoutDriverOn64BitWindows",
        [](SetupMainTest& t) {
          t.AttachUnconfiguredAdapter();
-         t.system_os.wow64 = "C:\\WINDOWS\\SysWOW64";
+         t.system.wow64 = "C:\\WINDOWS\\SysWOW64";
        },
        {"/Q"},
        16,
@@ -543,7 +525,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kError, 100, Facts("0", "C:\\Pkg\\setup.exe /q -fx", kSource, "-", "-")},
        nullptr},
       {"SystemDirectoryUnusable",
-       [](SetupMainTest& t) { t.system_os.Fail(); },
+       [](SetupMainTest& t) { t.system.Fail(); },
        {"/Q"},
        2,
        {kError, 102, Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "-", "-")},
@@ -553,9 +535,9 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"ShortFormOfAPathThatTheCodePageCannotHold",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.driver_os.module = {kCyrillicSetup, false, "C:\\8D2B~1\\SETUP.EXE"};
+         t.driver.module = {kCyrillicSetup, false, "C:\\8D2B~1\\SETUP.EXE"};
          for (const char* file : kPackageFiles) {
-           t.deploy_os.AddFile(std::string("C:\\8D2B~1\\") + file, "!@#$2.1$#@!");
+           t.deploy.AddFile(std::string("C:\\8D2B~1\\") + file, "!@#$2.1$#@!");
          }
        },
        {"/Q"},
@@ -568,7 +550,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"SourceDirectoryWithoutShortName",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.driver_os.module = {kCyrillicSetup, false, ""};
+         t.driver.module = {kCyrillicSetup, false, ""};
        },
        {"/Q"},
        2,
@@ -588,7 +570,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        nullptr,
        kTooLongSetup},
       {"AnotherRunKeptTheMachine",
-       [](SetupMainTest& t) { t.driver_os.other_run_ms = FakeDriverOs::kNeverLetsGo; },
+       [](SetupMainTest& t) { t.driver.other_run_ms = FakeDriverOs::kNeverLetsGo; },
        {"/Q"},
        2,
        {kWarning, 202, Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "-", "-")},
@@ -607,7 +589,7 @@ TEST_P(OutcomeEventTest, OneEventWithTheFactsOfTheRun) {
   row.prepare(*this);
   EXPECT_EQ(Run(row.args, row.command), row.exit_code);
   EXPECT_EQ(event_log.events, std::vector<testing::LoggedEvent>{row.event});
-  const testing::FakeKey* source = replace_os.FindKey(kEventSource);
+  const testing::FakeKey* source = replace.FindKey(kEventSource);
   if (row.message_file == nullptr) {
     EXPECT_EQ(source, nullptr);
     return;
@@ -624,8 +606,8 @@ INSTANTIATE_TEST_SUITE_P(EveryOutcome, OutcomeEventTest, ::testing::ValuesIn(Out
 
 TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
   testing::FaultPlan plan;
-  replace_os.faults = &plan;
-  testing::FakeKey& source = replace_os.AddKey(kEventSource);
+  replace.faults = &plan;
+  testing::FakeKey& source = replace.AddKey(kEventSource);
   const struct {
     const char* file;
     std::uint32_t types;
@@ -668,7 +650,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
        "C:\\?????\\setup.exe",
        {"/Q"},
        std::string(kBanner) + kFailed},
-      {"too long", driver_os.module, kTooLongSetup, {"/Q"}, std::string(kBanner) + kFailed},
+      {"too long", driver.module, kTooLongSetup, {"/Q"}, std::string(kBanner) + kFailed},
       {"traced: no short name",
        no_short_name,
        "C:\\?????\\setup.exe",
@@ -678,7 +660,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
            "Press ENTER to continue\r\n" + kFailed,
        2},
       {"traced: too long",
-       driver_os.module,
+       driver.module,
        kTooLongSetup,
        {"/Q", "/D"},
        traced + "Main - source directory = >" + kTooLongSetup.substr(0, 256) + "<\r\n" +
@@ -689,18 +671,18 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
   AttachHidAdapter();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    console_io.out.clear();
-    for (int i = 0; i < c.pauses; ++i) console_io.PressChar('\r');
-    driver_os.module = c.module;
+    console.out.clear();
+    for (int i = 0; i < c.pauses; ++i) console.PressChar('\r');
+    driver.module = c.module;
     EXPECT_EQ(Run(c.args, c.command), 2);
-    EXPECT_EQ(console_io.out, c.out);
-    EXPECT_TRUE(console_io.keys.empty());
+    EXPECT_EQ(console.out, c.out);
+    EXPECT_TRUE(console.keys.empty());
     // Nothing was looked for, opened, made or copied.
-    EXPECT_TRUE(catalog_os.files.opened.empty());
-    EXPECT_EQ(detect_os.hid_sets_opened, 0);
-    EXPECT_TRUE(deploy_os.copies.empty());
-    EXPECT_TRUE(deploy_os.made_directories.empty());
-    EXPECT_TRUE(replace_os.events.empty());
+    EXPECT_TRUE(catalog.files.opened.empty());
+    EXPECT_EQ(detect.hid_sets_opened, 0);
+    EXPECT_TRUE(deploy.copies.empty());
+    EXPECT_TRUE(deploy.made_directories.empty());
+    EXPECT_TRUE(replace.events.empty());
   }
 }
 

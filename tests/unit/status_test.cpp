@@ -11,13 +11,7 @@
 #include <vector>
 
 #include "driver/setup.h"
-#include "fakes/fake_console_io.h"
-#include "fakes/fake_deploy_os.h"
-#include "fakes/fake_detect_os.h"
-#include "fakes/fake_platform.h"
-#include "fakes/fake_replace_os.h"
-#include "fakes/fake_status_os.h"
-#include "fakes/fake_system_directory.h"
+#include "fakes/fake_machine.h"
 #include "support/json_parse.h"
 
 namespace qsetup {
@@ -56,19 +50,7 @@ void DumpKeys(const FakeKey& key, const std::string& path, std::set<std::string>
 // The machine: every subsystem's fake, shared by SETUP.EXE and the report.
 // The package lies in C:\Pkg; the service tool, once installed, registers
 // QLN2Svc as the package's tool does.
-struct Machine {
-  testing::FakeConsoleIo console;
-  testing::FakeCatalogOs catalog;
-  testing::FakeDriverOs driver;
-  testing::FakeSystemDirectory system;
-  testing::FakeDetectOs detect;
-  testing::FakeDeployOs deploy;
-  testing::FakeReplaceOs replace;
-  testing::FakeEventLog event_log;
-  testing::FakeStatusOs status{deploy, replace};
-  Platform setup{console, catalog, driver, system, detect, deploy, replace, replace, event_log};
-  StatusPlatform report{status, system, detect, replace};
-
+struct Machine : testing::FakeMachine {
   Machine() {
     deploy.AddDirectory("C:\\Pkg");
     for (const char* file : kPackageFiles) {
@@ -93,9 +75,6 @@ struct Machine {
     replace.AddKey(std::string(kServices) + "QLN2Svc").values["imagepath"] = {
         RegistryValue::Type::kExpandString, image_path};
     status.services["QLN2Svc"] = {ServiceState::kStopped, kErrorSuccess};
-  }
-  void AttachHidAdapter() {
-    detect.hid_interfaces.push_back({"\\\\?\\hid#vid_7a5c&pid_4001", {0x7A5C, 0x4001}});
   }
   void AddDevice(const std::string& id) { detect.devices.push_back({testing::MultiSz({id}), 0}); }
   void AddLegacyKeys() {
