@@ -195,6 +195,14 @@ class JsonOut {
     }
     End();
   }
+  // A directory of stamped files: where it is, their common version, each.
+  void Directory(const char* key, const FileSet& set) {
+    Begin(key);
+    String("directory", set.directory);
+    MaybeString("version", set.version);
+    Files("files", set);
+    End();
+  }
 
   std::string Take() { return std::move(out_); }
 
@@ -295,11 +303,7 @@ std::string ReportJson(const StatusReport& r) {
   json.Begin(nullptr);
   json.Number("schema", kStatusSchema);
 
-  json.Begin("package");
-  json.String("directory", r.package.directory);
-  json.MaybeString("version", r.package.version);
-  json.Files("files", r.package);
-  json.End();
+  json.Directory("package", r.package);
 
   json.Begin("adapter");
   json.MaybeString("route", r.route == Route::kNone ? nullptr : RouteText(r.route));
@@ -311,11 +315,7 @@ std::string ReportJson(const StatusReport& r) {
   json.MaybeString("systemDirectory", r.system_dir);
   json.Files("installed", r.installed);
 
-  json.Begin("staged");
-  json.String("directory", r.staged.directory);
-  json.MaybeString("version", r.staged.version);
-  json.Files("files", r.staged);
-  json.End();
+  json.Directory("staged", r.staged);
 
   json.Begin("service");
   json.String("name", kServiceName);
