@@ -49,15 +49,15 @@ Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Consol
       ChooseRoute(steps.FindHidDevice(), settings.skip_hid, settings.force_code == kForceUsb);
   bool found = true;
   int replacement = kReplaceDone;
+  // A staging that failed ends the run as a copy that failed would, before
+  // anything is removed.
   if (route != Route::kHardwareIdScan) {
-    // A staging that failed ends the run as a copy that failed would, before
-    // anything is removed.
-    if (!StageUnlessRunningFromStaging(steps, settings, staging_dir)) {
-      PrintOutcome(console, messages, kExitFailed);
-      return {kExitFailed, route};
+    if (StageUnlessRunningFromStaging(steps, settings, staging_dir)) {
+      TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
+      replacement = steps.ReplaceDriver();
+    } else {
+      replacement = kReplaceCopyFailed;
     }
-    TracePause(console, settings.verbose, "Found USB SP.\n", kDriverPausePrompt);
-    replacement = steps.ReplaceDriver();
   } else {
     found = steps.FindExistingDevice();
     if (found) {
