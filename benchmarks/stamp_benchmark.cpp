@@ -56,6 +56,7 @@ class PosixDeployOs final : public DeployOs {
   WinError CopyToNew(const std::string&, const std::string&) override { return kErrorAccessDenied; }
   WinError FlushFile(const std::string&) override { return kErrorAccessDenied; }
   WinError MoveOver(const std::string&, const std::string&) override { return kErrorAccessDenied; }
+  bool SameFile(const std::string&, const std::string&) override { return false; }
   bool RemoveFile(const std::string&) override { return false; }
   bool MakeDirectory(const std::string&) override { return false; }
   std::vector<FoundFile> FilesStartingWith(const std::string&) override { return {}; }

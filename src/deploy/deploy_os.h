@@ -59,6 +59,12 @@ class DeployOs {
   // they were. Returns the Windows error.
   virtual WinError MoveOver(const std::string& from, const std::string& to) = 0;
 
+  // True when `a` and `b` both name one existing file, as the file system
+  // tells it (its volume and its index there): "." and "..", a short name and
+  // another letter case all name the same file. False when either cannot be
+  // opened.
+  virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+
   // Deletes the file `path`; false when there is none or it cannot go.
   virtual bool RemoveFile(const std::string& path) = 0;
 

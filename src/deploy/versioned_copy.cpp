@@ -183,6 +183,9 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
     TracePaths(ctx, source, target);
     return Failed(ctx, source, target, kErrorFileNotFound);
   }
+  // A file copied onto itself is in place already; the copy would fail
+  // where it is in use, as the running program's own image is.
+  if (ctx.os.SameFile(source, target)) return kCopyDone;
 
   // Read-only, hidden and system targets could not be replaced otherwise.
   ctx.os.SetAttributes(target, kAttributeNormal);

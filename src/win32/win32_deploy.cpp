@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "base/ascii.h"
 #include "win32/handles.h"
 #include "win32/win32_files.h"
@@ -66,6 +68,34 @@ WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to)
     return kErrorSuccess;
   }
   return LastError();
+}
+
+namespace {
+
+struct FileIdentity {
+  DWORD volume = 0;
+  DWORD index_high = 0;
+  DWORD index_low = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// Where `path` lies on which volume; nullopt when it cannot be told. Asks for
+// no right that a program in use or a file open elsewhere could deny.
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  const UniqueFile file(::CreateFileW(FilePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!file || !::GetFileInformationByHandle(file.get(), &information)) return std::nullopt;
+  return FileIdentity{information.dwVolumeSerialNumber, information.nFileIndexHigh,
+                      information.nFileIndexLow};
+}
+
+}  // namespace
+
+bool Win32DeployOs::SameFile(const std::string& a, const std::string& b) {
+  const std::optional<FileIdentity> first = IdentityOf(a);
+  return first && first == IdentityOf(b);
 }
 
 bool Win32DeployOs::RemoveFile(const std::string& path) {

@@ -32,6 +32,7 @@ class FakeDeployOs : public DeployOs {
   std::set<std::string> copy_breaks;               // a copy from this source stops half way
   std::set<std::string> move_fails;                // a rename onto this target fails
   std::set<std::string> flush_fails;               // writing this file to the disk fails
+  std::string current_directory;                   // what relative paths start from
   std::uint32_t process_id = 4242;                 // this process's
   std::map<std::uint32_t, std::uint64_t> running;  // other processes that run, and their start
   std::set<std::uint32_t> unknown_processes;       // whose state cannot be read
@@ -52,13 +53,32 @@ class FakeDeployOs : public DeployOs {
     AddDirectory("C:\\WINDOWS\\system32\\drivers");
   }
 
-  static std::string Key(const std::string& path) {
-    std::string key;
-    for (const char c : path) {
-      if (c == '\\' && !key.empty() && key.back() == '\\') continue;
-      key.push_back(AsciiLower(c));
+  // The file that `path` names: relative to the current directory, with "."
+  // and ".." taken away.
+  std::string Key(const std::string& path) const {
+    const bool relative = path.size() < 2 || (path[1] != ':' && path[0] != '\\');
+    const std::string full =
+        relative && !current_directory.empty() ? current_directory + "\\" + path : path;
+    std::vector<std::string> parts;
+    std::string part;
+    const auto end_part = [&] {
+      if (part == "..") {
+        if (parts.size() > 1) parts.pop_back();
+      } else if ((part != "." && !part.empty()) || parts.empty()) {
+        parts.push_back(part);
+      }
+      part.clear();
+    };
+    for (const char c : full) {
+      if (c == '\\') {
+        end_part();
+      } else {
+        part.push_back(AsciiLower(c));
+      }
     }
-    while (key.size() > 1 && key.back() == '\\') key.pop_back();
+    end_part();
+    std::string key;
+    for (std::size_t i = 0; i < parts.size(); ++i) key += (i == 0 ? "" : "\\") + parts[i];
     return key;
   }
 
@@ -129,6 +149,11 @@ class FakeDeployOs : public DeployOs {
     files.erase(it);
     files[Key(to)] = moved;
     return kErrorSuccess;
+  }
+
+  bool SameFile(const std::string& a, const std::string& b) override {
+    if (Fails(faults, "SameFile", a)) return false;
+    return files.count(Key(a)) != 0 && Key(a) == Key(b);
   }
 
   bool RemoveFile(const std::string& path) override {

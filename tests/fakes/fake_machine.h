@@ -43,6 +43,12 @@ struct FakeMachine {
     }
   }
 
+  // The current directory of both the program and its file system.
+  void ChangeDirectory(const std::string& dir) {
+    driver.current_dir = dir;
+    deploy.current_directory = dir;
+  }
+
   // The adapter as a working USB HID device.
   void AttachHidAdapter() {
     detect.hid_interfaces.push_back({"\\\\?\\hid#vid_7a5c&pid_4001", {0x7A5C, 0x4001}});

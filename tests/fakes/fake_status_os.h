@@ -61,7 +61,7 @@ class FakeStatusOs : public StatusOs {
   // As FindFirstFileA: a missing folder on the way is ERROR_PATH_NOT_FOUND.
   WinError FindPath(const std::string& path) override {
     if (Fails(faults, "FindPath", path)) return kErrorAccessDenied;
-    const std::string key = FakeDeployOs::Key(path);
+    const std::string key = files_.Key(path);
     if (files_.files.count(key) != 0 || files_.directories.count(key) != 0) return kErrorSuccess;
     return files_.directories.count(key.substr(0, key.rfind('\\'))) != 0 ? kErrorFileNotFound
                                                                          : kErrorPathNotFound;
@@ -70,7 +70,7 @@ class FakeStatusOs : public StatusOs {
   // As CreateFileA for reading: the same errors as FindPath, and a file that
   // the machine marks unreadable is refused.
   ReadableFilePtr OpenForReading(const std::string& path, WinError& error) override {
-    const std::string key = FakeDeployOs::Key(path);
+    const std::string key = files_.Key(path);
     if (Fails(faults, "OpenForReading", path) || files_.unreadable.count(key) != 0) {
       error = kErrorAccessDenied;
       return nullptr;

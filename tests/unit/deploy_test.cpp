@@ -258,10 +258,10 @@ TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
           fault == kFolderMissing ? "C:\\nowhere\\A.DLL" : "C:\\WINDOWS\\system32\\A.DLL";
       fresh.AddFile("C:\\pkg\\A.DLL", "the whole new file", source_attributes);
       if (fault != kFolderMissing) fresh.AddFile(target, "old");
-      if (fault == kBreaksHalfWay) fresh.copy_breaks.insert(FakeDeployOs::Key("C:\\pkg\\A.DLL"));
-      if (fault == kTargetLocked) fresh.locked.insert(FakeDeployOs::Key(target));
-      if (fault == kRenameFails) fresh.move_fails.insert(FakeDeployOs::Key(target));
-      if (fault == kFlushFails) fresh.flush_fails.insert(FakeDeployOs::Key(target + ".~qln2.4242"));
+      if (fault == kBreaksHalfWay) fresh.copy_breaks.insert(fresh.Key("C:\\pkg\\A.DLL"));
+      if (fault == kTargetLocked) fresh.locked.insert(fresh.Key(target));
+      if (fault == kRenameFails) fresh.move_fails.insert(fresh.Key(target));
+      if (fault == kFlushFails) fresh.flush_fails.insert(fresh.Key(target + ".~qln2.4242"));
       FakeConsoleIo local_io;
       Console local(local_io);
       const DeployContext ctx{fresh, system, local, MessageTable(texts.data()), true};
@@ -373,14 +373,14 @@ TEST_F(DeploymentSetsTest, StagesTheWholePackage) {
 
 TEST_F(DeploymentSetsTest, MissingFilesFailTheSetButNotTheOthers) {
   AddPackage();
-  os.files.erase(FakeDeployOs::Key("C:\\pkg\\JAPANESE.NLS"));
+  os.files.erase(os.Key("C:\\pkg\\JAPANESE.NLS"));
   EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), kSetCopyFailed);
   for (const char* f : kPackage) {
     SCOPED_TRACE(f);
     EXPECT_EQ(os.HasFile(std::string(kStaging) + f), std::string_view(f) != "JAPANESE.NLS");
   }
 
-  os.files.erase(FakeDeployOs::Key(std::string(kStaging) + "TELMXREM.EXE"));
+  os.files.erase(os.Key(std::string(kStaging) + "TELMXREM.EXE"));
   EXPECT_EQ(RefreshSystemTools(Ctx(), false), kSetCopyFailed);
   EXPECT_FALSE(os.HasFile(std::string(kSys) + "TELMXREM.EXE"));
   EXPECT_TRUE(os.HasFile(std::string(kSys) + "TELMXSVC.EXE"));
@@ -388,7 +388,7 @@ TEST_F(DeploymentSetsTest, MissingFilesFailTheSetButNotTheOthers) {
 
 TEST_F(DeploymentSetsTest, StagingFailsWithoutTheDriverDirectory) {
   AddPackage();
-  os.directories.erase(FakeDeployOs::Key("C:\\WINDOWS\\system32\\drivers"));
+  os.directories.erase(os.Key("C:\\WINDOWS\\system32\\drivers"));
   EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), kSetCopyFailed);
   EXPECT_EQ(os.copies.size(), 6u);
   EXPECT_EQ(os.FileCount(), 6u);

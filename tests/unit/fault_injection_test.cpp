@@ -284,13 +284,13 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
   // Every file is whole: its old content or, for what the run copies, the
   // new one; nothing that was there is gone; no pending copy is left, unless
   // the failure was the removal of that very copy.
-  const std::string staging = FakeDeployOs::Key(kStaging);
-  const std::string system = FakeDeployOs::Key(kSystem);
+  const std::string staging = m.deploy.Key(kStaging);
+  const std::string system = m.deploy.Key(kSystem);
   const std::string source =
       EqualsIgnoringAsciiCase(s.command.substr(0, s.command.rfind('\\') + 1), kStaging)
           ? staging
-          : FakeDeployOs::Key(kPackage);
-  const std::string failed_subject = FakeDeployOs::Key(m.plan.failed_subject());
+          : m.deploy.Key(kPackage);
+  const std::string failed_subject = m.deploy.Key(m.plan.failed_subject());
   for (const auto& [key, file] : m.deploy.files) {
     SCOPED_TRACE(key);
     if (key.find(".~qln2") != std::string::npos) {
@@ -321,10 +321,10 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
   if (installed) {
     for (const char* name : kInstalledFiles) {
       SCOPED_TRACE(name);
-      const std::string key = FakeDeployOs::Key(std::string(kSystem) + name);
+      const std::string key = m.deploy.Key(std::string(kSystem) + name);
       const auto placed = m.deploy.files.find(key);
       ASSERT_NE(placed, m.deploy.files.end()) << "reported installed, but missing";
-      const std::string fresh = before.files.at(source + "\\" + FakeDeployOs::Key(name));
+      const std::string fresh = before.files.at(source + "\\" + m.deploy.Key(name));
       if (placed->second.data != fresh) {
         EXPECT_EQ(s.may_keep_newer.count(name), 1u) << "reported installed, but not copied";
       }

@@ -175,7 +175,7 @@ TEST_F(CompareVersionStampsTest, FailuresCountAsANewerFirstFile) {
   }
   os.AddFile(kFirst, Stamped("1"));
   os.AddFile(kSecond, newer);
-  os.unreadable.insert(FakeDeployOs::Key(kSecond));
+  os.unreadable.insert(os.Key(kSecond));
   EXPECT_EQ(CompareVersionStamps(ctx, kFirst, kSecond), 1);
   EXPECT_EQ(io.out, "");
 }
