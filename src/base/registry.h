@@ -18,6 +18,7 @@ inline constexpr std::uint32_t kKeySetValue = 0x0002;
 inline constexpr std::uint32_t kKeyCreateSubKey = 0x0004;
 inline constexpr std::uint32_t kKeyRead = 0x20019;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
+inline constexpr std::uint32_t kDelete = 0x10000;
 inline constexpr std::uint32_t kReadControl = 0x20000;
 inline constexpr std::uint32_t kWriteDac = 0x40000;
 // The 64-bit view of the registry, also for a 32-bit program on 64-bit
@@ -87,6 +88,11 @@ class RegistryKey {
   // in an absolute security descriptor. Needs a key opened with kWriteDac.
   // kErrorSuccess when it was written.
   virtual WinError WriteAdministratorsOnlyDacl() = 0;
+
+  // Tells in `granted` whether the key's security gives this process all of
+  // `access`, as an open of the key with that access would find, without
+  // opening it so. Needs a key opened with kReadControl (kKeyRead has it).
+  virtual WinError CheckAccess(std::uint32_t access, bool& granted) = 0;
 };
 
 // The one operating-system service that opens the registry, for every

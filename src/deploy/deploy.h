@@ -9,6 +9,7 @@
 #include "catalog/messages.h"
 #include "console/console.h"
 #include "deploy/deploy_os.h"
+#include "deploy/package.h"
 
 namespace qsetup {
 
@@ -19,14 +20,6 @@ inline constexpr int kCopyFailed = 103;
 // Set result of StagePackage and RefreshSystemTools when a copy failed;
 // otherwise they return the length of the system directory path.
 inline constexpr int kSetCopyFailed = 2;
-
-// The installer's own program, the first file of the package.
-inline constexpr char kSetupProgramName[] = "SETUP.EXE";
-
-// The package, in the order it is staged.
-inline constexpr const char* kPackageFiles[] = {
-    kSetupProgramName, "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS",
-};
 
 // A copy that failed: the paths as the copy used them, and the Windows error
 // of the step that failed.
@@ -55,11 +48,12 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
                       const std::string& target_folder, const std::string& file_name,
                       bool answer_yes);
 
-// Copies the package from the source directory into the staging directory
-// (system directory + "\drivers\qln2\"), creating its last level.
+// Copies the package's staged files from the source directory into the
+// staging directory (system directory + "\drivers\qln2\"), creating its last
+// level.
 int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended);
 
-// Copies TELMXREM.EXE and TELMXSVC.EXE from the staging directory into the
+// Copies the package's refreshed tools from the staging directory into the
 // system directory.
 int RefreshSystemTools(const DeployContext& ctx, bool unattended);
 

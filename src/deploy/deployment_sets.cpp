@@ -1,12 +1,6 @@
 #include "deploy/deploy.h"
 
 namespace qsetup {
-namespace {
-
-// The tools that the removal steps need in the system directory.
-constexpr const char* kSystemTools[] = {"TELMXREM.EXE", "TELMXSVC.EXE"};
-
-}  // namespace
 
 int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended) {
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
@@ -18,7 +12,7 @@ int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool u
   const std::string source_folder = source_dir + "\\";
 
   bool failed = false;
-  for (const char* file : kPackageFiles) {
+  for (const char* file : kStagedFiles) {
     if (CopyVersionedFile(ctx, source_folder, staging, file, unattended) == kCopyFailed) {
       failed = true;
     }
@@ -34,7 +28,7 @@ int RefreshSystemTools(const DeployContext& ctx, bool unattended) {
   const std::string system_folder = SystemFolder(system_dir.path);
 
   bool failed = false;
-  for (const char* file : kSystemTools) {
+  for (const char* file : kRefreshedTools) {
     if (CopyVersionedFile(ctx, staging, system_folder, file, unattended) == kCopyFailed) {
       failed = true;
     }

@@ -1,14 +1,61 @@
+// The purge foreseen without changing anything: the status report links
+// this, not the purge itself.
 #include <string>
 
 #include "replace/replace.h"
 
 namespace qsetup {
+namespace {
 
-int CountLegacyServiceKeys(RegistryOs& registry, WinError& error) {
+// Opens `name` below `parent` for reading and tells whether the key gives the
+// purge `rights`. A key that may not be read cannot be opened with rights
+// that include reading either.
+PurgeFate Grants(RegistryKey& parent, const std::string& name, std::uint32_t rights,
+                 RegistryKeyPtr& key, WinError& error) {
+  const WinError opened = parent.OpenSubkey(name, kKeyRead, key);
+  if (opened == kErrorAccessDenied && (rights & kKeyRead) == kKeyRead) return PurgeFate::kKept;
+  bool granted = false;
+  error = opened == kErrorSuccess ? key->CheckAccess(rights, granted) : opened;
+  if (error != kErrorSuccess) return PurgeFate::kUnknown;
+  return granted ? PurgeFate::kDeleted : PurgeFate::kKept;
+}
+
+// The fate of the subkeys of `key` that the purge meets at `level` below the
+// service key (1: children, 2: grandchildren, 3: their subkeys, which are
+// never deleted). kDeleted when the purge deletes every one of them.
+PurgeFate ForeseeSubkeys(RegistryKey& key, int level, WinError& error) {
+  std::string name;
+  for (std::uint32_t index = 0;; ++index) {
+    const WinError status = key.EnumSubkey(index, name);
+    if (status == kErrorNoMoreItems) return PurgeFate::kDeleted;
+    // A subkey whose name the walk cannot read, or one below the
+    // grandchildren, stays, and its parents with it.
+    if (status == kErrorMoreData || (status == kErrorSuccess && level > 2)) return PurgeFate::kKept;
+    if (status != kErrorSuccess) {
+      error = status;
+      return PurgeFate::kUnknown;
+    }
+    RegistryKeyPtr sub;
+    PurgeFate fate = Grants(key, name, level == 1 ? kChildRights : kGrandchildRights, sub, error);
+    if (fate == PurgeFate::kDeleted) fate = ForeseeSubkeys(*sub, level + 1, error);
+    if (fate != PurgeFate::kDeleted) return fate;
+  }
+}
+
+}  // namespace
+
+PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, WinError& error) {
+  error = kErrorSuccess;
+  RegistryKeyPtr service;
+  const PurgeFate fate = Grants(services, name, kServiceKeyRights, service, error);
+  return fate == PurgeFate::kDeleted ? ForeseeSubkeys(*service, 1, error) : fate;
+}
+
+LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry) {
+  LegacyServiceKeys keys;
   RegistryKeyPtr services;
-  error = registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services);
-  if (error != kErrorSuccess) return 0;
-  int count = 0;
+  keys.error = registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services);
+  if (keys.error != kErrorSuccess) return keys;
   std::string name;
   for (std::uint32_t index = 0;; ++index) {
     const WinError status = services->EnumSubkey(index, name);
@@ -16,15 +63,24 @@ int CountLegacyServiceKeys(RegistryOs& registry, WinError& error) {
     // A name too long for the buffer is one that the purge passes over too.
     if (status == kErrorMoreData) continue;
     if (status != kErrorSuccess) {
-      error = status;
+      keys.error = status;
       break;
     }
-    if (name.find(kRestartToolPattern) != std::string::npos ||
-        name.find(kSecondPattern) != std::string::npos) {
-      ++count;
+    if (!IsLegacyServiceName(name)) continue;
+    WinError error = kErrorSuccess;
+    switch (ForeseePurge(*services, name, error)) {
+      case PurgeFate::kDeleted:
+        ++keys.deleted;
+        break;
+      case PurgeFate::kKept:
+        ++keys.kept;
+        break;
+      case PurgeFate::kUnknown:
+        keys.unknown.emplace_back(name, error);
+        break;
     }
   }
-  return count;
+  return keys;
 }
 
 }  // namespace qsetup

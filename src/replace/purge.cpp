@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "replace/replace.h"
@@ -36,7 +38,7 @@ void DeleteLeafSubkeys(RegistryKey& key) {
 // deleted.
 bool RemoveServiceKey(RegistryKey& services, const std::string& name, RestartRecord& restart) {
   RegistryKeyPtr service;
-  if (services.OpenSubkey(name, kKeyAllAccess, service) != kErrorSuccess) return false;
+  if (services.OpenSubkey(name, kServiceKeyRights, service) != kErrorSuccess) return false;
 
   std::string child_name;
   for (std::uint32_t index = 0;;) {
@@ -44,7 +46,7 @@ bool RemoveServiceKey(RegistryKey& services, const std::string& name, RestartRec
     if (entry == Entry::kEnd) break;
     RegistryKeyPtr child;
     if (entry == Entry::kUnreadable ||
-        service->OpenSubkey(child_name, kKeyAllAccess, child) != kErrorSuccess) {
+        service->OpenSubkey(child_name, kChildRights, child) != kErrorSuccess) {
       ++index;
       continue;
     }
@@ -66,9 +68,12 @@ bool RemoveServiceKey(RegistryKey& services, const std::string& name, RestartRec
 }  // namespace
 
 int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart) {
-  bool restart_tool_removed = false;
-  bool second_removed = false;
-  for (int pass = 0; pass < kPurgePasses && !(restart_tool_removed && second_removed); ++pass) {
+  // One flag per pattern: a second pass is made while one is still clear.
+  bool removed[std::size(kLegacyPatterns)] = {};
+  const auto all_removed = [&removed] {
+    return std::all_of(std::begin(removed), std::end(removed), [](bool r) { return r; });
+  };
+  for (int pass = 0; pass < kPurgePasses && !all_removed(); ++pass) {
     RegistryKeyPtr services;
     if (registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services) != kErrorSuccess) continue;
     std::string name;
@@ -80,20 +85,17 @@ int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart) {
         continue;
       }
       bool deleted = false;
-      if (name.find(kRestartToolPattern) != std::string::npos &&
-          RemoveServiceKey(*services, name, restart)) {
-        restart_tool_removed = deleted = true;
-      }
       // A name that holds both patterns is tried again; once deleted, the
       // second attempt finds no key to open.
-      if (name.find(kSecondPattern) != std::string::npos &&
-          RemoveServiceKey(*services, name, restart)) {
-        second_removed = deleted = true;
+      for (std::size_t p = 0; p < std::size(kLegacyPatterns); ++p) {
+        if (HoldsPattern(name, kLegacyPatterns[p]) && RemoveServiceKey(*services, name, restart)) {
+          removed[p] = deleted = true;
+        }
       }
       if (!deleted) ++index;
     }
   }
-  return restart_tool_removed || second_removed ? 1 : 0;
+  return std::any_of(std::begin(removed), std::end(removed), [](bool r) { return r; }) ? 1 : 0;
 }
 
 int ResetKeyDacl(RegistryKey& parent, const std::string& name) {

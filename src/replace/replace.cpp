@@ -5,12 +5,18 @@
 namespace qsetup {
 namespace {
 
-// Runs `tool_name` from the system directory, which is read anew for each
-// tool. A system directory that cannot be read leaves the tool unstarted.
-bool RunSystemTool(const ReplaceContext& ctx, const char* tool_name, const char* arguments) {
+// Runs the tool that `path_in` names in the system directory, which is read
+// anew for each tool. A system directory that cannot be read leaves the tool
+// unstarted.
+bool RunSystemTool(const ReplaceContext& ctx, std::string (*path_in)(const std::string& folder),
+                   const char* arguments) {
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   if (!system_dir.Fitted()) return false;
-  return RunTool(ctx.os, ctx.console, SystemFolder(system_dir.path) + tool_name, arguments);
+  return RunTool(ctx.os, ctx.console, path_in(SystemFolder(system_dir.path)), arguments);
+}
+
+std::string LegacyToolPath(const std::string& folder) {
+  return folder + kLegacyToolName;
 }
 
 }  // namespace
@@ -44,7 +50,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
   RestartRecord restart(ctx.registry, ctx.os);
   const bool restart_owed = restart.Owed();
 
-  if (RunSystemTool(ctx, kLegacyToolName, "-remove")) ctx.deploy.RefreshSystemTools();
+  if (RunSystemTool(ctx, LegacyToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
 
   const bool purged = PurgeLegacyServices(ctx.registry, restart) != 0;
   if (ctx.removal != nullptr) {
@@ -53,7 +59,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
                                   : LegacyRemoval::kNone;
   }
 
-  if (RunSystemTool(ctx, kServiceToolName, "-remove")) ctx.deploy.RefreshSystemTools();
+  if (RunSystemTool(ctx, ServiceToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
 
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   if (!system_dir.Fitted()) {
@@ -72,7 +78,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
     if (!ctx.deploy.CopyVersioned(staging_folder, system_folder, file_name)) copy_failed = true;
   }
 
-  RunTool(ctx.os, ctx.console, system_folder + kServiceToolName, "-install -QLN2");
+  RunTool(ctx.os, ctx.console, ServiceToolPath(system_folder), "-install -QLN2");
   return ReplacementResult(copy_failed, purged, restart_owed);
 }
 

@@ -5,10 +5,14 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/registry.h"
 #include "base/system_directory.h"
 #include "console/console.h"
+#include "deploy/package.h"
 #include "replace/replace_os.h"
 #include "replace/restart_record.h"
 
@@ -27,10 +31,6 @@ constexpr int ReplacementResult(bool copy_failed, bool legacy_removed, bool rest
   return legacy_removed || restart_owed ? kReplaceLegacyRemoved : kReplaceDone;
 }
 
-// The files of the service that the sequence copies from the staging
-// directory into the system directory, in that order.
-inline constexpr const char* kServiceFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
-
 // The service keys below HKEY_LOCAL_MACHINE, and the patterns of the names
 // of the older software's service keys, which the purge deletes: the name of
 // its restart tool and a second name of the same prefix, each anywhere in a
@@ -38,11 +38,24 @@ inline constexpr const char* kServiceFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "T
 inline constexpr char kServicesPath[] = "SYSTEM\\CurrentControlSet\\Services\\";
 inline constexpr char kRestartToolPattern[] = "vanwdgsv";
 inline constexpr char kSecondPattern[] = "vanwdgex";
+inline constexpr const char* kLegacyPatterns[] = {kRestartToolPattern, kSecondPattern};
 
-// The tools that the sequence runs from the system directory: the older
-// software's restart tool, and the service tool.
+// True when the service key name `name` holds `pattern`.
+constexpr bool HoldsPattern(std::string_view name, std::string_view pattern) {
+  return name.find(pattern) != std::string_view::npos;
+}
+
+// True when `name` is the name of an older software's service key.
+constexpr bool IsLegacyServiceName(std::string_view name) {
+  for (const char* pattern : kLegacyPatterns) {
+    if (HoldsPattern(name, pattern)) return true;
+  }
+  return false;
+}
+
+// The older software's restart tool, which the sequence runs from the system
+// directory beside the service tool (ServiceToolPath).
 inline constexpr char kLegacyToolName[] = "vanwdgsv.exe";
-inline constexpr char kServiceToolName[] = "telmxsvc.exe";
 
 // The service that the service tool registers.
 inline constexpr char kServiceName[] = "QLN2Svc";
@@ -109,11 +122,41 @@ int ReplaceDriver(const ReplaceContext& ctx);
 // Returns 1 if at least one service key was deleted, else 0.
 int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart);
 
-// The service keys that PurgeLegacyServices would delete, counted in one walk
-// of the Services key without changing anything. `error` receives the
-// registry status that kept the walk from reaching its end: kErrorSuccess
-// when the count is complete.
-int CountLegacyServiceKeys(RegistryOs& registry, WinError& error);
+// What the purge asks of each level of a service key's tree: it opens the
+// service key and its children with every right (and through them resets the
+// service key's DACL and deletes both), and deletes the grandchildren, which
+// must have no subkeys of their own. Deletion reaches no deeper.
+inline constexpr std::uint32_t kServiceKeyRights = kKeyAllAccess;
+inline constexpr std::uint32_t kChildRights = kKeyAllAccess;
+inline constexpr std::uint32_t kGrandchildRights = kDelete;
+
+// What PurgeLegacyServices does to one legacy service key.
+enum class PurgeFate {
+  kDeleted,  // it deletes the key
+  kKept,     // the key stays: a subkey too deep, a name too long, a right missing
+  kUnknown,  // it cannot be told without trying
+};
+
+// The purge's fate for the service key `name` below `services` (open for
+// reading), told from the key's tree and the rights that each of the purge's
+// steps needs, without changing anything. `error` receives the status that
+// left the fate unknown.
+PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, WinError& error);
+
+// The legacy service keys, each by its fate in the purge.
+struct LegacyServiceKeys {
+  int deleted = 0;  // the keys that PurgeLegacyServices deletes
+  int kept = 0;     // those that it leaves in place
+  // Those whose fate cannot be told, each with the status that kept it from
+  // being told.
+  std::vector<std::pair<std::string, WinError>> unknown;
+  // The registry status that kept the walk of the Services key from its end;
+  // kErrorSuccess when every legacy key was looked at.
+  WinError error = kErrorSuccess;
+};
+
+// Foresees the purge in one walk of the Services key, changing nothing.
+LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry);
 
 // Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators
 // full control and nobody else anything. The key's DACL must be readable.

@@ -20,28 +20,19 @@ void ClearRestartRecord(RegistryOs& registry) {
 
 bool RestartRecord::Owed() {
   const std::optional<std::uint64_t> started = os_.SystemStartTime();
-  switch (ReadRestartRecord(registry_, started)) {
-    case RestartRecordState::kNone:
-      return false;
-    case RestartRecordState::kStale:
-      ClearRestartRecord(registry_);
-      return false;
-    case RestartRecordState::kUntimed:
-      // A run was ended between making the record and writing its time. The
-      // record is volatile, so it was made since this start of the system.
-      if (started) {
-        RegistryKeyPtr writable;
-        if (registry_.OpenLocalMachineKey(RestartRecordPath(), kKeySetValue | kKey64BitView,
-                                          writable) == kErrorSuccess) {
-          writable->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
-        }
-      }
-      break;
-    case RestartRecordState::kCurrent:
-      break;
+  const RestartRecordState state = ReadRestartRecord(registry_, started);
+  if (state == RestartRecordState::kStale) ClearRestartRecord(registry_);
+  // A run was ended between making the record and writing its time. The
+  // record is volatile, so it was made since this start of the system.
+  if (state == RestartRecordState::kUntimed && started) {
+    RegistryKeyPtr writable;
+    if (registry_.OpenLocalMachineKey(RestartRecordPath(), kKeySetValue | kKey64BitView,
+                                      writable) == kErrorSuccess) {
+      writable->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
+    }
   }
-  owed_ = true;
-  return true;
+  owed_ = IsOwed(state);
+  return owed_;
 }
 
 void RestartRecord::BeforeDeletion() {

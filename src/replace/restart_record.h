@@ -32,6 +32,12 @@ enum class RestartRecordState {
   kStale,    // made before the last start: the restart has happened
 };
 
+// True when a record in `state` says that the machine owes a restart: every
+// run and every report until Windows starts again says so.
+constexpr bool IsOwed(RestartRecordState state) {
+  return state == RestartRecordState::kCurrent || state == RestartRecordState::kUntimed;
+}
+
 // Reads the record against `started`, the system's last start as far as it
 // can be told (ReplaceOs::SystemStartTime). Changes nothing. When its key or
 // its time cannot be read for another reason than that it is not there,

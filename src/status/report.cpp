@@ -279,9 +279,14 @@ std::string ReportText(const StatusReport& r) {
              r.service_image_path ? r.service_image_path->c_str() : "an unknown program",
              r.service_runs_system_tool ? "" : " (not the system directory's TELMXSVC.EXE)");
   }
-  text.Line("Older software", "legacy tool %s, legacy service keys: %s",
-            r.legacy_tool ? (*r.legacy_tool ? "present" : "none") : kUnknown,
-            Decimal(static_cast<std::uint32_t>(r.legacy_service_keys), number));
+  text.Put("%-18slegacy tool %s, legacy service keys: %s", "Older software",
+           r.legacy_tool ? (*r.legacy_tool ? "present" : "none") : kUnknown,
+           Decimal(static_cast<std::uint32_t>(r.legacy_service_keys), number));
+  if (r.legacy_service_keys_kept > 0) {
+    text.Put(", and %s that SETUP.EXE cannot delete",
+             Decimal(static_cast<std::uint32_t>(r.legacy_service_keys_kept), number));
+  }
+  text.Put("\r\n");
   text.Line("Restart owed", "%s", YesNo(r.restart_owed));
   text.Line("Run in progress", "%s", YesNo(r.run_in_progress));
   text.Line("Current", "%s (exit code %s)",
@@ -328,6 +333,7 @@ std::string ReportJson(const StatusReport& r) {
   json.Begin("legacy");
   json.Bool("tool", r.legacy_tool);
   json.Number("serviceKeys", static_cast<std::uint32_t>(r.legacy_service_keys));
+  json.Number("keptServiceKeys", static_cast<std::uint32_t>(r.legacy_service_keys_kept));
   json.End();
 
   json.Bool("restartOwed", r.restart_owed);

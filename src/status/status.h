@@ -14,6 +14,7 @@
 #include "base/registry.h"
 #include "base/system_directory.h"
 #include "base/win_errors.h"
+#include "deploy/package.h"
 #include "detect/detect_os.h"
 #include "driver/decision.h"
 #include "status/status_os.h"
@@ -28,9 +29,6 @@ enum StatusExitCode : int {
   kStatusNoReport = 2,            // the report could not be made (standard error says why)
   kStatusNotCurrent = 3,          // not installed, older or incomplete
 };
-
-// The program's own name in the package.
-inline constexpr char kStatusProgramName[] = "QLN2STAT.EXE";
 
 // The version of the report's JSON form. Its keys and their meaning stay;
 // a change that would break a reader gets a new version.
@@ -100,7 +98,8 @@ struct StatusReport {
 
   std::string legacy_tool_path;  // UTF-8
   std::optional<bool> legacy_tool;
-  int legacy_service_keys = 0;
+  int legacy_service_keys = 0;       // those that SETUP.EXE's purge deletes
+  int legacy_service_keys_kept = 0;  // those that it leaves in place
 
   bool restart_owed = false;
   std::optional<bool> run_in_progress;

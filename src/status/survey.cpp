@@ -198,9 +198,7 @@ void Survey::SurveyPackage() {
   } else {
     folder = SystemFolder(location.ansi_directory);
   }
-  static constexpr const char* kOwnName[] = {kStatusProgramName};
-  ReadStamps(report_.package, folder, kPackageFiles);
-  ReadStamps(report_.package, folder, kOwnName);
+  ReadStamps(report_.package, folder, kReportedFiles);
 }
 
 void Survey::SurveyAdapter(bool skip_hid) {
@@ -234,7 +232,7 @@ void Survey::SurveyService(const std::string& native_dir) {
       report_.service_image_path = Utf8(image.text);
       report_.service_runs_system_tool =
           !native_dir.empty() &&
-          StartsProgram(image.text, SystemFolder(native_dir) + kServiceToolName);
+          StartsProgram(image.text, ServiceToolPath(SystemFolder(native_dir)));
     } else if (queried != kErrorFileNotFound) {
       FaultOn("read the registry value", key_path + "\\" + kImagePathValue, queried);
     }
@@ -250,9 +248,13 @@ void Survey::SurveyService(const std::string& native_dir) {
 }
 
 void Survey::SurveyLegacy(const std::string& system_dir) {
-  WinError error = kErrorSuccess;
-  report_.legacy_service_keys = CountLegacyServiceKeys(p_.registry, error);
-  if (error != kErrorSuccess) Fault("list the registry key", kServicesPath, error);
+  const LegacyServiceKeys keys = CountLegacyServiceKeys(p_.registry);
+  report_.legacy_service_keys = keys.deleted;
+  report_.legacy_service_keys_kept = keys.kept;
+  for (const auto& [name, error] : keys.unknown) {
+    FaultOn("tell whether SETUP.EXE can delete the registry key", kServicesPath + name, error);
+  }
+  if (keys.error != kErrorSuccess) Fault("list the registry key", kServicesPath, keys.error);
 
   if (system_dir.empty()) return;
   const std::string tool = SystemFolder(system_dir) + kLegacyToolName;
@@ -322,8 +324,7 @@ void Survey::Run(bool skip_hid) {
   WinError record_error = kErrorSuccess;
   const std::optional<std::uint64_t> started = p_.os.SystemStartTime();
   const RestartRecordState record = ReadRestartRecord(p_.registry, started, &record_error);
-  report_.restart_owed =
-      record == RestartRecordState::kCurrent || record == RestartRecordState::kUntimed;
+  report_.restart_owed = IsOwed(record);
   if (record_error != kErrorSuccess)
     Fault("read the restart record", kProductKeyName, record_error);
   // A record is then owed, as SETUP.EXE takes it, though it may be stale.
@@ -338,7 +339,7 @@ void Survey::Run(bool skip_hid) {
   ReadStamps(report_.installed, system_dir.empty() ? system_dir : SystemFolder(system_dir),
              kServiceFiles);
   ReadStamps(report_.staged, system_dir.empty() ? system_dir : StagingFolder(system_dir),
-             kPackageFiles);
+             kStagedFiles);
   SurveyService(native_dir);
   SurveyRunLock();
   Decide();

@@ -40,6 +40,9 @@ class Win32ReadOnlyKey final : public RegistryKey {
   WinError QueryDaclSize(std::uint32_t&) override { return kErrorAccessDenied; }
   WinError ReadDacl(std::uint32_t) override { return kErrorAccessDenied; }
   WinError WriteAdministratorsOnlyDacl() override { return kErrorAccessDenied; }
+  WinError CheckAccess(std::uint32_t access, bool& granted) override {
+    return CheckKeyAccess(key_.get(), access, granted);
+  }
 
  private:
   UniqueHkey key_;

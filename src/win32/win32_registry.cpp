@@ -146,6 +146,10 @@ class Win32RegistryKey final : public RegistryKey {
     return Status(::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor));
   }
 
+  WinError CheckAccess(std::uint32_t access, bool& granted) override {
+    return CheckKeyAccess(key_.get(), access, granted);
+  }
+
  private:
   UniqueHkey key_;
   REGSAM view_;

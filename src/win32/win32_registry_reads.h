@@ -19,4 +19,7 @@ WinError OpenRegistryKey(HKEY parent, const std::string& name, std::uint32_t acc
 WinError EnumRegistrySubkey(HKEY key, std::uint32_t index, std::string& name);
 WinError QueryRegistryValue(HKEY key, const std::string& name, RegistryValue& value);
 
+// As RegistryKey::CheckAccess (win32_registry_access.cpp).
+WinError CheckKeyAccess(HKEY key, std::uint32_t access, bool& granted);
+
 }  // namespace qsetup::win32

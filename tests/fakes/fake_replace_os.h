@@ -56,6 +56,7 @@ class FakeRegistryKey final : public RegistryKey {
   WinError QueryDaclSize(std::uint32_t& size) override;
   WinError ReadDacl(std::uint32_t size) override;
   WinError WriteAdministratorsOnlyDacl() override;
+  WinError CheckAccess(std::uint32_t access, bool& granted) override;
 
  private:
   static constexpr std::uint32_t kEnumerateSubKeys = 0x0008;
@@ -337,6 +338,20 @@ inline WinError FakeRegistryKey::WriteAdministratorsOnlyDacl() {
   if (Fails(os_.faults, "WriteAdministratorsOnlyDacl")) return kErrorAccessDenied;
   if ((access_ & kWriteDac) != kWriteDac || !key_->dacl_writable) return kErrorAccessDenied;
   key_->administrators_only = true;
+  return kErrorSuccess;
+}
+
+// The rights that the key's flags leave this process, beside those that
+// every key gives.
+inline WinError FakeRegistryKey::CheckAccess(std::uint32_t access, bool& granted) {
+  if (key_->deleted) return kErrorKeyDeleted;
+  if (Fails(os_.faults, "CheckAccess")) return kErrorAccessDenied;
+  if ((access_ & kReadControl) != kReadControl) return kErrorAccessDenied;
+  std::uint32_t rights = key_->openable ? 0xFFFFFFFFu : 0;
+  if (!key_->deletable) rights &= ~kDelete;
+  if (!key_->dacl_readable) rights &= ~kReadControl;
+  if (!key_->dacl_writable) rights &= ~kWriteDac;
+  granted = (access & rights) == access;
   return kErrorSuccess;
 }
 

@@ -1,7 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/fake_replace_os.h"
@@ -34,9 +36,33 @@ class PurgeTest : public ::testing::Test {
     for (const auto& key : os.FindKey(kServices)->subkeys) names.push_back(key->name);
     return names;
   }
+  // The legacy service keys that the Services key holds.
+  int LegacyKeys() {
+    return static_cast<int>(
+        std::count_if(os.FindKey(kServices)->subkeys.begin(), os.FindKey(kServices)->subkeys.end(),
+                      [](const auto& key) { return IsLegacyServiceName(key->name); }));
+  }
+
+  // Purges, after the status report's foresight of the purge, which must
+  // come true: every key that it foresees deleted is deleted, every other
+  // one stays. A buffer that the heap refuses cannot be foreseen.
   int Purge() {
+    const int failures = std::exchange(os.local_machine_open_failures, 0);
+    const std::size_t events = os.events.size();
+    const LegacyServiceKeys foreseen = CountLegacyServiceKeys(os);
+    os.events.resize(events);
+    os.local_machine_open_failures = failures;
+    const int before = LegacyKeys();
+
     RestartRecord restart(os, os);
-    return PurgeLegacyServices(os, restart);
+    const int result = PurgeLegacyServices(os, restart);
+    if (!os.heap_exhausted && failures < 2) {
+      EXPECT_EQ(foreseen.error, kErrorSuccess);
+      EXPECT_TRUE(foreseen.unknown.empty());
+      EXPECT_EQ(foreseen.deleted, before - LegacyKeys()) << "deleted";
+      EXPECT_EQ(foreseen.kept, LegacyKeys()) << "kept";
+    }
+    return result;
   }
   int Passes() {
     return static_cast<int>(

@@ -173,6 +173,19 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
          m.AddLegacyKeys();
        },
        false, Route::kHidProbe, 1},
+      {"adapter over HID, a legacy key too deep for the purge",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.replace.AddKey(std::string(kServices) + "vanwdgex_deep\\A\\B\\C");
+       },
+       false, Route::kHidProbe, 0},
+      {"adapter over HID, a key name too long to read, then legacy keys",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.replace.AddKey(kServices + std::string(512, 'n'));
+         m.AddLegacyKeys();
+       },
+       false, Route::kHidProbe, 1},
       {"adapter over HID, restart owed by an ended run",
        [](Machine& m) {
          m.AttachHidAdapter();
@@ -353,12 +366,15 @@ TEST(StatusReport, TheThirtyTwoBitProgramOnSixtyFourBitWindows) {
 TEST(StatusReport, OlderSoftwareAndTheRunLock) {
   Machine m;
   m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
-  for (const char* key : {"vanwdgsv", "x_vanwdgex_y\\Enum", "VANWDGSV", "vanwdg"}) {
+  for (const char* key :
+       {"vanwdgsv", "x_vanwdgex_y\\Enum", "VANWDGSV", "vanwdg", "vanwdgex_deep\\A\\B\\C"}) {
     m.replace.AddKey(kServices + std::string(key));
   }
+  m.replace.AddKey(std::string(kServices) + "vanwdgsv_denied").openable = false;
   StatusReport report = m.Survey();
   EXPECT_EQ(report.legacy_tool, true);
-  EXPECT_EQ(report.legacy_service_keys, 2);  // names in this letter case only
+  EXPECT_EQ(report.legacy_service_keys, 2);       // names in this letter case only
+  EXPECT_EQ(report.legacy_service_keys_kept, 2);  // too deep, and no rights
 
   const struct {
     RunLockPresence presence;
@@ -581,6 +597,7 @@ TEST(StatusReport, JsonForScripts) {
       {"service/runsSystemTool", "true"},
       {"legacy/tool", "false"},
       {"legacy/serviceKeys", "2"},
+      {"legacy/keptServiceKeys", "0"},
       {"restartOwed", "false"},
       {"runInProgress", "true"},
       {"current", "false"},
