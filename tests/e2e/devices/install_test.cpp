@@ -372,19 +372,37 @@ TEST_F(Installer, ARunThatNobodySeesNeverWaits) {
 
 TEST_F(Installer, RunFromTheStagingDirectoryStagesNothing) {
   ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
-  // Mark the staged catalog: a run that staged would put the package's back.
-  WriteFile(StagingDir() + "/JAPANESE.NLS", "!@#$9.9$#@! marked");
-  // Started the way a script on the server would start it, by its Windows
-  // path in other letters.
-  const RunResult r =
-      RunWine(Fixture("launch"),
-              {.args = {"C:\\WINDOWS\\SYSTEM32\\DRIVERS\\QLN2\\SETUP.EXE", "-FU", "/Q", "/D"}});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.out.find("CopyFile source = >C:\\WINDOWS\\SYSTEM32\\DRIVERS\\QLN2\\\\"),
-            std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("Found USB SP.\r\n"), std::string::npos) << r.out;
-  EXPECT_EQ(ReadFile(StagingDir() + "/JAPANESE.NLS"), "!@#$9.9$#@! marked");
+  // Started the way a script on the server would start it: by its Windows
+  // path in other letters, which stages nothing, or by a name relative to
+  // the current directory, which stages each file onto itself.
+  const std::string system_dir = kSystemDir;
+  const struct {
+    std::vector<std::string> launch;
+    const char* staging_trace;  // the staging copy of SETUP.EXE as traced; none: no staging
+  } starts[] = {
+      {{"C:\\WINDOWS\\SYSTEM32\\DRIVERS\\QLN2\\SETUP.EXE"}, nullptr},
+      {{"-d", system_dir + "\\drivers\\qln2", "SETUP.EXE"}, "CopyFile source = >.\\SETUP.EXE<"},
+      {{"-d", system_dir + "\\DRIVERS", "qln2\\setup.exe"},
+       "CopyFile source = >qln2\\\\SETUP.EXE<"},
+  };
+  for (const auto& start : starts) {
+    SCOPED_TRACE(start.launch.back());
+    // Mark the staged catalog: a run that copied would put the package's back.
+    WriteFile(StagingDir() + "/JAPANESE.NLS", "!@#$9.9$#@! marked");
+    std::vector<std::string> args = start.launch;
+    args.insert(args.end(), {"-FU", "/Q", "/D"});
+    const RunResult r = RunWine(Fixture("launch"), {.args = args});
+    EXPECT_EQ(r.exit_code, 0) << r.out;
+    EXPECT_NE(r.out.find("Found USB SP.\r\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("CopyFile source = >C:\\WINDOWS\\SYSTEM32\\DRIVERS\\QLN2\\\\"),
+              std::string::npos)
+        << r.out;
+    if (start.staging_trace != nullptr) {
+      EXPECT_NE(r.out.find(start.staging_trace), std::string::npos) << r.out;
+    }
+    EXPECT_EQ(ReadFile(StagingDir() + "/JAPANESE.NLS"), "!@#$9.9$#@! marked");
+    ExpectInstalled();
+  }
 }
 
 TEST_F(Installer, DriveRelativeStartUsesThePackageNotTheRootOfTheDrive) {

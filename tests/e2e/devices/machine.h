@@ -88,8 +88,8 @@ inline bool ServiceRegistered() {
 inline void CleanMachine() {
   namespace fs = std::filesystem;
   RunWine(PackageDir() + "/TELMXSVC.EXE", {.args = {"-remove"}});
-  RunWine(Fixture("service_keys"),
-          {.args = {"remove", "vanwdgsv", "vanwdgex_helper", "qsetup_other"}});
+  RunWine(Fixture("service_keys"), {.args = {"remove", "vanwdgsv", "vanwdgex_helper",
+                                             "qsetup_other", "vanwdgex_deep", "vanwdgsv_denied"}});
   RunWine(Fixture("restart_record"), {.args = {"remove"}});
   for (const char* file :
        {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {

@@ -147,6 +147,7 @@ TEST_F(StatusProgram, FreshServerWithoutAdapter) {
       {"service/runsSystemTool", "false"},
       {"legacy/tool", "false"},
       {"legacy/serviceKeys", "0"},
+      {"legacy/keptServiceKeys", "0"},
       {"restartOwed", "false"},
       {"runInProgress", "false"},
       {"current", "false"},
@@ -209,6 +210,24 @@ TEST_F(StatusProgram, OlderSoftwareAndTheRestartItsRemovalOwes) {
   r = Status();
   EXPECT_EQ(r.json.at("legacy/serviceKeys"), "0");
   ExpectCurrent(r, RestartRecorded());
+}
+
+// Keys that the purge cannot delete (one too deep for its two levels, one
+// whose DACL denies everyone) are not counted as removable, and SETUP.EXE
+// leaves them, as the report said.
+TEST_F(StatusProgram, OlderKeysThatThePurgeLeaves) {
+  const RunResult made = RunWine(Fixture("service_keys"),
+                                 {.args = {"create", "vanwdgex_deep\\A\\B\\C", "vanwdgsv_denied"}});
+  ASSERT_EQ(made.exit_code, 0) << made.out;
+  ASSERT_EQ(RunWine(Fixture("service_keys"), {.args = {"deny", "vanwdgsv_denied"}}).exit_code, 0);
+  const Report r = Status();
+  EXPECT_EQ(r.json.at("legacy/serviceKeys"), "0");
+  EXPECT_EQ(r.json.at("legacy/keptServiceKeys"), "2");
+
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+  EXPECT_EQ(RunWine(Fixture("service_keys"), {.args = {"exists", "vanwdgex_deep\\A\\B\\C"}}).out,
+            "vanwdgex_deep\\A\\B\\C yes\r\n");
+  ExpectCurrent(Status(), /*restart_owed=*/false);
 }
 
 TEST_F(StatusProgram, RestartOwedAfterARunEndedMidway) {
