@@ -230,6 +230,36 @@ TEST_F(StatusProgram, OlderKeysThatThePurgeLeaves) {
   ExpectCurrent(Status(), /*restart_owed=*/false);
 }
 
+// The status playbook's table (examples/ansible/qln2-status.yml) from
+// reports that QLN2STAT.EXE printed here: a fresh server, one installed over
+// older software, which owes a restart, and one with a file of another
+// version.
+TEST_F(StatusProgram, TheStatusPlaybooksTableFromItsReports) {
+  const std::string dir = FreshWorkDir("status-table");
+  const auto report = [&dir](const char* host) {
+    WriteFile(dir + "/" + host, RunWine(PackageDir() + "/QLN2STAT.EXE", {.args = {"/JSON"}}).out);
+  };
+  report("fresh");
+  InstallLegacySoftware();
+  ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 1);
+  report("current");
+  WriteFile(SystemFile("TELMXREM.EXE"), "!@#$2.0.9$#@! an older build");
+  report("mixed");
+  std::string table;
+  ASSERT_EQ(
+      RunCommand({"bash", std::string(QSETUP_E2E_EXAMPLES) + "/../tools/status-table.sh", dir},
+                 &table),
+      0)
+      << table;
+  EXPECT_EQ(table,
+            "host                           adapter route     installed  current  restart owed\n"
+            "current                        hardware-id scan  " +
+                kVersion +
+                "      True     True\n"
+                "fresh                          hardware-id scan  none       False    False\n"
+                "mixed                          hardware-id scan  mixed      False    True\n");
+}
+
 TEST_F(StatusProgram, RestartOwedAfterARunEndedMidway) {
   ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
   // What a run leaves that was ended once it had recorded the restart.
