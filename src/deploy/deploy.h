@@ -2,7 +2,9 @@
 // question, and the fixed sets of files that the installer copies.
 #pragma once
 
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/system_directory.h"
 #include "base/win_errors.h"
@@ -29,6 +31,22 @@ struct FailedCopy {
   WinError error = kErrorSuccess;
 };
 
+// Copies put beside their targets before the run removed anything, each
+// waiting for the versioned copy of its target, which takes it.
+struct PreparedCopies {
+  std::vector<std::string> targets;
+};
+
+// The record that the machine owes a restart, which must be there before
+// anything is left for the restart to complete.
+class RestartNeed {
+ public:
+  virtual ~RestartNeed() = default;
+
+  // Makes sure that the restart is recorded; false when it cannot be.
+  virtual bool Record() = 0;
+};
+
 // What every deployment operation works with.
 struct DeployContext {
   DeployOs& os;
@@ -39,6 +57,14 @@ struct DeployContext {
   // When set, the first copy that fails is kept here (for the run's report);
   // later failures leave it as it is.
   FailedCopy* first_failure = nullptr;
+  // When set, the copies of PrepareCopies, which each copy takes.
+  PreparedCopies* prepared = nullptr;
+  // When set, a target in use that a copy decided to replace is replaced at
+  // the next start of Windows (or, where the program that uses it lets it be
+  // renamed, now, with the old file deleted then), once `restart` recorded
+  // that the machine owes that start; its name is added to `at_restart`.
+  RestartNeed* restart = nullptr;
+  std::vector<std::string>* at_restart = nullptr;
 };
 
 // Copies `file_name` from `source_folder` to `target_folder` (both ending in
@@ -47,6 +73,19 @@ struct DeployContext {
 int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder,
                       const std::string& target_folder, const std::string& file_name,
                       bool answer_yes);
+
+// Before anything is removed: puts a copy of each of `file_names` from
+// `source_folder` beside its target in `target_folder` (into
+// `ctx.prepared`), and makes sure that each target can be replaced, now or at
+// the next start of Windows. False when one cannot: a missing source, a full
+// disk, a directory or a file that the installer may not replace in its
+// place. Then every copy is discarded again and the failure is kept as the
+// run's first.
+bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
+                   const std::string& target_folder, std::span<const char* const> file_names);
+
+// Discards the prepared copies that no copy took.
+void DiscardPreparedCopies(const DeployContext& ctx);
 
 // Copies the package's staged files from the source directory into the
 // staging directory (system directory + "\drivers\qln2\"), creating its last

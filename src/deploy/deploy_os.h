@@ -34,6 +34,18 @@ struct ProcessStatus {
   std::uint64_t started = 0;  // as FoundFile::created
 };
 
+// Whether a file can take a target's place.
+enum class Replaceable {
+  kNow,        // now: there is none, or nothing holds it
+  kAtRestart,  // a program has it in use: at the next start of Windows, before any program runs
+  kNever,      // no restart changes it: a directory in its place, no right to replace it
+};
+
+struct ReplaceableTarget {
+  Replaceable when = Replaceable::kNow;
+  WinError error = kErrorSuccess;  // kAtRestart, kNever: what replacing it now gives
+};
+
 class DeployOs {
  public:
   virtual ~DeployOs() = default;
@@ -64,6 +76,21 @@ class DeployOs {
   // another letter case all name the same file. False when either cannot be
   // opened.
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
+
+  // Whether a file can take the place of `target`, told without changing
+  // it: a target in use (a sharing violation) can be replaced at the next
+  // start of Windows; a directory, or a file that the installer may not
+  // write, never.
+  virtual ReplaceableTarget CheckReplaceable(const std::string& target) = 0;
+
+  // Leaves to the next start of Windows, before any program runs, the rename
+  // of `from` over `to` (MoveFileEx with MOVEFILE_DELAY_UNTIL_REBOOT, which
+  // only administrators may ask for). Returns the Windows error.
+  virtual WinError ReplaceAtRestart(const std::string& from, const std::string& to) = 0;
+
+  // Leaves the deletion of `path` to the next start of Windows. Returns the
+  // Windows error.
+  virtual WinError DeleteAtRestart(const std::string& path) = 0;
 
   // Deletes the file `path`; false when there is none or it cannot go.
   virtual bool RemoveFile(const std::string& path) = 0;

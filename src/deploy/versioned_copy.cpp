@@ -52,6 +52,17 @@ std::string PendingName(const std::string& target, std::uint32_t process_id) {
   return target + kPendingSuffix + "." + std::to_string(process_id);
 }
 
+// The copy that waits beside a target in use for the next start of Windows,
+// and the target in use that a program let the new file take the place of,
+// until that start deletes it. Neither is a pending copy that a later run
+// may take away.
+std::string WaitingName(const std::string& target) {
+  return target + kPendingSuffix + "next";
+}
+std::string AsideName(const std::string& target, std::uint32_t process_id) {
+  return target + kPendingSuffix + "old." + std::to_string(process_id);
+}
+
 // Removes a file even when it is read-only, hidden or system.
 void Discard(DeployOs& os, const std::string& path) {
   os.SetAttributes(path, kAttributeNormal);
@@ -134,22 +145,96 @@ void TracePaths(const DeployContext& ctx, const std::string& source, const std::
   ctx.console.PrintText("CopyFile dest = >%s<\n", target.c_str());
 }
 
-// Copies `source` over `target` so that the target ends either with the
-// source's full contents or with its own: the system's file copy may leave a
-// partial file behind when it fails part way, so it writes a copy beside the
-// target, which then replaces the target in one rename. The copy is on the
-// disk before it takes the target's name, so that not even a power cut can
-// leave a target that has the name but not yet the data. Returns the Windows
-// error of the step that failed.
-WinError ReplaceTarget(DeployOs& os, const std::string& source, const std::string& target) {
+// Writes a copy of `source` beside `target`, on the disk, under the pending
+// name of this run. Returns the Windows error of the step that failed, with
+// nothing left beside the target.
+WinError PutBeside(DeployOs& os, const std::string& source, const std::string& target) {
   RemoveLeftovers(os, target);
   const std::string pending = PendingName(target, os.ProcessId());
   WinError error = os.CopyToNew(source, pending);
   if (error == kErrorSuccess) error = os.FlushFile(pending);
-  if (error == kErrorSuccess) error = os.MoveOver(pending, target);
-  // A copy that failed, and one that could not take the target's place, may
-  // carry the source's read-only attribute.
+  // A copy that failed may carry the source's read-only attribute.
   if (error != kErrorSuccess) Discard(os, pending);
+  return error;
+}
+
+// Takes the prepared copy of `target` out of the run's list; false when
+// there is none.
+bool TakePrepared(const DeployContext& ctx, const std::string& target) {
+  if (ctx.prepared == nullptr) return false;
+  std::vector<std::string>& targets = ctx.prepared->targets;
+  const auto it = std::find(targets.begin(), targets.end(), target);
+  if (it == targets.end()) return false;
+  targets.erase(it);
+  return true;
+}
+
+// Puts `pending` in the place of `target`, which a program has in use. A
+// running program's image can be renamed: it steps aside, the new file takes
+// its place now, and the old one is deleted at the next start of Windows.
+// A file that a program holds open cannot be: the system renames `pending`
+// over it at that start. Either way the restart is recorded first: without
+// the record nothing is left for the restart, and `in_use`, the error of the
+// rename that found the target in use, is the copy's. Returns the Windows
+// error of the step that failed; `pending` is left as it was then.
+WinError ReplaceInUse(const DeployContext& ctx, const std::string& pending,
+                      const std::string& target, WinError in_use) {
+  DeployOs& os = ctx.os;
+  if (!ctx.restart->Record()) return in_use;
+  // The old image's deletion is left for the restart before it steps
+  // aside, so that a run ended in between leaves no file behind for good;
+  // the deletion of a name that nothing took is dropped then.
+  const std::string aside = AsideName(target, os.ProcessId());
+  if (os.DeleteAtRestart(aside) == kErrorSuccess && os.MoveOver(target, aside) == kErrorSuccess) {
+    if (os.MoveOver(pending, target) == kErrorSuccess) return kErrorSuccess;
+    if (const WinError error = os.MoveOver(aside, target); error != kErrorSuccess) return error;
+  }
+  const std::string waiting = WaitingName(target);
+  WinError error = os.MoveOver(pending, waiting);
+  if (error != kErrorSuccess) return error;
+  error = os.ReplaceAtRestart(waiting, target);
+  if (error != kErrorSuccess) os.MoveOver(waiting, pending);
+  return error;
+}
+
+// Copies `source` over `target` so that the target ends either with the
+// source's full contents or with its own: the system's file copy may leave a
+// partial file behind when it fails part way, so it writes a copy beside the
+// target (or takes the one prepared there), which then replaces the target
+// in one rename. The copy is on the disk before it takes the target's name,
+// so that not even a power cut can leave a target that has the name but not
+// yet the data. Where the context allows it, a target in use is replaced at
+// the next start of Windows, and `at_restart` is set. Returns the Windows
+// error of the step that failed.
+WinError ReplaceTarget(const DeployContext& ctx, const std::string& source,
+                       const std::string& target, bool& at_restart) {
+  DeployOs& os = ctx.os;
+  const std::string pending = PendingName(target, os.ProcessId());
+  const bool prepared = TakePrepared(ctx, target);
+  if (!prepared) {
+    if (const WinError error = PutBeside(os, source, target); error != kErrorSuccess) return error;
+  }
+  WinError error = os.MoveOver(pending, target);
+  if (error == kErrorSuccess) {
+    // A copy that an earlier run left for the restart would put its file
+    // back over this one.
+    Discard(os, WaitingName(target));
+    return kErrorSuccess;
+  }
+  if (ctx.restart != nullptr && os.CheckReplaceable(target).when == Replaceable::kAtRestart) {
+    error = ReplaceInUse(ctx, pending, target, error);
+    if (error == kErrorSuccess) {
+      at_restart = true;
+      return kErrorSuccess;
+    }
+  }
+  // A prepared copy stays for the copy that the run makes later; any other
+  // goes, with the source's read-only attribute that it may carry.
+  if (prepared) {
+    ctx.prepared->targets.push_back(target);
+  } else {
+    Discard(os, pending);
+  }
   return error;
 }
 
@@ -199,10 +284,48 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
     if (AskQuestion(ctx, question.c_str(), answer_yes) != kAnswerYes) return kCopyDone;
   }
 
-  const WinError error = ReplaceTarget(ctx.os, source, target);
-  if (error == kErrorSuccess) return kCopyDone;
+  bool at_restart = false;
+  const WinError error = ReplaceTarget(ctx, source, target, at_restart);
+  if (error == kErrorSuccess) {
+    if (at_restart && ctx.at_restart != nullptr) ctx.at_restart->push_back(file_name);
+    return kCopyDone;
+  }
   if (ctx.verbose) ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
   return Failed(ctx, source, target, error);
+}
+
+bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
+                   const std::string& target_folder, std::span<const char* const> file_names) {
+  for (const char* file_name : file_names) {
+    const std::string source = source_folder + file_name;
+    const std::string target = target_folder + file_name;
+    WinError error = kErrorSuccess;
+    if (source.size() > kPathMax || target.size() > kPathMax) {
+      error = kErrorFilenameExcedRange;
+    } else if (!ctx.os.PathExists(source)) {
+      error = kErrorFileNotFound;
+    } else if (const ReplaceableTarget check = ctx.os.CheckReplaceable(target);
+               check.when == Replaceable::kNever) {
+      error = check.error;
+    } else {
+      error = PutBeside(ctx.os, source, target);
+    }
+    if (error != kErrorSuccess) {
+      DiscardPreparedCopies(ctx);
+      Failed(ctx, source, target, error);
+      return false;
+    }
+    ctx.prepared->targets.push_back(target);
+  }
+  return true;
+}
+
+void DiscardPreparedCopies(const DeployContext& ctx) {
+  if (ctx.prepared == nullptr) return;
+  for (const std::string& target : ctx.prepared->targets) {
+    Discard(ctx.os, PendingName(target, ctx.os.ProcessId()));
+  }
+  ctx.prepared->targets.clear();
 }
 
 }  // namespace qsetup

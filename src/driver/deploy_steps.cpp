@@ -1,6 +1,35 @@
 #include "driver/deploy_steps.h"
 
+#include <vector>
+
 namespace qsetup {
+namespace {
+
+DeployContext WithPrepared(const DeployContext& ctx, PreparedCopies* prepared) {
+  DeployContext with = ctx;
+  with.prepared = prepared;
+  return with;
+}
+
+// The restart record as deployment asks for it.
+class RecordedRestart final : public RestartNeed {
+ public:
+  explicit RecordedRestart(RestartRecord& record) : record_(record) {}
+  bool Record() override { return record_.Require(); }
+
+ private:
+  RestartRecord& record_;
+};
+
+}  // namespace
+
+DeploySteps::DeploySteps(const DeployContext& ctx, bool unattended)
+    : ctx_(WithPrepared(ctx, &prepared_)), unattended_(unattended) {}
+
+bool DeploySteps::PrepareServiceFiles(const std::string& source_folder,
+                                      const std::string& target_folder) {
+  return PrepareCopies(ctx_, source_folder, target_folder, kServiceFiles);
+}
 
 void DeploySteps::RefreshSystemTools() {
   // The set result is not acted on: a tool that was not refreshed shows in
@@ -8,10 +37,22 @@ void DeploySteps::RefreshSystemTools() {
   qsetup::RefreshSystemTools(ctx_, unattended_);
 }
 
-bool DeploySteps::CopyVersioned(const std::string& source_folder, const std::string& target_folder,
-                                const std::string& file_name) {
-  return CopyVersionedFile(ctx_, source_folder, target_folder, file_name, unattended_) !=
-         kCopyFailed;
+InstallOutcome DeploySteps::InstallFile(const std::string& source_folder,
+                                        const std::string& target_folder,
+                                        const std::string& file_name, RestartRecord& restart) {
+  RecordedRestart need(restart);
+  std::vector<std::string> at_restart;
+  DeployContext ctx = ctx_;
+  ctx.restart = &need;
+  ctx.at_restart = &at_restart;
+  if (CopyVersionedFile(ctx, source_folder, target_folder, file_name, unattended_) == kCopyFailed) {
+    return InstallOutcome::kFailed;
+  }
+  return at_restart.empty() ? InstallOutcome::kDone : InstallOutcome::kAtRestart;
+}
+
+void DeploySteps::DiscardPreparedCopies() {
+  qsetup::DiscardPreparedCopies(ctx_);
 }
 
 }  // namespace qsetup

@@ -10,14 +10,18 @@ namespace qsetup {
 class DeploySteps final : public ReplaceDeploySteps {
  public:
   // `unattended` answers every overwrite question with yes in advance.
-  DeploySteps(const DeployContext& ctx, bool unattended) : ctx_(ctx), unattended_(unattended) {}
+  DeploySteps(const DeployContext& ctx, bool unattended);
 
+  bool PrepareServiceFiles(const std::string& source_folder,
+                           const std::string& target_folder) override;
   void RefreshSystemTools() override;
-  bool CopyVersioned(const std::string& source_folder, const std::string& target_folder,
-                     const std::string& file_name) override;
+  InstallOutcome InstallFile(const std::string& source_folder, const std::string& target_folder,
+                             const std::string& file_name, RestartRecord& restart) override;
+  void DiscardPreparedCopies() override;
 
  private:
-  const DeployContext& ctx_;
+  PreparedCopies prepared_;
+  DeployContext ctx_;  // the run's, with the prepared copies
   bool unattended_;
 };
 

@@ -95,6 +95,12 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
     error = source->error;
   }
   const std::u16string error_text = error != kErrorSuccess ? log.ErrorText(error) : u"";
+  std::string at_restart;
+  if (facts.at_restart != nullptr) {
+    for (const std::string& file : *facts.at_restart) {
+      at_restart.append(at_restart.empty() ? "" : ", ").append(file);
+    }
+  }
   EventString source_dir = kNoFact;
   if (source != nullptr && !source->windows_path.empty()) {
     source_dir = source->windows_path;
@@ -112,6 +118,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
       copy_failed ? std::string_view(copy->target) : kNoFact,
       error != kErrorSuccess ? Decimal(error, error_number) : kNoFact,
       !error_text.empty() ? EventString(error_text) : EventString(kNoFact),
+      !at_restart.empty() ? std::string_view(at_restart) : kNoFact,
   };
   log.Report(TypeOf(facts.event), facts.event, strings);
 }

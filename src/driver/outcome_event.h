@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/registry.h"
 #include "base/system_directory.h"
@@ -39,8 +40,9 @@ struct RunFacts {
   const char* command_line = "";                // as the program was given it
   const SourceDirectory* source_dir = nullptr;  // the run's, or the one it could not use
   Route route = Route::kNone;
-  std::optional<LegacyRemoval> legacy;      // none: the replacement did not run
+  std::optional<LegacyRemoval> legacy;      // none: the replacement did not come to the purge
   const FailedCopy* failed_copy = nullptr;  // the run's first; none when error is kErrorSuccess
+  const std::vector<std::string>* at_restart = nullptr;  // files that the next start completes
 };
 
 // The program's arguments as one command line, each in quotes where it is
@@ -51,8 +53,9 @@ std::string CommandLineOf(int argc, char** argv);
 // insertion strings, in this order for every id: product version, exit code,
 // command line, source directory, route, legacy service keys, the failed
 // copy's source, its target, its Windows error (decimal) and that error's
-// text; in the event of a source directory that cannot be used, the
-// Windows error tells why. A fact that the run has not is "-".
+// text, the files that the next start of Windows completes (their names,
+// separated by ", "); in the event of a source directory that cannot be
+// used, the Windows error tells why. A fact that the run has not is "-".
 void ReportOutcome(EventLogOs& log, const RunFacts& facts);
 
 // The message file of the event source: the staged SETUP.EXE, by the path

@@ -39,16 +39,18 @@ class RunSteps final : public SetupSteps {
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, answer_yes_);
     return qsetup::ReplaceDriver({registry_, replace_os_, system_, console_, steps,
-                                  settings_.verbose, &legacy_.emplace(LegacyRemoval::kNone)});
+                                  settings_.verbose, &legacy_, &at_restart_});
   }
 
   // What the run's event reports of the steps.
   const FailedCopy& failed_copy() const { return failed_copy_; }
   const std::optional<LegacyRemoval>& legacy() const { return legacy_; }
+  const std::vector<std::string>& at_restart() const { return at_restart_; }
 
  private:
   FailedCopy failed_copy_;               // the run's first
   std::optional<LegacyRemoval> legacy_;  // once the replacement ran
+  std::vector<std::string> at_restart_;  // the files that the next start completes
   DetectContext detect_;
   DeployContext deploy_;
   RegistryOs& registry_;
@@ -160,6 +162,7 @@ int SetupMain(int argc, char** argv, Platform& platform) {
       facts.route = decision.route;
       facts.legacy = steps.legacy();
       facts.failed_copy = &steps.failed_copy();
+      facts.at_restart = &steps.at_restart();
       // The event, with its source registered so that viewers can render it.
       EnsureEventSource(platform.registry, EventMessageFile(platform.system, system_dir.path));
       // The restart record stays until Windows starts again: every run until

@@ -45,6 +45,14 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
 }
 
 int ReplaceDriver(const ReplaceContext& ctx) {
+  // Nothing is removed before each file of the service is known to take its
+  // place, now or at the next start of Windows.
+  const SystemDirectory first_read = ctx.system.ReadSystemDirectory();
+  if (!first_read.Fitted() || !ctx.deploy.PrepareServiceFiles(StagingFolder(first_read.path),
+                                                              SystemFolder(first_read.path))) {
+    return kReplaceCopyFailed;
+  }
+
   // An earlier run since the system's last start deleted legacy service
   // keys: the restart they need is still owed, and this run reports it too.
   RestartRecord restart(ctx.registry, ctx.os);
@@ -65,6 +73,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
   if (!system_dir.Fitted()) {
     // Without the system directory none of the service's files can be put in
     // place, and its installation cannot be found.
+    ctx.deploy.DiscardPreparedCopies();
     return kReplaceCopyFailed;
   }
   const std::string staging_folder = StagingFolder(system_dir.path);
@@ -74,12 +83,24 @@ int ReplaceDriver(const ReplaceContext& ctx) {
     ctx.console.PrintText("lpBuffr2 = >%s<\n", system_folder.c_str());
   }
   bool copy_failed = false;
+  bool at_restart = false;
   for (const char* file_name : kServiceFiles) {
-    if (!ctx.deploy.CopyVersioned(staging_folder, system_folder, file_name)) copy_failed = true;
+    switch (ctx.deploy.InstallFile(staging_folder, system_folder, file_name, restart)) {
+      case InstallOutcome::kDone:
+        break;
+      case InstallOutcome::kAtRestart:
+        at_restart = true;
+        if (ctx.at_restart != nullptr) ctx.at_restart->push_back(file_name);
+        break;
+      case InstallOutcome::kFailed:
+        copy_failed = true;
+        break;
+    }
   }
+  ctx.deploy.DiscardPreparedCopies();
 
   RunTool(ctx.os, ctx.console, ServiceToolPath(system_folder), "-install -QLN2");
-  return ReplacementResult(copy_failed, purged, restart_owed);
+  return ReplacementResult(copy_failed, purged, restart_owed, at_restart);
 }
 
 }  // namespace qsetup

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,15 +21,19 @@ namespace qsetup {
 
 // Replacement results.
 inline constexpr int kReplaceDone = 0;
-inline constexpr int kReplaceLegacyRemoved = 1;  // a legacy service key was removed
-inline constexpr int kReplaceCopyFailed = 2;     // a file of the service was not put in place
+// A restart is needed: a legacy service key was removed, or a file of the
+// service waits for the next start of Windows.
+inline constexpr int kReplaceLegacyRemoved = 1;
+inline constexpr int kReplaceCopyFailed = 2;  // a file of the service was not put in place
 
 // The replacement result of a sequence: a failed copy wins; else legacy
 // service keys removed by it, or by an earlier run that still owes the
-// restart they need, ask for the restart.
-constexpr int ReplacementResult(bool copy_failed, bool legacy_removed, bool restart_owed) {
+// restart they need, and files that the restart completes ask for the
+// restart.
+constexpr int ReplacementResult(bool copy_failed, bool legacy_removed, bool restart_owed,
+                                bool files_at_restart = false) {
   if (copy_failed) return kReplaceCopyFailed;
-  return legacy_removed || restart_owed ? kReplaceLegacyRemoved : kReplaceDone;
+  return legacy_removed || restart_owed || files_at_restart ? kReplaceLegacyRemoved : kReplaceDone;
 }
 
 // The service keys below HKEY_LOCAL_MACHINE, and the patterns of the names
@@ -64,20 +69,39 @@ inline constexpr char kServiceName[] = "QLN2Svc";
 inline constexpr int kToolPollLimit = 60;
 inline constexpr std::uint32_t kToolPollMs = 5000;
 
+// What became of one file of the service.
+enum class InstallOutcome {
+  kDone,       // copied, or the copy was declined at the overwrite question
+  kAtRestart,  // in use: the next start of Windows completes it
+  kFailed,
+};
+
 // The deployment operations that the replacement sequence calls.
 class ReplaceDeploySteps {
  public:
   virtual ~ReplaceDeploySteps() = default;
 
-  // Copies TELMXREM.EXE and TELMXSVC.EXE from the staging directory into the
-  // system directory.
+  // Before anything is removed: puts the copies of the service's files from
+  // `source_folder` beside their targets in `target_folder` (both ending in
+  // a separator) and makes sure that each target can be replaced, now or at
+  // the next start of Windows. False, with nothing left beside them, when
+  // one cannot.
+  virtual bool PrepareServiceFiles(const std::string& source_folder,
+                                   const std::string& target_folder) = 0;
+
+  // Copies the refreshed tools from the staging directory into the system
+  // directory.
   virtual void RefreshSystemTools() = 0;
 
-  // Versioned copy of `file_name` from `source_folder` to `target_folder`
-  // (both ending in a separator). True unless the copy failed; a copy
-  // declined at the overwrite question counts as made.
-  virtual bool CopyVersioned(const std::string& source_folder, const std::string& target_folder,
-                             const std::string& file_name) = 0;
+  // Versioned copy of `file_name` from `source_folder` to `target_folder`,
+  // taking its prepared copy. A target in use is replaced at the next start
+  // of Windows, once `restart` recorded that the machine owes it.
+  virtual InstallOutcome InstallFile(const std::string& source_folder,
+                                     const std::string& target_folder, const std::string& file_name,
+                                     RestartRecord& restart) = 0;
+
+  // Discards the prepared copies that no copy took.
+  virtual void DiscardPreparedCopies() = 0;
 };
 
 // Who removed the legacy service keys whose restart a replacement reports.
@@ -94,8 +118,11 @@ struct ReplaceContext {
   Console& console;
   ReplaceDeploySteps& deploy;
   bool verbose;  // trace lines
-  // When set, told who removed legacy service keys (for the run's report).
-  LegacyRemoval* removal = nullptr;
+  // When set, told who removed legacy service keys (for the run's report),
+  // once the sequence has come as far as the purge.
+  std::optional<LegacyRemoval>* removal = nullptr;
+  // When set, given the files that the next start of Windows completes.
+  std::vector<std::string>* at_restart = nullptr;
 };
 
 // "path" in quotes, so that a blank in it cannot end the program name.
@@ -108,12 +135,14 @@ std::string QuoteProgramPath(const std::string& path);
 bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
              const std::string& arguments);
 
-// Runs the legacy restart tool's and the service tool's removal, purges the
+// Makes sure that the service's files can take their places, and only then
+// runs the legacy restart tool's and the service tool's removal, purges the
 // legacy service keys, copies the service's files from the staging directory
 // into the system directory and runs the service tool's installation.
 // Returns kReplaceDone, kReplaceLegacyRemoved (also when an earlier run
 // removed legacy service keys and the restart they need has not happened
-// yet) or kReplaceCopyFailed.
+// yet, and when files in use wait for the restart) or kReplaceCopyFailed
+// (when a file cannot take its place, before anything was removed).
 int ReplaceDriver(const ReplaceContext& ctx);
 
 // Deletes the service keys whose names contain "vanwdgsv" or "vanwdgex"

@@ -62,6 +62,12 @@ void RestartRecord::BeforeDeletion() {
   }
 }
 
+bool RestartRecord::Require() {
+  BeforeDeletion();
+  if (owed_ || made_) needed_ = true;
+  return owed_ || made_;
+}
+
 void RestartRecord::AfterDeletion(bool deleted) {
   if (deleted) {
     needed_ = true;

@@ -66,12 +66,16 @@ class RestartRecord {
   // deletions that all failed is taken back.
   void AfterDeletion(bool deleted);
 
+  // Called before a file is left for the next start of Windows: makes sure
+  // that a record is there, and keeps it. False when it cannot be made.
+  bool Require();
+
  private:
   RegistryOs& registry_;
   ReplaceOs& os_;
   bool owed_ = false;    // there before this run, and current
   bool made_ = false;    // made by this run
-  bool needed_ = false;  // a deletion that it was made for succeeded
+  bool needed_ = false;  // a deletion that it was made for succeeded, or a file waits
 };
 
 }  // namespace qsetup

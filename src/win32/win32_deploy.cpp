@@ -2,11 +2,13 @@
 
 #include <windows.h>
 
+#include <cwctype>
 #include <optional>
 
 #include "base/ascii.h"
 #include "win32/handles.h"
 #include "win32/win32_files.h"
+#include "win32/win32_platform.h"
 
 namespace qsetup::win32 {
 
@@ -96,6 +98,90 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
 bool Win32DeployOs::SameFile(const std::string& a, const std::string& b) {
   const std::optional<FileIdentity> first = IdentityOf(a);
   return first && first == IdentityOf(b);
+}
+
+ReplaceableTarget Win32DeployOs::CheckReplaceable(const std::string& target) {
+  const std::wstring path = FilePath(target);
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = ::GetLastError();
+    // Nothing to replace; a folder that is missing shows in the copy beside it.
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return {};
+    return {Replaceable::kNever, error};
+  }
+  // A rename over a directory is refused as access is.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {Replaceable::kNever, ERROR_ACCESS_DENIED};
+  }
+  // The right to write finds a program that runs from the file, or holds it
+  // open, as a sharing violation. A read-only file refuses it as access, so
+  // its right to be deleted is asked instead: the copy clears the attribute
+  // before it replaces it.
+  const DWORD access =
+      (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? DELETE : GENERIC_WRITE | DELETE;
+  const UniqueFile file(::CreateFileW(path.c_str(), access,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file) return {};
+  const DWORD error = LastError();
+  if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+    return {Replaceable::kAtRestart, error};
+  }
+  return {Replaceable::kNever, error};
+}
+
+namespace {
+
+bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
+  if (prefix.empty() || text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::towupper(text[i]) != std::towupper(prefix[i])) return false;
+  }
+  return true;
+}
+
+// `path` as the system names it when it starts again: in full, and for a
+// 32-bit program on 64-bit Windows, whose system directory is redirected to
+// SysWOW64, by the directory where the file really lies; the system does not
+// redirect what it is left for its start. Empty when it cannot be told.
+std::wstring PathAtRestart(const std::string& path) {
+  const std::wstring given = FilePath(path);
+  const DWORD size = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return {};
+  std::wstring full(size, L'\0');
+  const DWORD length = ::GetFullPathNameW(given.c_str(), size, full.data(), nullptr);
+  if (length == 0 || length >= size) return {};
+  full.resize(length);
+  Win32SystemDirectoryOs system;
+  const std::string wow64 = system.ReadWow64Directory();
+  if (wow64.empty()) return full;
+  const SystemDirectory redirected = system.ReadSystemDirectory();
+  const std::wstring seen = FromAnsi(redirected.path);
+  const std::size_t rest = seen.size();
+  if (StartsWithIgnoringCase(full, seen) && (full.size() == rest || full[rest] == L'\\')) {
+    full = FromAnsi(wow64) + full.substr(rest);
+  }
+  return full;
+}
+
+}  // namespace
+
+WinError Win32DeployOs::ReplaceAtRestart(const std::string& from, const std::string& to) {
+  const std::wstring source = PathAtRestart(from);
+  const std::wstring target = PathAtRestart(to);
+  if (source.empty() || target.empty()) return ERROR_INVALID_NAME;
+  if (::MoveFileExW(source.c_str(), target.c_str(),
+                    MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+    return kErrorSuccess;
+  }
+  return LastError();
+}
+
+WinError Win32DeployOs::DeleteAtRestart(const std::string& path) {
+  const std::wstring file = PathAtRestart(path);
+  if (file.empty()) return ERROR_INVALID_NAME;
+  if (::MoveFileExW(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return kErrorSuccess;
+  return LastError();
 }
 
 bool Win32DeployOs::RemoveFile(const std::string& path) {

@@ -13,6 +13,9 @@ class Win32DeployOs final : public DeployOs {
   WinError FlushFile(const std::string& path) override;
   WinError MoveOver(const std::string& from, const std::string& to) override;
   bool SameFile(const std::string& a, const std::string& b) override;
+  ReplaceableTarget CheckReplaceable(const std::string& target) override;
+  WinError ReplaceAtRestart(const std::string& from, const std::string& to) override;
+  WinError DeleteAtRestart(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
   ReadableFilePtr OpenForReading(const std::string& path) override;

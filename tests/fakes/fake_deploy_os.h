@@ -28,6 +28,7 @@ class FakeDeployOs : public DeployOs {
   std::map<std::string, FakeDeployFile> files;     // by Key()
   std::set<std::string> directories;               // by Key()
   std::set<std::string> locked;                    // in use: cannot be written, replaced or removed
+  std::set<std::string> running_images;            // a running program's image: may be renamed
   std::set<std::string> unreadable;                // cannot be opened for reading
   std::set<std::string> copy_breaks;               // a copy from this source stops half way
   std::set<std::string> move_fails;                // a rename onto this target fails
@@ -40,6 +41,9 @@ class FakeDeployOs : public DeployOs {
   FaultPlan* faults = nullptr;
   int open_files = 0;
   int unflushed_renames = 0;  // renames of a file whose data was not yet on the disk
+  // What the next start of Windows does, in order: a rename of the first
+  // over the second, or the first's deletion where the second is empty.
+  std::vector<std::pair<std::string, std::string>> at_restart;
 
   // What was asked of the system.
   std::vector<std::string> opened;
@@ -143,12 +147,51 @@ class FakeDeployOs : public DeployOs {
         locked.count(Key(from)) != 0) {
       return kErrorSharingViolation;
     }
-    if (!Writable(to)) return kErrorAccessDenied;
+    // A running program's image can be renamed, not replaced.
+    if (!Writable(to) || running_images.count(Key(to)) != 0) return kErrorAccessDenied;
     if (!it->second.flushed) ++unflushed_renames;
     FakeDeployFile moved = it->second;
     files.erase(it);
     files[Key(to)] = moved;
+    if (running_images.erase(Key(from)) != 0) running_images.insert(Key(to));
     return kErrorSuccess;
+  }
+
+  ReplaceableTarget CheckReplaceable(const std::string& target) override {
+    if (Fails(faults, "CheckReplaceable", target)) return {Replaceable::kNever, kErrorAccessDenied};
+    const std::string key = Key(target);
+    if (directories.count(key) != 0) return {Replaceable::kNever, kErrorAccessDenied};
+    if (files.count(key) == 0) return {};
+    if (locked.count(key) != 0 || running_images.count(key) != 0) {
+      return {Replaceable::kAtRestart, kErrorSharingViolation};
+    }
+    return {};
+  }
+
+  WinError ReplaceAtRestart(const std::string& from, const std::string& to) override {
+    if (Fails(faults, "ReplaceAtRestart", to)) return kErrorAccessDenied;
+    at_restart.emplace_back(Key(from), Key(to));
+    return kErrorSuccess;
+  }
+
+  WinError DeleteAtRestart(const std::string& path) override {
+    if (Fails(faults, "DeleteAtRestart", path)) return kErrorAccessDenied;
+    at_restart.emplace_back(Key(path), std::string());
+    return kErrorSuccess;
+  }
+
+  // Windows starts again: no program holds a file any more, and what was
+  // left for the start is done; what fails of it is dropped.
+  void Restart() {
+    locked.clear();
+    running_images.clear();
+    for (const auto& [from, to] : at_restart) {
+      const auto it = files.find(from);
+      if (it == files.end()) continue;
+      if (!to.empty()) files[to] = it->second;
+      files.erase(from);
+    }
+    at_restart.clear();
   }
 
   bool SameFile(const std::string& a, const std::string& b) override {
@@ -159,7 +202,7 @@ class FakeDeployOs : public DeployOs {
   bool RemoveFile(const std::string& path) override {
     if (Fails(faults, "RemoveFile", path)) return false;
     const auto it = files.find(Key(path));
-    if (it == files.end() || locked.count(Key(path)) != 0 ||
+    if (it == files.end() || locked.count(Key(path)) != 0 || running_images.count(Key(path)) != 0 ||
         (it->second.attributes & kAttributeReadOnly) != 0) {
       return false;
     }

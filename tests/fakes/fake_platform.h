@@ -135,6 +135,7 @@ class FakeEventLog : public EventLogOs {
   std::vector<LoggedEvent> events;
   std::map<WinError, std::u16string> error_texts = {
       {kErrorFileNotFound, u"The system cannot find the file specified."},
+      {kErrorAccessDenied, u"Access is denied."},
       {kErrorSharingViolation,
        u"The process cannot access the file because it is being used by another process."},
       {kErrorFilenameExcedRange, u"The filename or extension is too long."},

@@ -361,19 +361,35 @@ class FakeDeploySteps final : public ReplaceDeploySteps {
   explicit FakeDeploySteps(std::vector<std::string>& events) : events_(events) {}
 
   std::vector<std::string> failing_copies;  // file names whose copy fails
+  std::vector<std::string> in_use;          // file names whose copy waits for the restart
+  bool unpreparable = false;                // a target cannot take its file
   const std::string* output = nullptr;      // the console's output, if watched
   std::string output_at_first_copy;
 
+  bool PrepareServiceFiles(const std::string& source_folder,
+                           const std::string& target_folder) override {
+    events_.push_back("prepare " + source_folder + " -> " + target_folder);
+    return !unpreparable;
+  }
+
   void RefreshSystemTools() override { events_.push_back("refresh"); }
 
-  bool CopyVersioned(const std::string& source_folder, const std::string& target_folder,
-                     const std::string& file_name) override {
+  InstallOutcome InstallFile(const std::string& source_folder, const std::string& target_folder,
+                             const std::string& file_name, RestartRecord& restart) override {
     if (output != nullptr && !copied_) output_at_first_copy = *output;
     copied_ = true;
     events_.push_back("copy " + source_folder + " -> " + target_folder + " " + file_name);
-    return std::find(failing_copies.begin(), failing_copies.end(), file_name) ==
-           failing_copies.end();
+    if (std::find(failing_copies.begin(), failing_copies.end(), file_name) !=
+        failing_copies.end()) {
+      return InstallOutcome::kFailed;
+    }
+    if (std::find(in_use.begin(), in_use.end(), file_name) != in_use.end()) {
+      return restart.Require() ? InstallOutcome::kAtRestart : InstallOutcome::kFailed;
+    }
+    return InstallOutcome::kDone;
   }
+
+  void DiscardPreparedCopies() override { events_.push_back("discard"); }
 
  private:
   std::vector<std::string>& events_;

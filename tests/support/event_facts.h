@@ -8,13 +8,11 @@
 namespace qsetup::written {
 
 // QSETUP_PRODUCT_VERSION_TEXT comes from the test's build.
-inline std::vector<std::string> Facts(const std::string& exit_code, const std::string& command_line,
-                                      const std::string& source_dir, const std::string& route,
-                                      const std::string& legacy,
-                                      const std::string& copy_source = "-",
-                                      const std::string& copy_target = "-",
-                                      const std::string& error = "-",
-                                      const std::string& error_text = "-") {
+inline std::vector<std::string> Facts(
+    const std::string& exit_code, const std::string& command_line, const std::string& source_dir,
+    const std::string& route, const std::string& legacy, const std::string& copy_source = "-",
+    const std::string& copy_target = "-", const std::string& error = "-",
+    const std::string& error_text = "-", const std::string& at_restart = "-") {
   return {QSETUP_PRODUCT_VERSION_TEXT,
           exit_code,
           command_line,
@@ -24,7 +22,8 @@ inline std::vector<std::string> Facts(const std::string& exit_code, const std::s
           copy_source,
           copy_target,
           error,
-          error_text};
+          error_text,
+          at_restart};
 }
 
 }  // namespace qsetup::written

@@ -117,6 +117,9 @@ struct Scenario {
   // Installed files that may keep their newer content: the question about
   // them can end as no when its input fails.
   std::set<std::string> may_keep_newer = {};
+  // Every run fails before it changes anything: a target that no restart can
+  // take is found before the first removal.
+  bool changes_nothing = false;
 };
 
 std::vector<Scenario> Scenarios() {
@@ -170,6 +173,37 @@ std::vector<Scenario> Scenarios() {
          m.AddServiceTool();
        },
        0},
+      // A library that a program holds open, and the service tool running
+      // from its file: the next start of Windows completes both.
+      {"files in use",
+       {"/Q"},
+       "C:\\Pkg\\setup.exe",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         for (const char* file : kInstalledFiles) {
+           m.deploy.AddFile(std::string(kSystem) + file, Stamped("2.0", file));
+         }
+         m.deploy.locked.insert(m.deploy.Key(std::string(kSystem) + "TELMXW.DLL"));
+         m.deploy.running_images.insert(m.deploy.Key(std::string(kSystem) + "TELMXSVC.EXE"));
+         m.AddServiceTool();
+       },
+       1},
+      // No restart can put a file where a directory stands: nothing is
+      // removed.
+      {"a directory in a target's place",
+       {"/Q"},
+       "C:\\Pkg\\setup.exe",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.deploy.AddFile(std::string(kSystem) + "TELMXSVC.EXE", Stamped("2.0", "old tool"));
+         m.deploy.AddDirectory(std::string(kSystem) + "TELMXREM.EXE");
+         m.replace.tools[std::string(kSystem) + "vanwdgsv.exe"] = {};
+         m.AddServiceTool();
+         m.replace.AddKey(kServices + std::string("vanwdgsv\\Enum"));
+       },
+       2,
+       {},
+       true},
       {"overwrite question answered yes",
        {},
        "C:\\Pkg\\setup.exe",
@@ -265,6 +299,26 @@ std::string FileName(const std::string& key) {
   return key.substr(key.rfind('\\') + 1);
 }
 
+// The files as the next start of Windows leaves them: what was left for it
+// done, what fails of it dropped.
+std::map<std::string, std::string> FilesAfterRestart(const Machine& m) {
+  std::map<std::string, std::string> files;
+  for (const auto& [key, file] : m.deploy.files) files[key] = file.data;
+  for (const auto& [from, to] : m.deploy.at_restart) {
+    const auto it = files.find(from);
+    if (it == files.end()) continue;
+    if (!to.empty()) files[to] = it->second;
+    files.erase(from);
+  }
+  return files;
+}
+
+// True when the run started none of the tools.
+bool NoToolStarted(const Machine& m) {
+  return std::none_of(m.replace.events.begin(), m.replace.events.end(),
+                      [](const std::string& event) { return event.rfind("start ", 0) == 0; });
+}
+
 // The invariants after a run that had one operation or allocation fail.
 void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int exit_code) {
   using testing::FakeDeployOs;
@@ -291,9 +345,14 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
           ? staging
           : m.deploy.Key(kPackage);
   const std::string failed_subject = m.deploy.Key(m.plan.failed_subject());
+  // Left for the next start of Windows: a copy that waits for it, and a
+  // program's image that the copy's file took the place of.
+  std::set<std::string> left_for_restart;
+  for (const auto& [from, to] : m.deploy.at_restart) left_for_restart.insert(from);
   for (const auto& [key, file] : m.deploy.files) {
     SCOPED_TRACE(key);
     if (key.find(".~qln2") != std::string::npos) {
+      if (left_for_restart.count(key) != 0) continue;
       EXPECT_TRUE(key == failed_subject && (m.plan.failed_operation() == "RemoveFile" ||
                                             m.plan.failed_operation() == "SetAttributes"))
           << "a pending copy was left";
@@ -316,19 +375,44 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
   }
 
   // A run that reports the software as installed has put every file of the
-  // service in place.
+  // service in place, now or for the next start of Windows, which it then
+  // reports as owed: nothing is left for that start without the record.
   const bool installed = exit_code == 0 || exit_code == 1 || exit_code == 16;
+  const std::map<std::string, std::string> restarted = FilesAfterRestart(m);
   if (installed) {
     for (const char* name : kInstalledFiles) {
       SCOPED_TRACE(name);
       const std::string key = m.deploy.Key(std::string(kSystem) + name);
-      const auto placed = m.deploy.files.find(key);
-      ASSERT_NE(placed, m.deploy.files.end()) << "reported installed, but missing";
+      const auto placed = restarted.find(key);
+      ASSERT_NE(placed, restarted.end()) << "reported installed, but missing";
       const std::string fresh = before.files.at(source + "\\" + m.deploy.Key(name));
-      if (placed->second.data != fresh) {
+      if (placed->second != fresh) {
         EXPECT_EQ(s.may_keep_newer.count(name), 1u) << "reported installed, but not copied";
       }
     }
+  }
+  if (!m.deploy.at_restart.empty() && !RecordOperationFailed(m.plan)) {
+    EXPECT_TRUE(RecordPresent(m)) << "files wait for a restart that is not recorded";
+    EXPECT_NE(exit_code, 0) << "files wait for a restart, exit code 0";
+  }
+
+  // A run that failed before it started a tool (its staging or the check of
+  // the targets failed) has removed nothing and replaced no file of the
+  // system directory.
+  if (s.changes_nothing) {
+    EXPECT_TRUE(exit_code == 2 || exit_code == 8) << "exit code " << exit_code;
+    EXPECT_TRUE(NoToolStarted(m)) << "a tool ran before the run knew that its files fit";
+  }
+  if (exit_code == 2 && NoToolStarted(m)) {
+    for (const auto& [key, data] : before.files) {
+      if (key.rfind(system + "\\", 0) == 0 &&
+          key.find('\\', system.size() + 1) == std::string::npos) {
+        const auto now = m.deploy.files.find(key);
+        EXPECT_TRUE(now != m.deploy.files.end() && now->second.data == data)
+            << key << " changed before the run could know that its files fit";
+      }
+    }
+    EXPECT_TRUE(m.deploy.at_restart.empty()) << "something left for a restart";
   }
   if (exit_code == 8) {
     EXPECT_EQ(m.deploy.directories, before.directories) << "a run without adapter made one";
@@ -352,7 +436,11 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
         << "a legacy service key is gone, exit code " << exit_code;
   }
   if (exit_code == 1) {
-    EXPECT_TRUE(legacy_gone || before.record) << "exit code 1, but no legacy service key is gone";
+    EXPECT_TRUE(legacy_gone || before.record || !m.deploy.at_restart.empty())
+        << "exit code 1, but no legacy service key is gone and no file waits for a restart";
+  }
+  if (exit_code == 2 && NoToolStarted(m)) {
+    EXPECT_FALSE(legacy_gone) << "a legacy service key is gone before any tool ran";
   }
 
   // A run whose staging did not put every file of the package in place
@@ -396,7 +484,8 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
       EXPECT_TRUE(RecordPresent(m)) << "the restart is lost";
     }
     if (RecordPresent(m)) {
-      EXPECT_TRUE(legacy_gone || before.record) << "a record of nothing";
+      EXPECT_TRUE(legacy_gone || before.record || !m.deploy.at_restart.empty())
+          << "a record of nothing";
     }
   }
 }
@@ -412,6 +501,7 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
     std::vector<std::string> recorded;
     std::set<std::size_t> notes;  // positions that cannot fail
     std::string clean_output;
+    bool clean_left_for_restart = false;
     std::size_t allocation_count = 0;
     {
       Machine m;
@@ -425,6 +515,7 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
       recorded = m.plan.operations;
       notes = m.plan.notes;
       clean_output = m.console.out;
+      clean_left_for_restart = !m.deploy.at_restart.empty();
       ASSERT_EQ(exit_code, scenario.clean_exit_code);
       CheckMachine(m, scenario, before, exit_code);
     }
@@ -443,8 +534,10 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
         CheckMachine(m, scenario, before, exit_code);
         EXPECT_LE(m.event_log.events.size(), 1u) << "more than one event";
         // Neither the restart record nor the event log changes what a run
-        // does or says.
-        if (RecordOperationFailed(m.plan) || EventLogOperationFailed(m.plan)) {
+        // does or says; only a file that waits for the restart needs the
+        // record, and without it the copy fails.
+        if ((RecordOperationFailed(m.plan) && !clean_left_for_restart) ||
+            EventLogOperationFailed(m.plan)) {
           EXPECT_EQ(exit_code, scenario.clean_exit_code) << "the outcome changed";
           EXPECT_EQ(m.console.out, clean_output) << "the output changed";
         }
@@ -473,6 +566,7 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
         // run after the restart owes none.
         SCOPED_TRACE("after a restart");
         m.replace.start_time = *m.replace.start_time + kOneHour;
+        m.deploy.Restart();
         m.console.in = input;
         m.console.keys = keys;
         const int restarted_exit_code = RunSetup(m, scenario);

@@ -34,6 +34,8 @@ constexpr char kStartServiceRemove[] =
 constexpr char kStartServiceInstall[] =
     "start C:\\WINDOWS\\system32\\telmxsvc.exe | \"C:\\WINDOWS\\system32\\telmxsvc.exe\" "
     "-install -QLN2";
+constexpr char kPrepare[] =
+    "prepare C:\\WINDOWS\\system32\\drivers\\qln2\\ -> C:\\WINDOWS\\system32\\";
 constexpr char kCopyDll[] =
     "copy C:\\WINDOWS\\system32\\drivers\\qln2\\ -> C:\\WINDOWS\\system32\\ TELMXW.DLL";
 constexpr char kCopyRem[] =
@@ -117,9 +119,10 @@ TEST_F(ReplaceDriverTest, WithBothToolsPresentEachRemovalIsFollowedByARefresh) {
   os.tools[kRestartTool] = {.running_polls = 2};
   os.tools[kServiceTool] = {.running_polls = 0};
   EXPECT_EQ(Run(), kReplaceDone);
-  EXPECT_THAT(os.events, ElementsAre(kReadRecord, kStartRestartRemove, "refresh", kOpenServices,
-                                     kOpenServices, kStartServiceRemove, "refresh", kCopyDll,
-                                     kCopyRem, kCopySvc, kStartServiceInstall));
+  EXPECT_THAT(os.events,
+              ElementsAre(kPrepare, kReadRecord, kStartRestartRemove, "refresh", kOpenServices,
+                          kOpenServices, kStartServiceRemove, "refresh", kCopyDll, kCopyRem,
+                          kCopySvc, "discard", kStartServiceInstall));
   EXPECT_EQ(io.out, "\r\n..\r\n\r\n\r\n\r\n\r\n");
   EXPECT_EQ(os.open_tools, 0);
 }
@@ -134,20 +137,21 @@ TEST_F(ReplaceDriverTest, AMissingToolIsPassedOverWithoutARefresh) {
       {"no tools",
        false,
        false,
-       {kReadRecord, kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove,
-        kCopyDll, kCopyRem, kCopySvc, kStartServiceInstall},
+       {kPrepare, kReadRecord, kStartRestartRemove, kOpenServices, kOpenServices,
+        kStartServiceRemove, kCopyDll, kCopyRem, kCopySvc, "discard", kStartServiceInstall},
        ""},
       {"only the restart tool",
        true,
        false,
-       {kReadRecord, kStartRestartRemove, "refresh", kOpenServices, kOpenServices,
-        kStartServiceRemove, kCopyDll, kCopyRem, kCopySvc, kStartServiceInstall},
+       {kPrepare, kReadRecord, kStartRestartRemove, "refresh", kOpenServices, kOpenServices,
+        kStartServiceRemove, kCopyDll, kCopyRem, kCopySvc, "discard", kStartServiceInstall},
        "\r\n\r\n"},
       {"only the service tool",
        false,
        true,
-       {kReadRecord, kStartRestartRemove, kOpenServices, kOpenServices, kStartServiceRemove,
-        "refresh", kCopyDll, kCopyRem, kCopySvc, kStartServiceInstall},
+       {kPrepare, kReadRecord, kStartRestartRemove, kOpenServices, kOpenServices,
+        kStartServiceRemove, "refresh", kCopyDll, kCopyRem, kCopySvc, "discard",
+        kStartServiceInstall},
        "\r\n\r\n\r\n\r\n"},
   };
   for (const auto& c : cases) {
@@ -174,6 +178,7 @@ TEST_F(ReplaceDriverTest, ResultByPurgeCopiesAndTheRestartRecord) {
     std::vector<std::string> failing_copies;
     int result;
     bool record_after;
+    std::vector<std::string> in_use = {};  // files that wait for the next start
   } cases[] = {
       {false, {}, {}, kReplaceDone, false},
       {true, {}, {}, kReplaceLegacyRemoved, true},
@@ -187,6 +192,10 @@ TEST_F(ReplaceDriverTest, ResultByPurgeCopiesAndTheRestartRecord) {
       // The system has started again since: the restart happened.
       {false, 60, {}, kReplaceDone, false},
       {true, 60, {}, kReplaceLegacyRemoved, true},
+      // Files in use: the restart completes them, and is recorded for them.
+      {false, {}, {}, kReplaceLegacyRemoved, true, {"TELMXW.DLL"}},
+      {false, 60, {}, kReplaceLegacyRemoved, true, {"TELMXSVC.EXE"}},
+      {false, {}, {"TELMXW.DLL"}, kReplaceCopyFailed, true, {"TELMXSVC.EXE"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message()
@@ -202,7 +211,11 @@ TEST_F(ReplaceDriverTest, ResultByPurgeCopiesAndTheRestartRecord) {
           started - kMinute * static_cast<unsigned>(*c.record_age)};
     }
     deploy.failing_copies = c.failing_copies;
-    EXPECT_EQ(Run(), c.result);
+    deploy.in_use = c.in_use;
+    std::vector<std::string> at_restart;
+    EXPECT_EQ(ReplaceDriver({os, os, system, console, deploy, false, nullptr, &at_restart}),
+              c.result);
+    EXPECT_EQ(at_restart, c.in_use);
     // Every copy is tried, whatever the earlier ones did.
     EXPECT_EQ(std::count_if(os.events.begin(), os.events.end(),
                             [](const std::string& e) { return e.starts_with("copy "); }),
@@ -276,13 +289,30 @@ TEST_F(ReplaceDriverTest, ASystemDirectoryWithABlankStaysOneProgramPath) {
                                   "-install -QLN2"));
 }
 
-TEST_F(ReplaceDriverTest, WithoutASystemDirectoryNothingIsPutInPlace) {
-  system.Fail();
-  AddLegacyServiceKey();
-  EXPECT_EQ(Run(), kReplaceCopyFailed);
-  EXPECT_THAT(os.events,
-              ElementsAre(kReadRecord, kOpenServices, "open HKLM\\SOFTWARE", kOpenServices));
-  EXPECT_EQ(io.out, "");
+TEST_F(ReplaceDriverTest, NothingIsRemovedBeforeEveryFileCanTakeItsPlace) {
+  const struct {
+    const char* name;
+    bool system_directory, preparable;
+    std::vector<std::string> events;
+  } cases[] = {
+      {"no system directory", false, true, {}},
+      {"a target that cannot take its file", true, false, {kPrepare}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::FakeReplaceOs fresh;
+    testing::FakeSystemDirectory fresh_system;
+    FakeDeploySteps steps(fresh.events);
+    if (!c.system_directory) fresh_system.Fail();
+    steps.unpreparable = !c.preparable;
+    fresh.tools[kRestartTool] = {};
+    fresh.AddKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv");
+    EXPECT_EQ(ReplaceDriver({fresh, fresh, fresh_system, console, steps, false}),
+              kReplaceCopyFailed);
+    EXPECT_THAT(fresh.events, ElementsAreArray(c.events));
+    EXPECT_NE(fresh.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgsv"), nullptr);
+    EXPECT_EQ(io.out, "");
+  }
 }
 
 }  // namespace

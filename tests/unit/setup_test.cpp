@@ -486,18 +486,32 @@ std::vector<OutcomeRow> OutcomeRows() {
               "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXSVC.EXE", "2",
               "The system cannot find the file specified.")},
        kStagedSetup},
+      // Held open: the next start of Windows replaces it.
       {"TargetInUse",
        [](SetupMainTest& t) {
          t.AttachUnconfiguredAdapter();
+         t.replace.AddKey("SOFTWARE");
+         t.deploy.AddFile("C:\\WINDOWS\\system32\\TELMXW.DLL", "!@#$2.0$#@!");
          t.deploy.locked.insert(t.deploy.Key("C:\\WINDOWS\\system32\\TELMXW.DLL"));
+       },
+       {"/Q"},
+       16,
+       {kWarning, 16,
+        Facts("16", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none", "-", "-", "-",
+              "-", "TELMXW.DLL")},
+       kStagedSetup},
+      // The one that no restart can take: nothing was removed.
+      {"DirectoryInATargetsPlace",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.deploy.AddDirectory("C:\\WINDOWS\\system32\\TELMXREM.EXE");
        },
        {"/Q"},
        2,
        {kError, 2,
-        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none",
-              "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXW.DLL",
-              "C:\\WINDOWS\\system32\\TELMXW.DLL", "32",
-              "The process cannot access the file because it is being used by another process.")},
+        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "-",
+              "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXREM.EXE",
+              "C:\\WINDOWS\\system32\\TELMXREM.EXE", "5", "Access is denied.")},
        kStagedSetup},
       {"NoAdapter",
        [](SetupMainTest&) {},
