@@ -2,6 +2,7 @@
 // question, and the fixed sets of files that the installer copies.
 #pragma once
 
+#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -30,6 +31,20 @@ struct FailedCopy {
   std::string target;
   WinError error = kErrorSuccess;
 };
+
+// Names beside a target `target`: the copy that waits there for the next
+// start of Windows, which renames it over the target, and the pattern of the
+// images of running programs that stepped aside for the copy that took their
+// place, until that start deletes them.
+inline std::string WaitingCopyName(const std::string& target) {
+  return target + ".~qln2next";
+}
+inline std::string AsideName(const std::string& target, std::uint32_t process_id) {
+  return target + ".~qln2old." + std::to_string(process_id);
+}
+inline std::string AsidePattern(const std::string& target) {
+  return target + ".~qln2old.*";
+}
 
 // Copies put beside their targets before the run removed anything, each
 // waiting for the versioned copy of its target, which takes it.

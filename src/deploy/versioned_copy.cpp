@@ -52,17 +52,6 @@ std::string PendingName(const std::string& target, std::uint32_t process_id) {
   return target + kPendingSuffix + "." + std::to_string(process_id);
 }
 
-// The copy that waits beside a target in use for the next start of Windows,
-// and the target in use that a program let the new file take the place of,
-// until that start deletes it. Neither is a pending copy that a later run
-// may take away.
-std::string WaitingName(const std::string& target) {
-  return target + kPendingSuffix + "next";
-}
-std::string AsideName(const std::string& target, std::uint32_t process_id) {
-  return target + kPendingSuffix + "old." + std::to_string(process_id);
-}
-
 // Removes a file even when it is read-only, hidden or system.
 void Discard(DeployOs& os, const std::string& path) {
   os.SetAttributes(path, kAttributeNormal);
@@ -189,7 +178,7 @@ WinError ReplaceInUse(const DeployContext& ctx, const std::string& pending,
     if (os.MoveOver(pending, target) == kErrorSuccess) return kErrorSuccess;
     if (const WinError error = os.MoveOver(aside, target); error != kErrorSuccess) return error;
   }
-  const std::string waiting = WaitingName(target);
+  const std::string waiting = WaitingCopyName(target);
   WinError error = os.MoveOver(pending, waiting);
   if (error != kErrorSuccess) return error;
   error = os.ReplaceAtRestart(waiting, target);
@@ -218,7 +207,7 @@ WinError ReplaceTarget(const DeployContext& ctx, const std::string& source,
   if (error == kErrorSuccess) {
     // A copy that an earlier run left for the restart would put its file
     // back over this one.
-    Discard(os, WaitingName(target));
+    Discard(os, WaitingCopyName(target));
     return kErrorSuccess;
   }
   if (ctx.restart != nullptr && os.CheckReplaceable(target).when == Replaceable::kAtRestart) {

@@ -71,6 +71,12 @@ void FileLines(TextOut& text, const FileSet& set, const FileSet* package) {
   for (const StampedFile& file : set.files) {
     const char* label = file.name;
     const StampedFile* packaged = package != nullptr ? FindFile(*package, file.name) : nullptr;
+    if (file.at_restart) {
+      text.LineWith(kIndented, label, "%s, and %s at the next start of Windows",
+                    file.state == StampedFile::State::kStamped ? file.version.c_str() : "none",
+                    file.at_restart->c_str());
+      continue;
+    }
     switch (file.state) {
       case StampedFile::State::kAbsent:
         text.LineWith(kIndented, label, "none");
@@ -287,7 +293,11 @@ std::string ReportText(const StatusReport& r) {
              Decimal(static_cast<std::uint32_t>(r.legacy_service_keys_kept), number));
   }
   text.Put("\r\n");
-  text.Line("Restart owed", "%s", YesNo(r.restart_owed));
+  text.Put("%-18s%s", "Restart owed", YesNo(r.restart_owed));
+  for (std::size_t i = 0; i < r.waiting.size(); ++i) {
+    text.Put(i == 0 ? ": the next start of Windows completes %s" : ", %s", r.waiting[i]);
+  }
+  text.Put("\r\n");
   text.Line("Run in progress", "%s", YesNo(r.run_in_progress));
   text.Line("Current", "%s (exit code %s)",
             r.current ? "yes" : "no: not installed, older or incomplete",
@@ -337,6 +347,9 @@ std::string ReportJson(const StatusReport& r) {
   json.End();
 
   json.Bool("restartOwed", r.restart_owed);
+  json.Begin("waitingForRestart", '[');
+  for (const char* name : r.waiting) json.String(nullptr, name);
+  json.End(']');
   json.Bool("runInProgress", r.run_in_progress);
   json.Bool("current", r.current);
   json.Number("exitCode", static_cast<std::uint32_t>(r.exit_code));

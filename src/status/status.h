@@ -53,6 +53,9 @@ struct StampedFile {
   const char* name = "";
   State state = State::kAbsent;
   std::string version;  // kStamped: its stamp text
+  // An installed file in use: the version of the copy that the next start
+  // of Windows puts in its place.
+  std::optional<std::string> at_restart;
 };
 
 // Files of one folder, and the version that they share.
@@ -102,6 +105,10 @@ struct StatusReport {
   int legacy_service_keys_kept = 0;  // those that it leaves in place
 
   bool restart_owed = false;
+  // The installed files that the next start of Windows completes: a copy
+  // waits to take the place of one in use, or the image of a program that
+  // ran from it waits to be deleted.
+  std::vector<const char*> waiting;
   std::optional<bool> run_in_progress;
 
   bool current = false;

@@ -124,6 +124,7 @@ class Survey {
   void SurveyAdapter(bool skip_hid);
   void SurveyService(const std::string& native_dir);
   void SurveyLegacy(const std::string& system_dir);
+  void SurveyWaiting(const std::string& system_folder);
   void SurveyRunLock();
   void Decide();
 
@@ -266,6 +267,25 @@ void Survey::SurveyLegacy(const std::string& system_dir) {
   }
 }
 
+void Survey::SurveyWaiting(const std::string& system_folder) {
+  for (StampedFile& file : report_.installed.files) {
+    const std::string target = system_folder + file.name;
+    StampedFile waiting;
+    waiting.name = file.name;
+    ReadStamp(waiting, WaitingCopyName(target));
+    if (waiting.state == StampedFile::State::kStamped) {
+      file.at_restart = waiting.version;
+    } else if (const WinError found = p_.os.FindPath(AsidePattern(target));
+               found != kErrorSuccess) {
+      if (found != kErrorFileNotFound && found != kErrorPathNotFound) {
+        FaultOn("look for", AsidePattern(target), found);
+      }
+      continue;
+    }
+    report_.waiting.push_back(file.name);
+  }
+}
+
 void Survey::SurveyRunLock() {
   const RunLockProbe lock = p_.os.FindRunLock();
   if (lock.presence == RunLockPresence::kUnknown) {
@@ -280,11 +300,15 @@ void Survey::Decide() {
   // Current: each file of the service is the package's, by the installer's
   // own comparison, and the service runs the system directory's tool.
   bool current = report_.service_registered && report_.service_runs_system_tool;
+  // A file in use counts by the copy that the next start puts in its place.
   for (const StampedFile& installed : report_.installed.files) {
     const StampedFile* packaged = FindFile(report_.package, installed.name);
-    if (installed.state != StampedFile::State::kStamped || packaged == nullptr ||
-        packaged->state != StampedFile::State::kStamped ||
-        CompareStampValues(installed.version, packaged->version) != 0) {
+    const std::optional<std::string> version = installed.at_restart ? installed.at_restart
+                                               : installed.state == StampedFile::State::kStamped
+                                                   ? std::optional(installed.version)
+                                                   : std::nullopt;
+    if (!version || packaged == nullptr || packaged->state != StampedFile::State::kStamped ||
+        CompareStampValues(*version, packaged->version) != 0) {
       current = false;
     }
   }
@@ -338,6 +362,7 @@ void Survey::Run(bool skip_hid) {
   }
   ReadStamps(report_.installed, system_dir.empty() ? system_dir : SystemFolder(system_dir),
              kServiceFiles);
+  if (!system_dir.empty()) SurveyWaiting(SystemFolder(system_dir));
   ReadStamps(report_.staged, system_dir.empty() ? system_dir : StagingFolder(system_dir),
              kStagedFiles);
   SurveyService(native_dir);

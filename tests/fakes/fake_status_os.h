@@ -58,11 +58,17 @@ class FakeStatusOs : public StatusOs {
     return utf8;
   }
 
-  // As FindFirstFileA: a missing folder on the way is ERROR_PATH_NOT_FOUND.
+  // As FindFirstFileA: a missing folder on the way is ERROR_PATH_NOT_FOUND;
+  // a name that ends in "*" finds every name that begins with the rest.
   WinError FindPath(const std::string& path) override {
     if (Fails(faults, "FindPath", path)) return kErrorAccessDenied;
     const std::string key = files_.Key(path);
     if (files_.files.count(key) != 0 || files_.directories.count(key) != 0) return kErrorSuccess;
+    if (key.ends_with('*')) {
+      const std::string prefix = key.substr(0, key.size() - 1);
+      const auto next = files_.files.lower_bound(prefix);
+      if (next != files_.files.end() && next->first.starts_with(prefix)) return kErrorSuccess;
+    }
     return files_.directories.count(key.substr(0, key.rfind('\\'))) != 0 ? kErrorFileNotFound
                                                                          : kErrorPathNotFound;
   }

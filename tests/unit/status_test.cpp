@@ -362,6 +362,45 @@ TEST(StatusReport, TheThirtyTwoBitProgramOnSixtyFourBitWindows) {
   }
 }
 
+// Files in use: SETUP.EXE leaves them for the next start of Windows, and
+// until then the report calls the server current, with the restart owed and
+// the files that it completes; after it, current and owing nothing.
+TEST(StatusReport, FilesInUseWaitForTheRestart) {
+  const struct {
+    const char* file;
+    bool running;  // a program runs from it, rather than holding it open
+    const char* line;
+  } cases[] = {
+      {"TELMXW.DLL", false, "  TELMXW.DLL      2.0, and 2.1.0 at the next start of Windows\r\n"},
+      {"TELMXSVC.EXE", true, "  TELMXSVC.EXE    2.1.0 (the package's)\r\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    Machine m;
+    m.AttachHidAdapter();
+    m.Install("2.0");
+    const std::string target = m.deploy.Key(std::string(kSystem) + c.file);
+    (c.running ? m.deploy.running_images : m.deploy.locked).insert(target);
+    ASSERT_EQ(m.Setup({"/Q"}), 1);
+    m.console.out.clear();
+    m.replace.writes.clear();
+    ASSERT_EQ(m.Status({}), kStatusCurrentRestartOwed);
+    EXPECT_NE(m.status.out.find(c.line), std::string::npos) << m.status.out;
+    EXPECT_NE(m.status.out.find(std::string("Restart owed      yes: the next start of Windows "
+                                            "completes ") +
+                                c.file + "\r\n"),
+              std::string::npos)
+        << m.status.out;
+
+    m.deploy.Restart();
+    m.replace.Restart(*m.replace.start_time + kMinute * 60);
+    const StatusReport after = m.Survey();
+    EXPECT_TRUE(after.current);
+    EXPECT_TRUE(after.waiting.empty());
+    EXPECT_EQ(after.exit_code, kStatusCurrent);
+  }
+}
+
 // The older software by the purge's own rule, and the run lock.
 TEST(StatusReport, OlderSoftwareAndTheRunLock) {
   Machine m;
@@ -598,6 +637,7 @@ TEST(StatusReport, JsonForScripts) {
       {"legacy/tool", "false"},
       {"legacy/serviceKeys", "2"},
       {"legacy/keptServiceKeys", "0"},
+      {"waitingForRestart", "[]"},
       {"restartOwed", "false"},
       {"runInProgress", "true"},
       {"current", "false"},
