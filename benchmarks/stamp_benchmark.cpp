@@ -57,6 +57,11 @@ class PosixDeployOs final : public DeployOs {
   WinError FlushFile(const std::string&) override { return kErrorAccessDenied; }
   WinError MoveOver(const std::string&, const std::string&) override { return kErrorAccessDenied; }
   bool SameFile(const std::string&, const std::string&) override { return false; }
+  ReplaceableTarget CheckReplaceable(const std::string&) override { return {}; }
+  WinError ReplaceAtRestart(const std::string&, const std::string&) override {
+    return kErrorAccessDenied;
+  }
+  WinError DeleteAtRestart(const std::string&) override { return kErrorAccessDenied; }
   bool RemoveFile(const std::string&) override { return false; }
   bool MakeDirectory(const std::string&) override { return false; }
   std::vector<FoundFile> FilesStartingWith(const std::string&) override { return {}; }

@@ -40,12 +40,15 @@ class Held {
   int in_ = -1;
 };
 
-// A file of the prefix held open without sharing by the hold_file fixture,
-// as a program that has it in use would. `windows_path` as the fixture of the
-// architecture under test sees it.
+// A file of the prefix held open by the hold_file fixture, as a program that
+// has it in use would: without sharing, or with `readers` sharing it with
+// readers alone, as a program that loaded it. `windows_path` as the fixture
+// of the architecture under test sees it.
 class HeldFile : public Held {
  public:
-  explicit HeldFile(const std::string& windows_path) : Held("hold_file", {windows_path}) {}
+  explicit HeldFile(const std::string& windows_path, bool readers = false)
+      : Held("hold_file", readers ? std::vector<std::string>{windows_path, "read"}
+                                  : std::vector<std::string>{windows_path}) {}
 };
 
 // Runs a Unix command and returns its exit code (stdout and stderr to `out`).

@@ -182,18 +182,16 @@ TEST_F(FleetScripts, InstalledOverLegacyServiceKeys) {
         });
 }
 
-TEST_F(FleetScripts, FailedOnATargetInUse) {
+TEST_F(FleetScripts, FailedOnATargetThatCannotBeReplaced) {
   Check({.args = {"-FU"},
          .exit_code = 2,
          .output = std::string(kForced) + kBanner + kFailed,
          .branch = "Installation failed with exit code 2.\r\n"},
         [] {
-          // The service tool held open: the copy over it fails, and neither of
-          // its runs can start.
-          // (A tool run would start Wine's desktop process, which lives as
-          // long as the holder and keeps the run's output open meanwhile.)
-          WriteFile(UnixSystemDir() + "/TELMXSVC.EXE", "a service tool that a program has open");
-          return std::make_shared<HeldFile>("C:\\windows\\system32\\TELMXSVC.EXE");
+          // A directory where the service tool belongs: no restart can put
+          // the file there, and the run ends before it starts a tool.
+          std::filesystem::create_directory(UnixSystemDir() + "/TELMXSVC.EXE");
+          return std::shared_ptr<void>();
         });
 }
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -73,6 +74,26 @@ inline std::string SystemFile(const std::string& name) {
   return PathIgnoringCase(UnixSystemDir(), name);
 }
 
+// Windows starts again: every program ends with the server, the new server's
+// first program does what was left for the start (the pending renames and
+// deletions), and the server then stays up for the tests that follow.
+inline void RestartWindows() {
+  const std::map<std::string, std::string> prefix = {{"WINEPREFIX", WinePrefix()}};
+  RunCommand({"wineserver", "-k"}, nullptr, prefix);
+  RunCommand({"wineserver", "-w"}, nullptr, prefix);
+  RunCommand({"sh", "-c", "wineserver -p </dev/null >/dev/null 2>&1"}, nullptr, prefix);
+  RunWine("wineboot");
+}
+
+// What the system does at its next start, as the registry holds it:
+// PendingFileRenameOperations, as reg shows it; empty when there is none.
+inline std::string PendingRenames() {
+  return RunWine("reg",
+                 {.args = {"query", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                           "/v", "PendingFileRenameOperations"}})
+      .out;
+}
+
 inline bool RestartRecorded() {
   return RunWine(Fixture("restart_record"), {.args = {"exists"}}).out == "yes\r\n";
 }
@@ -83,17 +104,27 @@ inline bool ServiceRegistered() {
 }
 
 // Takes away what an installation or a test left: the service, the installed
-// and legacy files, the staging directory, the legacy keys, the record of a
-// restart owed.
+// and legacy files and what waits beside them for a restart, the staging
+// directory, the legacy keys, the record of a restart owed and what was left
+// for the next start.
 inline void CleanMachine() {
   namespace fs = std::filesystem;
+  RunWine("reg", {.args = {"delete", "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                           "/v", "PendingFileRenameOperations", "/f"}});
+  for (const auto& entry : fs::directory_iterator(UnixSystemDir())) {
+    std::string name = entry.path().filename().string();
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (name.find(".~qln2") != std::string::npos || name.ends_with(".stay")) {
+      fs::remove_all(entry.path());
+    }
+  }
   RunWine(PackageDir() + "/TELMXSVC.EXE", {.args = {"-remove"}});
   RunWine(Fixture("service_keys"), {.args = {"remove", "vanwdgsv", "vanwdgex_helper",
                                              "qsetup_other", "vanwdgex_deep", "vanwdgsv_denied"}});
   RunWine(Fixture("restart_record"), {.args = {"remove"}});
   for (const char* file :
        {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {
-    fs::remove(PathIgnoringCase(UnixSystemDir(), file));
+    fs::remove_all(PathIgnoringCase(UnixSystemDir(), file));
   }
   fs::remove_all(StagingDir());
 }

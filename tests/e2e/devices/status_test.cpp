@@ -7,9 +7,14 @@
 // decide as the report said it would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <future>
 #include <map>
+#include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/devices/machine.h"
@@ -149,6 +154,7 @@ TEST_F(StatusProgram, FreshServerWithoutAdapter) {
       {"legacy/serviceKeys", "0"},
       {"legacy/keptServiceKeys", "0"},
       {"restartOwed", "false"},
+      {"waitingForRestart", "[]"},
       {"runInProgress", "false"},
       {"current", "false"},
       {"exitCode", "3"},
@@ -258,6 +264,106 @@ TEST_F(StatusProgram, TheStatusPlaybooksTableFromItsReports) {
                 "      True     True\n"
                 "fresh                          hardware-id scan  none       False    False\n"
                 "mixed                          hardware-id scan  mixed      False    True\n");
+}
+
+// A file of the service that cannot be replaced now. One in use (a library
+// held open, the service tool running from its file) waits for the next
+// start of Windows: SETUP.EXE ends with 1, the report says current, the
+// restart owed and the file it completes, and after the restart the file is
+// the package's and nothing is owed. One that no restart can take (a
+// directory in its place) ends the run with 2 before anything is removed.
+TEST_F(StatusProgram, FilesThatCannotBeReplacedNow) {
+  enum class Kind { kHeld, kRunning, kDirectory };
+  const struct {
+    const char* file;
+    Kind kind;
+  } rows[] = {
+      {"TELMXW.DLL", Kind::kHeld},
+      {"TELMXSVC.EXE", Kind::kRunning},
+      {"TELMXREM.EXE", Kind::kDirectory},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    CleanMachine();
+    ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
+    const std::string target = SystemFile(row.file);
+    std::unique_ptr<HeldFile> held;
+    std::future<RunResult> running;
+    switch (row.kind) {
+      case Kind::kHeld:
+        WriteFile(target, "!@#$2.0.9$#@! an older build");
+        held = std::make_unique<HeldFile>(SystemDirectory() + "\\" + row.file, /*readers=*/true);
+        break;
+      case Kind::kRunning:
+        CopyFile(Fixture("tool_standin"), target);
+        WriteFile(target + ".stay", "");
+        // Started by its Windows path: Wine starts no program below system32
+        // by a Unix one.
+        running = std::async(std::launch::async, [file = row.file] {
+          return RunWine(Fixture("launch"), {.args = {SystemDirectory() + "\\" + file, "stay"},
+                                             .timeout_seconds = 120});
+        });
+        // Running once it has written its line.
+        for (int i = 0; i < 100; ++i) {
+          const std::string log = SystemFile("qsetup-tools.log");
+          if (FileExists(log) && ReadFile(log).find(" stay") != std::string::npos) break;
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        break;
+      case Kind::kDirectory:
+        fs::remove(target);
+        fs::create_directory(target);
+        InstallLegacySoftware(/*with_tool=*/false);
+        break;
+    }
+    const std::string before = row.kind == Kind::kDirectory ? "" : ReadFile(target);
+
+    const RunResult run = Setup({"-FU", "/Q"});
+    if (row.kind == Kind::kDirectory) {
+      EXPECT_EQ(run.exit_code, 2) << run.out;
+      // No tool ran, no key went, no file changed.
+      EXPECT_EQ(run.out.find("\r\n\r\n\r\n"), std::string::npos) << run.out;
+      EXPECT_EQ(RunWine(Fixture("service_keys"), {.args = {"exists", "vanwdgsv\\Parameters"}}).out,
+                "vanwdgsv\\Parameters yes\r\n");
+      EXPECT_TRUE(fs::is_directory(target));
+      EXPECT_EQ(PendingRenames().find("qln2"), std::string::npos);
+      RestartWindows();
+      // Not current, and the report cannot read what stands in the file's place.
+      EXPECT_EQ(RunWine(PackageDir() + "/QLN2STAT.EXE", {.args = {"/JSON"}}).exit_code, 3);
+      continue;
+    }
+    EXPECT_EQ(run.exit_code, 1) << run.out;
+    // Left for the start by the path where the file lies, SysWOW64 for the
+    // 32-bit program.
+    std::string pending = PendingRenames();
+    std::transform(pending.begin(), pending.end(), pending.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    std::string lower_dir = SystemDirectory();
+    std::transform(lower_dir.begin(), lower_dir.end(), lower_dir.begin(),
+                   [](unsigned char c) { return std::tolower(c); });
+    EXPECT_NE(
+        pending.find(lower_dir + "\\" +
+                     (row.kind == Kind::kHeld ? "telmxw.dll.~qln2next" : "telmxsvc.exe.~qln2old.")),
+        std::string::npos)
+        << pending;
+    // Current by the file that the restart puts in place.
+    Report r = Status();
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.json.at("current"), "true");
+    EXPECT_EQ(r.json.at("restartOwed"), "true");
+    EXPECT_EQ(r.json["waitingForRestart/0"], Quoted(row.file));
+    EXPECT_EQ(r.json.count("waitingForRestart/1"), 0u);
+
+    held.reset();
+    RestartWindows();
+    if (running.valid()) running.get();
+    fs::remove(target + ".stay");
+    EXPECT_EQ(ReadFile(target), ReadFile(PackageDir() + "/" + row.file));
+    EXPECT_EQ(PendingCopies(target), std::vector<std::string>{});
+    r = Status();
+    ExpectCurrent(r, /*restart_owed=*/false);
+    EXPECT_EQ(r.json.at("waitingForRestart"), "[]");
+  }
 }
 
 TEST_F(StatusProgram, RestartOwedAfterARunEndedMidway) {
