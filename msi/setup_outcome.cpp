@@ -8,6 +8,8 @@
 
 namespace qsetup::msi {
 
+namespace {
+
 SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code) {
   const std::string code = "SETUP.EXE exit code " + std::to_string(exit_code) + ": ";
   switch (exit_code) {
@@ -31,13 +33,32 @@ SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code) {
   }
 }
 
-std::string NotEndedLine(std::string_view program, std::uint32_t minutes, bool ended) {
-  return std::string(program) + " did not end within " + std::to_string(minutes) + " minutes; " +
-         (ended ? "ended." : "it could not be ended.");
+}  // namespace
+
+std::string WindowsErrorText(WinError error) {
+  return "Windows error " + std::to_string(error);
 }
 
-SetupOutcome OutcomeOfUnendedRun(bool ended) {
-  return {false, false, NotEndedLine("SETUP.EXE", kSetupMinutes, ended)};
+std::string RunLine(std::string_view program, const ProgramRun& run, std::uint32_t minutes) {
+  const std::string name(program);
+  switch (run.end) {
+    case ProgramRun::End::kNotStarted:
+      return name + " could not be run: " + WindowsErrorText(run.error) + ".";
+    case ProgramRun::End::kExited:
+      return name + " exit code " + std::to_string(run.exit_code) + ".";
+    case ProgramRun::End::kExitCodeUnknown:
+      return name + " ran, but its exit code could not be read: " + WindowsErrorText(run.error) +
+             ".";
+    case ProgramRun::End::kRanOut:
+      break;
+  }
+  return name + " did not end within " + std::to_string(minutes) + " minutes; " +
+         (run.ended ? "ended." : "it could not be ended.");
+}
+
+SetupOutcome OutcomeOfSetupRun(const ProgramRun& run) {
+  if (run.end == ProgramRun::End::kExited) return OutcomeOfExitCode(run.exit_code);
+  return {false, false, RunLine("SETUP.EXE", run, kSetupMinutes)};
 }
 
 namespace {

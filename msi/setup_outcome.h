@@ -1,8 +1,8 @@
 // What the MSI makes of a run of SETUP.EXE: whether its switches may run at
 // all, how long it and the service tool may run, whether the installation
-// goes on or rolls back after its exit code, whether the machine must
-// restart, the line that the custom action adds to the MSI log after
-// SETUP.EXE's own, and how SETUP.EXE's output is decoded.
+// goes on or rolls back after its run, whether the machine must restart, the
+// line that the custom action adds to the MSI log after a program's own, and
+// how SETUP.EXE's output is decoded.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/win_errors.h"
 #include "driver/setup.h"
 #include "replace/replace.h"
 
@@ -27,10 +28,26 @@ inline constexpr std::uint32_t kSetupMinutes = 2 * kRunLockWaitMs / kMinuteMs + 
 static_assert(kToolPollLimit * kToolPollMs % kMinuteMs == 0 && kRunLockWaitMs % kMinuteMs == 0,
               "the bounds are whole minutes, as the log names them");
 
-// The log line of a program that was still running after `minutes`:
-// `program` as the log names it ("TELMXSVC.EXE -remove"), and whether the
-// action could end it.
-std::string NotEndedLine(std::string_view program, std::uint32_t minutes, bool ended);
+// How a program that the action ran under a bound ended.
+struct ProgramRun {
+  enum class End {
+    kNotStarted,       // `error` tells why
+    kExited,           // with `exit_code`
+    kExitCodeUnknown,  // it ran and ended; `error` tells why its exit code could not be read
+    kRanOut,           // still running at its bound; `ended` when the action could end it
+  };
+  End end = End::kNotStarted;
+  std::uint32_t exit_code = 0;
+  WinError error = kErrorSuccess;
+  bool ended = false;
+};
+
+// "Windows error N", as the action's log lines name an error.
+std::string WindowsErrorText(WinError error);
+
+// The log line of `run` of `program` as the log names it ("telmxsvc.exe
+// -remove"), whose bound was `minutes`.
+std::string RunLine(std::string_view program, const ProgramRun& run, std::uint32_t minutes);
 
 struct SetupOutcome {
   bool succeeded = false;  // false: the action fails and the MSI rolls back
@@ -38,11 +55,10 @@ struct SetupOutcome {
   std::string log_line;
 };
 
-SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code);
-
-// A run of SETUP.EXE that was still running after kSetupMinutes; `ended`
-// when the action could end it.
-SetupOutcome OutcomeOfUnendedRun(bool ended);
+// Only an exit code that says that SETUP.EXE installed succeeds: a run that
+// did not start, did not end within kSetupMinutes, or whose exit code is
+// unknown rolls the installation back.
+SetupOutcome OutcomeOfSetupRun(const ProgramRun& run);
 
 // The first argument of `switches` that is an invalid force code, as
 // SETUP.EXE's C runtime splits its command line into arguments: blanks

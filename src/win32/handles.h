@@ -49,7 +49,7 @@ struct FileHandleTraits {
   static void Free(Type h) { ::CloseHandle(h); }
 };
 
-// Processes, threads and other kernel objects: null when absent.
+// Processes, threads, jobs and other kernel objects: null when absent.
 struct KernelHandleTraits {
   using Type = HANDLE;
   static Type Invalid() { return nullptr; }

@@ -8,27 +8,52 @@
 namespace qsetup::msi {
 namespace {
 
+ProgramRun Exited(std::uint32_t exit_code) {
+  return {ProgramRun::End::kExited, exit_code, kErrorSuccess, false};
+}
+
 // Fleet tools act on what msiexec returns: only a failed action rolls the
-// installation back (1603), only a restart request makes it 3010.
-TEST(SetupOutcome, EachExitCodeOfSetupHasItsMsiResult) {
+// installation back (1603), only a restart request makes it 3010. A run
+// whose exit code says nothing of an installation fails.
+TEST(SetupOutcome, EachRunOfSetupHasItsMsiResult) {
   const struct {
-    std::uint32_t exit_code;
+    ProgramRun run;
     bool succeeded;
     bool restart;
+    const char* said;  // by the log line, after "SETUP.EXE "
   } cases[] = {
-      {0, true, false},  {1, true, true},   {2, false, false},   {8, false, false},
-      {16, true, false}, {3, false, false}, {259, false, false}, {0xC0000005, false, false},
+      {Exited(0), true, false, "exit code 0: "},
+      {Exited(1), true, true, "exit code 1: "},
+      {Exited(2), false, false, "exit code 2: "},
+      {Exited(8), false, false, "exit code 8: "},
+      {Exited(16), true, false, "exit code 16: "},
+      {Exited(3), false, false, "exit code 3: "},
+      {Exited(259), false, false, "exit code 259: "},
+      {Exited(0xC0000005), false, false, "exit code 3221225477: "},
+      {{ProgramRun::End::kExitCodeUnknown, 0, 6, false},
+       false,
+       false,
+       "ran, but its exit code could not be read: Windows error 6."},
+      {{ProgramRun::End::kNotStarted, 0, 2, false}, false, false, "Windows error 2."},
+      {{ProgramRun::End::kRanOut, 0, kErrorSuccess, true}, false, false, "; ended."},
+      {{ProgramRun::End::kRanOut, 0, kErrorSuccess, false},
+       false,
+       false,
+       "; it could not be ended."},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.exit_code);
-    const SetupOutcome outcome = OutcomeOfExitCode(c.exit_code);
+    SCOPED_TRACE(c.said);
+    const SetupOutcome outcome = OutcomeOfSetupRun(c.run);
     EXPECT_EQ(outcome.succeeded, c.succeeded);
     EXPECT_EQ(outcome.restart, c.restart);
-    // The log names the code, whatever it means.
-    EXPECT_EQ(
-        outcome.log_line.rfind("SETUP.EXE exit code " + std::to_string(c.exit_code) + ": ", 0), 0u)
-        << outcome.log_line;
+    EXPECT_EQ(outcome.log_line.rfind("SETUP.EXE ", 0), 0u) << outcome.log_line;
+    EXPECT_NE(outcome.log_line.find(c.said), std::string::npos) << outcome.log_line;
   }
+  // The bound ends only a run that SETUP.EXE's own bounds do not: a wait for
+  // another run's lock, then a run of its own that the wait outlasts, and
+  // one tool's wait more.
+  EXPECT_GE(std::uint64_t{kSetupMinutes} * kMinuteMs,
+            2 * std::uint64_t{kRunLockWaitMs} + std::uint64_t{kToolPollLimit} * kToolPollMs);
 }
 
 // The custom action refuses the switches that would make SETUP.EXE exit with

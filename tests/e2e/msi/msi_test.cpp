@@ -306,8 +306,8 @@ TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
   EXPECT_EQ(removal.exit_code, 0);
   EXPECT_EQ(ActionRun(removal.log, "RemoveService"),
             (std::vector<std::string>{
-                "Running \"C:\\windows\\system32\\TELMXSVC.EXE\" -remove",
-                "TELMXSVC.EXE -remove exit code 0.",
+                "Running \"C:\\windows\\system32\\telmxsvc.exe\" -remove",
+                "telmxsvc.exe -remove exit code 0.",
                 "QLN2Svc is not registered.",
                 "Event source \"Orvane Quillon 2 Setup\" removed.",
             }))
@@ -325,8 +325,8 @@ TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
 // left to remove it and whether it ends, and forgets the installation's
 // switches.
 TEST_F(Msi, UninstallRemovesTheServiceWithoutAWorkingTool) {
-  const std::string system_tool = "C:\\windows\\system32\\TELMXSVC.EXE";
-  const std::string installed_tool = WindowsInstallFolder() + "TELMXSVC.EXE";
+  const std::string system_tool = "C:\\windows\\system32\\telmxsvc.exe";
+  const std::string installed_tool = WindowsInstallFolder() + "telmxsvc.exe";
   const std::string deleted =
       "QLN2Svc was still registered: deleted through the service control manager (stopped first "
       "if it ran).";
@@ -339,16 +339,17 @@ TEST_F(Msi, UninstallRemovesTheServiceWithoutAWorkingTool) {
       {Tools::kInstalledOnly,
        MsiPath(),
        {system_tool + " is not there.", "Running \"" + installed_tool + "\" -remove",
-        "TELMXSVC.EXE -remove exit code 0.", "QLN2Svc is not registered."}},
+        "telmxsvc.exe -remove exit code 0.", "QLN2Svc is not registered."}},
       {Tools::kNone,
        MsiPath(),
        {system_tool + " is not there.", installed_tool + " is not there.", deleted}},
       // A tool that removes nothing, never ends and leaves behind a program
-      // that holds the action's pipe: the test build's bound ends the tool.
+      // that holds the action's pipe: the test build's bound ends the tool
+      // and what it started.
       {Tools::kSystemNeverEnds,
        QuickBoundsMsiPath(),
        {"Running \"" + system_tool + "\" -remove",
-        "TELMXSVC.EXE -remove did not end within 5 minutes; ended.", deleted}},
+        "telmxsvc.exe -remove did not end within 5 minutes; ended.", deleted}},
   };
   const std::string keep = UnixSystemDir() + "/telmxsvc.exe.keep";
   const std::string child = UnixSystemDir() + "/telmxsvc.exe.child";
@@ -364,13 +365,15 @@ TEST_F(Msi, UninstallRemovesTheServiceWithoutAWorkingTool) {
       WriteFile(child, "");
     }
     const MsiRun removal = Msiexec("/x \"" + WindowsPath(c.package) + "\"", "uninstall");
+    if (c.tools == Tools::kSystemNeverEnds) {
+      // The program that the tool left behind ran too, and no longer runs:
+      // nothing holds its marker, which it kept running.
+      EXPECT_NE(ReadFile(SystemFile("qsetup-tools.log")).find("\" child | "), std::string::npos);
+      EXPECT_EQ(RunWine(Fixture("hold_file"), {.args = {WindowsPath(child)}}).out, "held\n");
+    }
     std::filesystem::remove(keep);
     std::filesystem::remove(child);
     EXPECT_EQ(removal.exit_code, 0);
-    if (c.tools == Tools::kSystemNeverEnds) {
-      // The program that the tool left behind ran too.
-      EXPECT_NE(ReadFile(SystemFile("qsetup-tools.log")).find("\" child | "), std::string::npos);
-    }
     std::vector<std::string> expected = c.removal;
     expected.push_back("Event source \"Orvane Quillon 2 Setup\" removed.");
     EXPECT_EQ(ActionRun(removal.log, "RemoveService"), expected) << removal.log;
