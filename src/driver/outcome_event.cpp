@@ -113,6 +113,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
       error != kErrorSuccess ? Decimal(error, error_number) : kNoFact,
       !error_text.empty() ? EventString(error_text) : EventString(kNoFact),
   };
+  static_assert(std::size(strings) == kLastFact, "one insertion string per fact, in their order");
   log.Report(TypeOf(facts.event), facts.event, strings);
 }
 
