@@ -35,7 +35,7 @@ struct EventMessage {
 // The labels of the facts that messages show on lines of their own.
 std::span<const EventFactLabel> EventFactLabels();
 
-// Every event id's message, in ascending order of ids.
+// Every event id's message.
 std::span<const EventMessage> EventMessages();
 
 }  // namespace qsetup
