@@ -86,8 +86,10 @@ DWORD StopAndDeleteService(const std::wstring& service_name) {
 // control manager deletes the service without a try of the other copy,
 // which could take as long again.
 void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
-  const std::wstring tool = Widen(kServiceToolName);
-  const std::string removal = std::string(kServiceToolName) + " -remove";
+  // The tool's name as SETUP.EXE starts it.
+  const std::string tool_name = ServiceToolPath("");
+  const std::wstring tool = Widen(tool_name);
+  const std::string removal = tool_name + " -remove";
   std::vector<std::wstring> folders;
   if (std::wstring system = SystemFolder(); !system.empty()) folders.push_back(std::move(system));
   folders.push_back(installed_folder);

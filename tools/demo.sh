@@ -2,10 +2,13 @@
 # The installer's main job, end to end: builds the x64 package, makes a
 # fresh Wine prefix set up as a server with older management software (a
 # legacy restart tool in the system directory and its service keys) and the
-# adapter attached without a working driver, runs SETUP.EXE from the package
-# directory as an administrator would (interactively when standard input is
-# a terminal, unattended otherwise), shows what changed, and runs it once
-# more to show a repeated installation. Extra arguments go to SETUP.EXE.
+# adapter attached without a working driver, shows the server through
+# QLN2STAT.EXE's report, runs SETUP.EXE from the package directory as an
+# administrator would (interactively when standard input is a terminal,
+# unattended otherwise), shows the report again with what it leaves out
+# (the legacy tool's run, the service keys by name), and runs SETUP.EXE once
+# more to show a repeated installation, and the report after it. Extra
+# arguments go to SETUP.EXE.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -36,34 +39,68 @@ fixtures="$build/fixtures/x64"
 prefix="$build/demo-prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 unset DISPLAY WAYLAND_DISPLAY
-make_prefix() { tools/make-wine-prefix.sh "$prefix" >/dev/null; }
+# One Wine server for the whole demo, as one start of Windows: the volatile
+# key in which SETUP.EXE records that a restart is owed lives as long as it.
+make_prefix() { tools/make-wine-prefix.sh "$prefix" --keep-server >/dev/null; }
 timed "making a fresh Wine prefix in $prefix (about 12 s)" make_prefix
+trap 'wineserver -k 2>/dev/null || true' EXIT
 sys="$prefix/drive_c/windows/system32"
-services='HKLM\SYSTEM\CurrentControlSet\Services'
 
-echo "== the server before: older software, adapter without a working driver"
+# The service keys by name: the report counts the legacy ones.
+service_keys() {
+  echo "   service keys: $(wine "$fixtures/service_keys.exe" exists vanwdgsv vanwdgex_monitor QLN2Svc | tr -d '\r' | tr '\n' ' ')"
+}
+
+status_meaning() {
+  case $1 in
+    0) echo "the software is current, and no restart is owed" ;;
+    1) echo "the software is current, and a restart is owed" ;;
+    3) echo "the software is not installed, older or incomplete" ;;
+    *) echo "no report" ;;
+  esac
+}
+
+# status: QLN2STAT.EXE's report of the server, as it runs from the package
+# directory; it changes nothing.
+status() {
+  echo
+  echo "== wine $package/QLN2STAT.EXE"
+  echo
+  set +e
+  wine "$package/QLN2STAT.EXE" </dev/null
+  local rc=$?
+  set -e
+  echo
+  echo "== QLN2STAT.EXE exit code $rc: $(status_meaning "$rc")"
+}
+
+echo "== the server before: older software (vanwdgsv.exe in the system directory and its"
+echo "   service keys), and the adapter as ROOT\\QLN2_ADAPTER\\0000 (hardware id"
+echo "   USB\\Vid_7a5c&Pid_4001&Rev_0100) without a working driver"
 cp "$fixtures/tool_standin.exe" "$sys/vanwdgsv.exe"
 wine "$fixtures/service_keys.exe" create 'vanwdgsv\Parameters' vanwdgex_monitor
 wine "$fixtures/device_registry.exe" add 'ROOT\QLN2_ADAPTER\0000' \
   'USB\Vid_7a5c&Pid_4001&Rev_0100' 'USB\Vid_7a5c&Pid_4001'
-echo "   system directory: $(cd "$sys" && ls vanwdgsv.exe)"
-echo "   service keys:     $(wine "$fixtures/service_keys.exe" exists vanwdgsv vanwdgex_monitor QLN2Svc | tr -d '\r' | tr '\n' ' ')"
-echo "   device:           ROOT\\QLN2_ADAPTER\\0000, hardware id USB\\Vid_7a5c&Pid_4001&Rev_0100"
+status
+echo "== what the report does not show"
+service_keys
 
-meaning() {
+setup_meaning() {
   case $1 in
     0) echo "installed" ;;
     1) echo "installed; older service registrations were removed: restart the machine" ;;
     2) echo "failed: a file could not be copied, or the system directory is unusable" ;;
     8) echo "no adapter found; nothing was changed" ;;
     16) echo "the adapter was found without a working USB driver; the software was installed anyway;"
-        echo "   older service registrations may have been removed as well (no message says so): restart the machine" ;;
+        echo "   older service registrations may have been removed as well (SETUP.EXE does not say so," \
+          "the report does): restart the machine" ;;
     *) echo "unexpected" ;;
   esac
 }
 
 run_setup() {
   local args=("$@")
+  echo
   if [ -t 0 ]; then
     echo "== wine $package/SETUP.EXE ${args[*]:-}"
     echo
@@ -78,22 +115,16 @@ run_setup() {
   rc=$?
   set -e
   echo
-  echo "== exit code $rc: $(meaning "$rc")"
+  echo "== SETUP.EXE exit code $rc: $(setup_meaning "$rc")"
 }
 
 run_setup "$@"
-
-echo "== what changed"
-echo "   staged in C:\\windows\\system32\\drivers\\qln2:"
-(cd "$sys/drivers/qln2" 2>/dev/null && ls -l | tail -n +2 | awk '{print "     " $5 "\t" $9}') || echo "     (nothing)"
-echo "   installed in C:\\windows\\system32:"
-(cd "$sys" && ls -l TELMXW.DLL TELMXREM.EXE TELMXSVC.EXE 2>/dev/null | awk '{print "     " $5 "\t" $9}') || true
+status
+echo "== what the report does not show"
 echo "   the legacy tool was run as: $(tr -d '\r' < "$sys/qsetup-tools.log" 2>/dev/null | cut -d'|' -f1)"
-echo "   service keys:     $(wine "$fixtures/service_keys.exe" exists vanwdgsv vanwdgex_monitor QLN2Svc | tr -d '\r' | tr '\n' ' ')"
-echo "   the service that TELMXSVC.EXE registered:"
-wine reg query "$services\\QLN2Svc" 2>/dev/null | tr -d '\r' | grep -E 'DisplayName|ImagePath|Start' | sed 's/^/  /'
+service_keys
 
 echo
 echo "== a second run on the same server: a repeated installation"
 run_setup "$@"
-wineserver -k 2>/dev/null || true
+status

@@ -120,6 +120,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
       !error_text.empty() ? EventString(error_text) : EventString(kNoFact),
       !at_restart.empty() ? std::string_view(at_restart) : kNoFact,
   };
+  static_assert(std::size(strings) == kLastFact, "one insertion string per fact, in their order");
   log.Report(TypeOf(facts.event), facts.event, strings);
 }
 

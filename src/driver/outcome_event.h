@@ -1,9 +1,8 @@
 // The event that every run leaves in the Application log: an id for its
-// outcome, which event queries select on, and the facts of the run as
-// insertion strings.
+// outcome (driver/event_ids.h), which event queries select on, and the facts
+// of the run as insertion strings.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,26 +11,12 @@
 #include "base/system_directory.h"
 #include "deploy/deploy.h"
 #include "driver/decision.h"
+#include "driver/event_ids.h"
 #include "driver/event_log_os.h"
 #include "driver/settings.h"
 #include "replace/replace.h"
 
 namespace qsetup {
-
-// Event ids, one per outcome; the last two digits are the exit code. Event
-// queries and forwarding subscriptions select on these values: never change
-// or reuse them. The message table (win32/events.mc) has a text for each.
-enum EventId : std::uint32_t {
-  kEventInstalled = 0,
-  kEventRestartNeeded = 1,
-  kEventCopyFailed = 2,  // a file of the service was not put in place
-  kEventNoAdapter = 8,
-  kEventAdapterNoDriver = 16,
-  kEventInvalidForceCode = 100,          // exit code 0, and nothing was installed
-  kEventSystemDirectoryUnusable = 102,   // exit code 2
-  kEventAnotherRunKeptTheMachine = 202,  // exit code 2, and nothing was changed
-  kEventSourceDirectoryUnusable = 302,   // exit code 2, and nothing was changed
-};
 
 // What a run reports about itself. The texts belong to the run.
 struct RunFacts {
@@ -49,13 +34,10 @@ struct RunFacts {
 // empty or holds a blank.
 std::string CommandLineOf(int argc, char** argv);
 
-// Writes the run's event: its type and id by the outcome, and these
-// insertion strings, in this order for every id: product version, exit code,
-// command line, source directory, route, legacy service keys, the failed
-// copy's source, its target, its Windows error (decimal) and that error's
-// text, the files that the next start of Windows completes (their names,
-// separated by ", "); in the event of a source directory that cannot be
-// used, the Windows error tells why. A fact that the run has not is "-".
+// Writes the run's event: its type and id by the outcome, and the facts of
+// EventFact as its insertion strings, in their order (the exit code and the
+// Windows error in decimal); in the event of a source directory that cannot
+// be used, the Windows error tells why. A fact that the run has not is "-".
 void ReportOutcome(EventLogOs& log, const RunFacts& facts);
 
 // The message file of the event source: the staged SETUP.EXE, by the path

@@ -11,6 +11,8 @@
 #include "catalog/messages.h"
 #include "catalog_compiler.h"
 #include "deploy/answer_words.h"
+#include "driver/event_messages.h"
+#include "event_compiler.h"
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_platform.h"
 #include "po_file.h"
@@ -247,6 +249,76 @@ TEST(Compiler, ReportsLinesOfTheSource) {
   EXPECT_EQ(Describe("fr.po", result.errors[0]).substr(0, 21), "fr.po:38: message 8: ");
 }
 
+// A complete source of the event messages: every English text of the
+// table, translated by `translations` where it names the entry's context,
+// otherwise kept as it is.
+std::string EventSource(const std::map<std::string, std::string>& translations = {}) {
+  std::vector<std::pair<std::string, std::string>> english;
+  for (const EventFactLabel& label : EventFactLabels()) {
+    english.emplace_back("event fact " + std::to_string(label.fact), label.label);
+  }
+  for (const EventMessage& message : EventMessages()) {
+    english.emplace_back("event " + std::to_string(message.id), message.text);
+  }
+  std::string po = "msgid \"\"\nmsgstr \"Content-Type: text/plain; charset=UTF-8\\n\"\n";
+  for (const auto& [context, text] : english) {
+    const auto it = translations.find(context);
+    po += "\nmsgctxt \"" + context + "\"\nmsgid \"" + EscapePo(text) + "\"\nmsgstr \"" +
+          EscapePo(it != translations.end() ? it->second : text) + "\"\n";
+  }
+  return po;
+}
+
+std::string EventErrors(const std::string& source) {
+  const EventLanguage languages[] = {{"english", 0x0409, "", ""}, {"xx", 0x040C, "xx.po", source}};
+  const EventCompileResult result = CompileEvents(languages);
+  EXPECT_EQ(result.text.empty(), !result.errors.empty());
+  std::string out;
+  for (const std::string& error : result.errors) out += error + "\n";
+  return out;
+}
+
+TEST(EventCompiler, EachFaultFailsWithFileAndEntry) {
+  ASSERT_EQ(EventErrors(EventSource({{"event 2", "\u00C9chec : 100 \u20AC"}})), "");
+  const std::string good = EventSource();
+  const std::string entry8 = "msgctxt \"event 8\"";
+  const struct {
+    const char* name;
+    std::string source;
+    const char* error;  // a line of the report
+  } cases[] = {
+      {"missing entry", Replaced(good, entry8, "msgctxt \"9\""), "xx.po: event 8: missing entry"},
+      {"unknown event", good + "msgctxt \"event 3\"\nmsgid \"x\"\nmsgstr \"y\"\n",
+       "extra entry \"event 3\""},
+      {"fact without a label", good + "msgctxt \"event fact 10\"\nmsgid \"x\"\nmsgstr \"y\"\n",
+       "extra entry \"event fact 10\""},
+      {"entry given twice",
+       good + "msgctxt \"event fact 2\"\nmsgid \"Exit code:\"\nmsgstr \"Code :\"\n",
+       "event fact 2: extra entry: already given on line"},
+      {"stale English", Replaced(good, "msgid \"Exit code:\"", "msgid \"Exit status:\""),
+       "event fact 2: msgid is not the English text \"Exit code:\""},
+      {"fuzzy translation", Replaced(good, entry8, "#, fuzzy\n" + entry8),
+       "event 8: the translation is marked fuzzy"},
+      {"empty translation", EventSource({{"event 0", ""}}), "event 0: the text is empty"},
+      {"insertion added", EventSource({{"event 8", "Adapter %1 not found."}}),
+       "event 8: insertions %1 differ from the English text's none"},
+      {"percent sign", EventSource({{"event 100", "Rien (100 % s\xC3\xBBr)."}}),
+       "event 100: a \"%\" that is not an insertion"},
+      {"insertion with a format", EventSource({{"event 0", "%1!d! installed"}}),
+       "event 0: a \"%\" that is not an insertion"},
+      {"line end", EventSource({{"event 0", "Installed.\nRestart."}}),
+       "event 0: the text holds a line end"},
+      {"not UTF-8", EventSource({{"event fact 1", "Versi\xF3n:"}}),
+       "event fact 1: the text is not valid UTF-8"},
+      {"syntax error", good + "msgctxt \"event 0\n", "string without its closing quote"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string errors = EventErrors(c.source);
+    EXPECT_NE(errors.find(c.error), std::string::npos) << errors;
+  }
+}
+
 // The catalogs that this build compiled from the repository's sources.
 class CompiledCatalogs : public ::testing::Test {
  protected:
@@ -364,6 +436,68 @@ TEST_F(CompiledCatalogs, LoadAsTheProgramLoadsThem) {
       EXPECT_STREQ(table[n], BuiltinMessages()[n]);
     }
     freelangtbl(store, table);
+  }
+}
+
+// The message file of the event messages that this build compiled: every
+// language has a message for each id of the English table, with the
+// insertions of its English message.
+TEST(CompiledEventMessages, EveryLanguageHasTheEnglishMessages) {
+  std::ifstream in(QSETUP_EVENT_MESSAGES, std::ios::binary);
+  std::ostringstream data;
+  data << in.rdbuf();
+  const std::string utf16 = data.str();
+  ASSERT_FALSE(utf16.empty());
+  // Its structure is ASCII: other characters are kept as '?'.
+  std::string text;
+  for (std::size_t i = 0; i + 1 < utf16.size(); i += 2) {
+    const unsigned unit = static_cast<unsigned char>(utf16[i]) |
+                          static_cast<unsigned>(static_cast<unsigned char>(utf16[i + 1])) << 8;
+    text += unit < 0x80 ? static_cast<char>(unit) : '?';
+  }
+
+  std::map<std::string, std::map<std::uint32_t, std::string>> messages;  // by language, id
+  std::vector<std::string> languages;
+  std::istringstream lines(text);
+  std::uint32_t id = 0;
+  std::string* message = nullptr;
+  for (std::string line; std::getline(lines, line);) {
+    ASSERT_TRUE(line.ends_with("\r")) << line;
+    line.pop_back();
+    if (message != nullptr) {
+      if (line == ".")
+        message = nullptr;
+      else
+        *message += line + "\n";
+    } else if (line.starts_with("MessageId=")) {
+      id = static_cast<std::uint32_t>(std::stoul(line.substr(10)));
+    } else if (line.starts_with("Language=")) {
+      const std::string language = line.substr(9);
+      if (std::find(languages.begin(), languages.end(), language) == languages.end()) {
+        languages.push_back(language);
+      }
+      message = &messages[language][id];
+    }
+  }
+  ASSERT_GT(languages.size(), 1u);
+  ASSERT_EQ(languages.front(), "english");
+  const std::map<std::uint32_t, std::string>& english = messages["english"];
+  std::vector<std::uint32_t> ids;
+  for (const EventMessage& event : EventMessages()) ids.push_back(event.id);
+  for (const std::string& language : languages) {
+    SCOPED_TRACE(language);
+    std::vector<std::uint32_t> language_ids;
+    for (const auto& [message_id, unused] : messages[language]) language_ids.push_back(message_id);
+    EXPECT_EQ(language_ids, ids);
+    for (const auto& [message_id, english_text] : english) {
+      SCOPED_TRACE(message_id);
+      std::optional<std::vector<int>> insertions = Insertions(messages[language][message_id]);
+      std::optional<std::vector<int>> english_insertions = Insertions(english_text);
+      ASSERT_TRUE(insertions && english_insertions);
+      std::sort(insertions->begin(), insertions->end());
+      std::sort(english_insertions->begin(), english_insertions->end());
+      EXPECT_EQ(insertions, english_insertions);
+    }
   }
 }
 

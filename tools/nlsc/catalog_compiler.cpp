@@ -11,6 +11,7 @@
 
 #include "console/format.h"
 #include "deploy/answer_words.h"
+#include "event_compiler.h"
 #include "po_file.h"
 
 namespace qsetup::nlsc {
@@ -87,8 +88,8 @@ std::string Quoted(std::string_view text) {
   return out + "\"";
 }
 
-// Converts UTF-8 `text` into `charset`. On failure returns nullopt and says
-// why in `problem`.
+}  // namespace
+
 std::optional<std::string> ToCharset(std::string_view text, const std::string& charset,
                                      std::string& problem) {
   for (std::size_t pos = 0; pos < text.size();) {
@@ -129,6 +130,8 @@ std::optional<std::string> ToCharset(std::string_view text, const std::string& c
   out.append(buffer, out_ptr);
   return out;
 }
+
+namespace {
 
 bool IsLineEnd(char c) {
   return c == '\n' || c == '\r';
@@ -332,6 +335,7 @@ CompileResult CompilePo(std::string_view po_text, const char* const* english,
   std::vector<int> lines(kCatalogMessages, 0);
   std::vector<bool> seen(kCatalogMessages, false);
   for (const PoEntry& entry : parsed.entries) {
+    if (entry.msgctxt && IsEventContext(*entry.msgctxt)) continue;
     if (!entry.msgctxt) {
       if (!entry.msgid.empty()) {
         errors.push_back({entry.line, -1, "an entry without a message number (msgctxt)"});

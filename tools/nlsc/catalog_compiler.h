@@ -3,6 +3,7 @@
 // that the console of the language shows.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,6 +31,12 @@ struct CompileResult {
   std::string bytes;  // the catalog file; empty when `errors` is not
   std::vector<Diagnostic> errors;
 };
+
+// Converts UTF-8 `text` into the iconv charset `charset`. On failure returns
+// nullopt and says why in `problem`: text that is not UTF-8, or the first
+// character that `charset` cannot hold.
+std::optional<std::string> ToCharset(std::string_view text, const std::string& charset,
+                                     std::string& problem);
 
 // Compiles the English table itself (`english`: kCatalogMessages texts) into
 // `charset`.

@@ -6,6 +6,7 @@
 // share the device tests' prefix; each leaves the machine as it found it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <filesystem>
@@ -101,6 +102,12 @@ std::vector<Event> EventsOf(const std::string& err) {
   return events;
 }
 
+// Whether event `id`'s message shows the Windows error's text beside its
+// number.
+bool ShowsErrorText(std::uint32_t id) {
+  return id == 2 || id == 302;
+}
+
 // An event's message as Event Viewer shows it.
 std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
   const std::map<std::uint32_t, std::string> headlines = {
@@ -139,17 +146,27 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
   const char* const labels[] = {"Version",          "Exit code",   "Command line",
                                 "Source directory", "Route",       "Legacy service keys",
                                 "Failed copy",      "Copy target", "Windows error"};
-  // The Windows error's text stands beside its number where the message
-  // shows it.
-  const bool error_text = id == 2 || id == 302;
   std::string text = headlines.at(id) + "\r\n\r\n";
   for (std::size_t i = 0; i < std::size(labels); ++i) {
     text += std::string(labels[i]) + ": " + strings.at(i);
-    if (i + 1 == std::size(labels) && error_text) text += " " + strings.at(i + 1);
+    if (i + 1 == std::size(labels) && ShowsErrorText(id)) text += " " + strings.at(i + 1);
     text += "\r\n";
   }
   return text;
 }
+
+// The languages of the message table, each with its label of the exit code.
+struct MessageLanguage {
+  const char* id;
+  const char* exit_code_label;
+};
+constexpr MessageLanguage kMessageLanguages[] = {
+    {"0x0409", "Exit code:"},
+    {"0x040C", "Code de sortie :"},
+    {"0x0407", "Exitcode:"},
+    {"0x0C0A", "C\u00F3digo de salida:"},
+    {"0x0411", "\u7D42\u4E86\u30B3\u30FC\u30C9:"},
+};
 
 // The x64 fixture, as a 64-bit event viewer, with `args`.
 RunResult Viewer(std::vector<std::string> args) {
@@ -161,6 +178,37 @@ RunResult Render(std::uint32_t id, const std::vector<std::string>& strings) {
   std::vector<std::string> args = {"render", std::to_string(id)};
   args.insert(args.end(), strings.begin(), strings.end());
   return Viewer(args);
+}
+
+// The lines of `text`, without their line ends.
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = std::min(text.find("\r\n", at), text.size());
+    lines.push_back(text.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+// Event `id`'s message in each language of `languages` (their ids, with
+// commas between), by language id.
+std::map<std::string, std::string> RenderIn(const std::string& languages, std::uint32_t id,
+                                            const std::vector<std::string>& strings) {
+  std::vector<std::string> args = {"render-in", languages, std::to_string(id)};
+  args.insert(args.end(), strings.begin(), strings.end());
+  const RunResult r = Viewer(args);
+  EXPECT_EQ(r.exit_code, 0) << r.out;
+  std::map<std::string, std::string> texts;
+  std::string* text = nullptr;
+  for (const std::string& line : Lines(r.out)) {
+    if (line.starts_with("language 0x")) {
+      text = &texts[line.substr(std::size("language ") - 1)];
+    } else if (text != nullptr) {
+      *text += line + "\r\n";
+    }
+  }
+  return texts;
 }
 
 // The package tree copied into a work directory, without `missing`.
@@ -277,11 +325,42 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
                                           "-", "-", "-", "206", "File name is too long.")}));
   }
   events.push_back({1, 102, events.back().strings});
+  std::string languages;
+  for (const MessageLanguage& language : kMessageLanguages) {
+    languages += (languages.empty() ? "" : ",") + std::string(language.id);
+  }
   for (const Event& event : events) {
     SCOPED_TRACE(event.id);
+    // As the prefix's English user interface has it.
     const RunResult rendered = Render(event.id, event.strings);
     EXPECT_EQ(rendered.exit_code, 0);
     EXPECT_EQ(rendered.out, Message(event.id, event.strings));
+
+    // In every language, each whole: its paragraph, a blank line, and each
+    // fact on its line after the language's label (the error's text beside
+    // its number), the exit code's label the language's own.
+    const std::map<std::string, std::string> texts = RenderIn(languages, event.id, event.strings);
+    for (const MessageLanguage& language : kMessageLanguages) {
+      SCOPED_TRACE(language.id);
+      const auto found = texts.find(language.id);
+      ASSERT_NE(found, texts.end());
+      const std::string& text = found->second;
+      EXPECT_FALSE(std::regex_search(text, std::regex("%[0-9]"))) << text;
+      const std::vector<std::string> lines = Lines(text);
+      const std::size_t facts = 9;
+      ASSERT_EQ(lines.size(), 2 + facts) << text;
+      EXPECT_NE(lines[0], "");
+      EXPECT_EQ(lines[1], "");
+      for (std::size_t i = 0; i < facts; ++i) {
+        std::string value = event.strings.at(i);
+        if (i + 1 == facts && ShowsErrorText(event.id)) {
+          value += " " + event.strings.at(i + 1);
+        }
+        EXPECT_TRUE(lines[2 + i].ends_with(" " + value)) << lines[2 + i];
+      }
+      EXPECT_EQ(lines[3], language.exit_code_label + (" " + event.strings.at(1)));
+    }
+    EXPECT_EQ(texts.at("0x0409"), rendered.out);
   }
 }
 
