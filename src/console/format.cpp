@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace qsetup {
 namespace {
@@ -140,6 +141,16 @@ std::vector<std::string> Conversions(std::string_view format) {
     pos = c.end;
   }
   return out;
+}
+
+const char* Decimal(std::uint32_t value, char (&buffer)[11]) {
+  char* at = std::end(buffer) - 1;
+  *at = '\0';
+  do {
+    *--at = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return at;
 }
 
 }  // namespace qsetup

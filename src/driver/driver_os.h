@@ -5,25 +5,9 @@
 #include <memory>
 #include <string>
 
+#include "driver/run_lock.h"
+
 namespace qsetup {
-
-// How a wait for the run lock ended.
-enum class LockWait {
-  kHeld,      // this run holds the lock now
-  kTimedOut,  // another run still holds it
-  kFailed,    // the wait could not be made
-};
-
-// The machine's run lock: one run at a time changes the machine. Released,
-// if held, when destroyed.
-class RunLock {
- public:
-  virtual ~RunLock() = default;
-
-  // Waits at most `milliseconds` until no other run holds the lock, then
-  // holds it.
-  virtual LockWait Hold(std::uint32_t milliseconds) = 0;
-};
 
 // The program's own file as Windows names it.
 struct ModulePath {

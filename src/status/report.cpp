@@ -11,17 +11,6 @@ namespace {
 
 constexpr char kUnknown[] = "unknown";
 
-// `value` in decimal, at the end of `buffer`.
-const char* Decimal(std::uint32_t value, char (&buffer)[11]) {
-  char* at = std::end(buffer) - 1;
-  *at = '\0';
-  do {
-    *--at = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return at;
-}
-
 // The state's name, as both forms of the report give it; null for kNone.
 const char* StateText(ServiceState state) {
   constexpr const char* kNames[] = {nullptr,   "stopped",          "start pending", "stop pending",

@@ -10,11 +10,9 @@
 
 #include "base/readable_file.h"
 #include "base/win_errors.h"
+#include "driver/run_lock.h"
 
 namespace qsetup {
-
-inline constexpr WinError kErrorPathNotFound = 3;
-inline constexpr WinError kErrorServiceDoesNotExist = 1060;
 
 // Where the program's own image lies.
 struct ProgramLocation {
@@ -43,19 +41,6 @@ enum class ServiceState : std::uint32_t {
 struct ServiceQuery {
   ServiceState state = ServiceState::kNone;
   WinError error = kErrorSuccess;  // kErrorServiceDoesNotExist when it is not registered
-};
-
-// What an object of the run lock's name says.
-enum class RunLockPresence {
-  kNone,     // there is none: no run holds the machine, and none waits for it
-  kRun,      // the lock of a run, which holds the machine or waits for another that does
-  kForeign,  // an object that neither the system nor administrators made: no run's lock
-  kUnknown,  // it could not be told
-};
-
-struct RunLockProbe {
-  RunLockPresence presence = RunLockPresence::kUnknown;
-  WinError error = kErrorSuccess;  // kUnknown: why
 };
 
 class StatusOs {

@@ -3,6 +3,7 @@
 
 #include "base/ascii.h"
 #include "console/console.h"
+#include "console/null_console_io.h"
 #include "deploy/deploy.h"
 #include "deploy/stamp_text.h"
 #include "detect/detect.h"
@@ -50,24 +51,6 @@ class WatchedDetectOs final : public DetectOs {
 
  private:
   DetectOs& os_;
-};
-
-// Where detection's trace would go: into the report's output. The report
-// never asks for the trace and never waits for a key.
-class ReportConsoleIo final : public ConsoleIo {
- public:
-  explicit ReportConsoleIo(StatusOs& os) : os_(os) {}
-
-  void WriteOut(std::string_view bytes) override { os_.WriteOut(bytes); }
-  std::size_t ReadIn(char*, std::size_t) override { return 0; }
-  bool ConsoleSeen() override { return false; }
-  bool OpenKeyboard() override { return false; }
-  std::optional<std::uint32_t> GetKeyboardMode() override { return std::nullopt; }
-  void SetKeyboardMode(std::uint32_t) override {}
-  bool ReadKeyboardEvent(InputEvent&) override { return false; }
-
- private:
-  StatusOs& os_;
 };
 
 // True when the service's command line `command` starts the program `tool`:
@@ -205,7 +188,9 @@ void Survey::SurveyPackage() {
 
 void Survey::SurveyAdapter(bool skip_hid) {
   WatchedDetectOs detect(p_.detect);
-  ReportConsoleIo io(p_.os);
+  // The report never asks for detection's trace and never waits for a key;
+  // a stray line on standard output would spoil the JSON.
+  NullConsoleIo io;
   Console console(io);
   const DetectContext context{detect, console, /*verbose=*/false, /*force_usb=*/false};
   // SETUP.EXE runs the probe under /H too and overrules its answer; the
