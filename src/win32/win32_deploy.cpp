@@ -5,6 +5,7 @@
 #include "base/ascii.h"
 #include "win32/handles.h"
 #include "win32/win32_files.h"
+#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 
@@ -13,17 +14,11 @@ bool Win32DeployOs::PathExists(const std::string& path) {
 }
 
 bool Win32DeployOs::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  return ::SetFileAttributesW(FilePath(path).c_str(), attributes) != FALSE;
+  std::wstring wide;
+  return FilePath(path, wide) == kErrorSuccess && ::SetFileAttributesW(wide.c_str(), attributes);
 }
 
 namespace {
-
-// The last error of a call that failed; never success, which would tell a
-// failure for the opposite.
-WinError LastError() {
-  const DWORD error = ::GetLastError();
-  return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
-}
 
 std::uint64_t FileTimeValue(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -32,7 +27,10 @@ std::uint64_t FileTimeValue(const FILETIME& time) {
 }  // namespace
 
 WinError Win32DeployOs::CopyToNew(const std::string& source, const std::string& target) {
-  if (::CopyFileW(FilePath(source).c_str(), FilePath(target).c_str(), TRUE)) return kErrorSuccess;
+  std::wstring wide_source, wide_target;
+  if (const WinError error = FilePath(source, wide_source); error != kErrorSuccess) return error;
+  if (const WinError error = FilePath(target, wide_target); error != kErrorSuccess) return error;
+  if (::CopyFileW(wide_source.c_str(), wide_target.c_str(), TRUE)) return kErrorSuccess;
   return LastError();
 }
 
@@ -40,7 +38,8 @@ WinError Win32DeployOs::FlushFile(const std::string& path) {
   // Flushing needs a handle that may write, which a read-only file (a copy
   // of a file on read-only media) does not give: its attributes are put
   // back afterwards.
-  const std::wstring file_path = FilePath(path);
+  std::wstring file_path;
+  if (const WinError error = FilePath(path, file_path); error != kErrorSuccess) return error;
   const DWORD attributes = ::GetFileAttributesW(file_path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
   const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
@@ -61,7 +60,10 @@ WinError Win32DeployOs::FlushFile(const std::string& path) {
 }
 
 WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to) {
-  if (::MoveFileExW(FilePath(from).c_str(), FilePath(to).c_str(),
+  std::wstring wide_from, wide_to;
+  if (const WinError error = FilePath(from, wide_from); error != kErrorSuccess) return error;
+  if (const WinError error = FilePath(to, wide_to); error != kErrorSuccess) return error;
+  if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return kErrorSuccess;
   }
@@ -69,11 +71,13 @@ WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to)
 }
 
 bool Win32DeployOs::RemoveFile(const std::string& path) {
-  return ::DeleteFileW(FilePath(path).c_str()) != FALSE;
+  std::wstring wide;
+  return FilePath(path, wide) == kErrorSuccess && ::DeleteFileW(wide.c_str());
 }
 
 bool Win32DeployOs::MakeDirectory(const std::string& path) {
-  return ::CreateDirectoryW(FilePath(path).c_str(), nullptr) != FALSE;
+  std::wstring wide;
+  return FilePath(path, wide) == kErrorSuccess && ::CreateDirectoryW(wide.c_str(), nullptr);
 }
 
 ReadableFilePtr Win32DeployOs::OpenForReading(const std::string& path) {
@@ -85,16 +89,19 @@ std::vector<FoundFile> Win32DeployOs::FilesStartingWith(const std::string& folde
   const std::string prefix =
       slash == std::string::npos ? folder_and_prefix : folder_and_prefix.substr(slash + 1);
   std::vector<FoundFile> names;
+  std::wstring pattern;
+  if (FilePath(folder_and_prefix + "*", pattern) != kErrorSuccess) return names;
   WIN32_FIND_DATAW found;
-  const UniqueFind search(::FindFirstFileW(FilePath(folder_and_prefix + "*").c_str(), &found));
+  const UniqueFind search(::FindFirstFileW(pattern.c_str(), &found));
   if (!search) return names;
   do {
     // The pattern also matches short names; only the long name counts. A
     // name that the ANSI code page cannot hold is none of the installer's.
-    const std::optional<std::string> name = ToAnsi(found.cFileName);
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name &&
-        StartsWithIgnoringAsciiCase(*name, prefix)) {
-      names.push_back({*name, FileTimeValue(found.ftCreationTime)});
+    std::string name;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        Narrow(found.cFileName, CP_ACP, name) == kErrorSuccess &&
+        StartsWithIgnoringAsciiCase(name, prefix)) {
+      names.push_back({std::move(name), FileTimeValue(found.ftCreationTime)});
     }
   } while (::FindNextFileW(search.get(), &found));
   return names;

@@ -8,6 +8,7 @@
 #include "win32/win32_files.h"
 #include "win32/win32_libraries.h"
 #include "win32/win32_run_lock.h"
+#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 
@@ -20,24 +21,6 @@ ReadableFilePtr Win32CatalogOs::OpenForReading(const std::string& path) {
 }
 
 namespace {
-
-// The longest path that Windows has.
-constexpr DWORD kLongestPath = 32768;
-
-// The program's own path; empty when it cannot be read.
-std::wstring ModuleFileName() {
-  // A buffer that it fills to the last character may have cut the path.
-  for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
-    std::wstring path(size, L'\0');
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), size);
-    if (length == 0) return {};
-    if (length < size) {
-      path.resize(length);
-      return path;
-    }
-  }
-  return {};
-}
 
 // The short (8.3) form of `path`; empty when it cannot be read.
 std::wstring ShortPathName(const std::wstring& path) {
@@ -54,11 +37,12 @@ std::wstring ShortPathName(const std::wstring& path) {
 
 ModulePath Win32DriverOs::ReadModulePath() {
   ModulePath module;
-  const std::wstring path = ModuleFileName();
-  if (path.empty()) return module;
+  std::wstring path;
+  if (ReadModuleFileName(path) != kErrorSuccess) return module;
   module.path.assign(path.begin(), path.end());
-  module.round_trips = ToAnsi(path).has_value();
-  module.short_ansi = ToAnsi(ShortPathName(path)).value_or("");
+  std::string ansi;
+  module.round_trips = Narrow(path, CP_ACP, ansi) == kErrorSuccess;
+  Narrow(ShortPathName(path), CP_ACP, module.short_ansi);
   return module;
 }
 
