@@ -96,7 +96,8 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   RunSettings settings;
   const SwitchResult switches = ParseSwitches(argc, argv, settings, console);
   const SourceDirectory source =
-      ChooseSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+      ChooseSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "",
+                            platform.source.ReadModulePath(), platform.source);
   if (source.usable()) settings.source_dir = source.path;
   RunFacts facts;
   facts.command_line = command_line.c_str();

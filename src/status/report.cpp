@@ -185,12 +185,12 @@ class JsonOut {
     End();
   }
   // A directory of stamped files: where it is, their common version, each.
-  void Directory(const char* key, const FileSet& set) {
+  // The object stays open for members of its own; End closes it.
+  void OpenDirectory(const char* key, const FileSet& set) {
     Begin(key);
     String("directory", set.directory);
     MaybeString("version", set.version);
     Files("files", set);
-    End();
   }
 
   std::string Take() { return std::move(out_); }
@@ -251,8 +251,12 @@ std::string ReportText(const StatusReport& r) {
   }
   text.Put("%-18s", "Adapter");
   text.Put(found, r.route == Route::kNone ? "" : RouteText(r.route));
-  text.Put("; SETUP.EXE would end with %s\r\n",
+  text.Put("; SETUP.EXE would end with %s",
            Decimal(static_cast<std::uint32_t>(r.setup_exit_code), number));
+  if (r.package_error != kErrorSuccess) {
+    text.Put(": the package directory %s", UnusableSourceReason(r.package_error));
+  }
+  text.Put("\r\n");
 
   text.Line("Installed", "%s",
             r.system_dir ? r.system_dir->c_str() : "unknown: the system directory is unusable");
@@ -292,7 +296,11 @@ std::string ReportJson(const StatusReport& r) {
   json.Begin(nullptr);
   json.Number("schema", kStatusSchema);
 
-  json.Directory("package", r.package);
+  json.OpenDirectory("package", r.package);
+  json.MaybeString("unusable", r.package_error != kErrorSuccess
+                                   ? UnusableSourceReason(r.package_error)
+                                   : nullptr);
+  json.End();
 
   json.Begin("adapter");
   json.MaybeString("route", r.route == Route::kNone ? nullptr : RouteText(r.route));
@@ -304,7 +312,8 @@ std::string ReportJson(const StatusReport& r) {
   json.MaybeString("systemDirectory", r.system_dir);
   json.Files("installed", r.installed);
 
-  json.Directory("staged", r.staged);
+  json.OpenDirectory("staged", r.staged);
+  json.End();
 
   json.Begin("service");
   json.String("name", kServiceName);

@@ -84,7 +84,7 @@ class Survey {
  public:
   Survey(StatusPlatform& platform, StatusReport& report) : p_(platform), report_(report) {}
 
-  void Run(bool skip_hid);
+  void Run(const char* command_path, bool skip_hid);
 
  private:
   // A fault of `operation` on `subject` (UTF-8), with its Windows error.
@@ -103,7 +103,7 @@ class Survey {
   void ReadStamps(FileSet& set, const std::string& folder, std::span<const char* const> names);
   void ReadStamp(StampedFile& file, const std::string& path);
 
-  void SurveyPackage();
+  void SurveyPackage(const char* command_path);
   void SurveyAdapter(bool skip_hid);
   void SurveyService(const std::string& native_dir);
   void SurveyLegacy(const std::string& system_dir);
@@ -168,19 +168,31 @@ void Survey::ReadStamps(FileSet& set, const std::string& folder,
   set.version = SharedVersion(set.files);
 }
 
-void Survey::SurveyPackage() {
-  const ProgramLocation location = p_.os.LocateProgram();
-  report_.package.directory = location.directory;
-  std::string folder;
-  if (location.directory.empty()) {
-    Fault("find the program's directory", {}, location.error);
-  } else if (location.ansi_directory.empty()) {
-    // SETUP.EXE knows its directory only by that code page: it cannot read
-    // its package from here either.
-    Fault("name the package directory in the ANSI code page", location.directory);
-  } else {
-    folder = SystemFolder(location.ansi_directory);
+void Survey::SurveyPackage(const char* command_path) {
+  // SETUP.EXE's own rule, from the same directory.
+  const ModulePath module = p_.source.ReadModulePath();
+  const SourceDirectory source = ChooseSourceDirectory(command_path, module, p_.source);
+  report_.package_error = source.error;
+
+  // The directory as Windows names it, whether SETUP.EXE can use it or not;
+  // UTF-8 holds any name but one with a lone surrogate.
+  std::optional<std::string> directory;
+  if (!module.path.empty()) {
+    const std::size_t slash = module.path.rfind(u'\\');
+    directory = p_.os.Utf16ToUtf8(
+        std::u16string_view(module.path.data(), slash != std::u16string::npos ? slash : 0));
   }
+  if (directory) {
+    report_.package.directory = std::move(*directory);
+  } else {
+    Fault("find the program's directory", {},
+          module.path.empty() ? module.error : kErrorNoUnicodeTranslation);
+  }
+
+  // The files where SETUP.EXE reads them; none where the code page cannot
+  // name the directory.
+  std::string folder = source.path;
+  if (!folder.empty() && !folder.ends_with('\\') && !folder.ends_with('/')) folder += '\\';
   static constexpr const char* kOwnName[] = {kStatusProgramName};
   ReadStamps(report_.package, folder, kPackageFiles);
   ReadStamps(report_.package, folder, kOwnName);
@@ -279,9 +291,9 @@ void Survey::Decide() {
   }
 }
 
-void Survey::Run(bool skip_hid) {
+void Survey::Run(const char* command_path, bool skip_hid) {
   block_.reset(new (std::nothrow) char[kStampBlockSize]);
-  SurveyPackage();
+  SurveyPackage(command_path);
 
   // The system directory as SETUP.EXE reads it (empty when it is unusable),
   // and where its files lie for 64-bit programs.
@@ -316,9 +328,13 @@ void Survey::Run(bool skip_hid) {
   report_.setup_exit_code = kExitFailed;
   if (!system_dir.empty()) {
     SurveyAdapter(skip_hid);
-    report_.setup_exit_code = OutcomeExitCode(
-        report_.route, report_.scan_found.value_or(true),
-        ReplacementResult(false, report_.legacy_service_keys > 0, report_.restart_owed));
+    // A package directory that SETUP.EXE cannot use ends its run with 2
+    // before detection; the adapter is reported all the same.
+    if (report_.package_error == kErrorSuccess) {
+      report_.setup_exit_code = OutcomeExitCode(
+          report_.route, report_.scan_found.value_or(true),
+          ReplacementResult(false, report_.legacy_service_keys > 0, report_.restart_owed));
+    }
   }
   ReadStamps(report_.installed, system_dir.empty() ? system_dir : SystemFolder(system_dir),
              kServiceFiles);
@@ -338,9 +354,9 @@ const StampedFile* FindFile(const FileSet& set, std::string_view name) {
   return nullptr;
 }
 
-StatusReport SurveyMachine(StatusPlatform& platform, bool skip_hid) {
+StatusReport SurveyMachine(StatusPlatform& platform, const char* command_path, bool skip_hid) {
   StatusReport report;
-  Survey(platform, report).Run(skip_hid);
+  Survey(platform, report).Run(command_path, skip_hid);
   return report;
 }
 

@@ -14,8 +14,8 @@ bool Win32DeployOs::PathExists(const std::string& path) {
 }
 
 bool Win32DeployOs::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  std::wstring wide;
-  return FilePath(path, wide) == kErrorSuccess && ::SetFileAttributesW(wide.c_str(), attributes);
+  std::u16string wide;
+  return FilePath(path, wide) == kErrorSuccess && ::SetFileAttributesW(AsWide(wide), attributes);
 }
 
 namespace {
@@ -27,10 +27,10 @@ std::uint64_t FileTimeValue(const FILETIME& time) {
 }  // namespace
 
 WinError Win32DeployOs::CopyToNew(const std::string& source, const std::string& target) {
-  std::wstring wide_source, wide_target;
+  std::u16string wide_source, wide_target;
   if (const WinError error = FilePath(source, wide_source); error != kErrorSuccess) return error;
   if (const WinError error = FilePath(target, wide_target); error != kErrorSuccess) return error;
-  if (::CopyFileW(wide_source.c_str(), wide_target.c_str(), TRUE)) return kErrorSuccess;
+  if (::CopyFileW(AsWide(wide_source), AsWide(wide_target), TRUE)) return kErrorSuccess;
   return LastError();
 }
 
@@ -38,32 +38,32 @@ WinError Win32DeployOs::FlushFile(const std::string& path) {
   // Flushing needs a handle that may write, which a read-only file (a copy
   // of a file on read-only media) does not give: its attributes are put
   // back afterwards.
-  std::wstring file_path;
+  std::u16string file_path;
   if (const WinError error = FilePath(path, file_path); error != kErrorSuccess) return error;
-  const DWORD attributes = ::GetFileAttributesW(file_path.c_str());
+  const DWORD attributes = ::GetFileAttributesW(AsWide(file_path));
   if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
   const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (read_only &&
-      !::SetFileAttributesW(file_path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+      !::SetFileAttributesW(AsWide(file_path), attributes & ~FILE_ATTRIBUTE_READONLY)) {
     return LastError();
   }
   WinError error = kErrorSuccess;
   {
-    const UniqueFile file(::CreateFileW(file_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    const UniqueFile file(::CreateFileW(AsWide(file_path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !::FlushFileBuffers(file.get())) error = LastError();
   }
-  if (read_only && !::SetFileAttributesW(file_path.c_str(), attributes) && error == kErrorSuccess) {
+  if (read_only && !::SetFileAttributesW(AsWide(file_path), attributes) && error == kErrorSuccess) {
     error = LastError();
   }
   return error;
 }
 
 WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to) {
-  std::wstring wide_from, wide_to;
+  std::u16string wide_from, wide_to;
   if (const WinError error = FilePath(from, wide_from); error != kErrorSuccess) return error;
   if (const WinError error = FilePath(to, wide_to); error != kErrorSuccess) return error;
-  if (::MoveFileExW(wide_from.c_str(), wide_to.c_str(),
+  if (::MoveFileExW(AsWide(wide_from), AsWide(wide_to),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return kErrorSuccess;
   }
@@ -71,13 +71,13 @@ WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to)
 }
 
 bool Win32DeployOs::RemoveFile(const std::string& path) {
-  std::wstring wide;
-  return FilePath(path, wide) == kErrorSuccess && ::DeleteFileW(wide.c_str());
+  std::u16string wide;
+  return FilePath(path, wide) == kErrorSuccess && ::DeleteFileW(AsWide(wide));
 }
 
 bool Win32DeployOs::MakeDirectory(const std::string& path) {
-  std::wstring wide;
-  return FilePath(path, wide) == kErrorSuccess && ::CreateDirectoryW(wide.c_str(), nullptr);
+  std::u16string wide;
+  return FilePath(path, wide) == kErrorSuccess && ::CreateDirectoryW(AsWide(wide), nullptr);
 }
 
 ReadableFilePtr Win32DeployOs::OpenForReading(const std::string& path) {
@@ -89,17 +89,17 @@ std::vector<FoundFile> Win32DeployOs::FilesStartingWith(const std::string& folde
   const std::string prefix =
       slash == std::string::npos ? folder_and_prefix : folder_and_prefix.substr(slash + 1);
   std::vector<FoundFile> names;
-  std::wstring pattern;
+  std::u16string pattern;
   if (FilePath(folder_and_prefix + "*", pattern) != kErrorSuccess) return names;
   WIN32_FIND_DATAW found;
-  const UniqueFind search(::FindFirstFileW(pattern.c_str(), &found));
+  const UniqueFind search(::FindFirstFileW(AsWide(pattern), &found));
   if (!search) return names;
   do {
     // The pattern also matches short names; only the long name counts. A
     // name that the ANSI code page cannot hold is none of the installer's.
     std::string name;
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        Narrow(found.cFileName, CP_ACP, name) == kErrorSuccess &&
+        Narrow(AsUtf16(found.cFileName), CP_ACP, name) == kErrorSuccess &&
         StartsWithIgnoringAsciiCase(name, prefix)) {
       names.push_back({std::move(name), FileTimeValue(found.ftCreationTime)});
     }

@@ -6,6 +6,7 @@
 #include "base/readable_file.h"
 #include "base/win_errors.h"
 #include "win32/handles.h"
+#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 
@@ -17,7 +18,7 @@ namespace qsetup::win32 {
 // the error of reading its full path); an operation on the file fails with
 // that error then. Every file operation of this layer converts its paths
 // here, once.
-WinError FilePath(const std::string& path, std::wstring& wide);
+WinError FilePath(const std::string& path, std::u16string& wide);
 
 // Opens a file for raw reading, sharing it with other readers and writers and
 // letting it be renamed or deleted.

@@ -6,9 +6,7 @@
 
 #include "win32/handles.h"
 #include "win32/win32_files.h"
-#include "win32/win32_libraries.h"
 #include "win32/win32_run_lock.h"
-#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 
@@ -18,43 +16,6 @@ std::uint16_t Win32CatalogOs::SystemDefaultLangId() {
 
 ReadableFilePtr Win32CatalogOs::OpenForReading(const std::string& path) {
   return OpenReadableFile(path);
-}
-
-namespace {
-
-// The short (8.3) form of `path`; empty when it cannot be read.
-std::wstring ShortPathName(const std::wstring& path) {
-  const DWORD size = ::GetShortPathNameW(path.c_str(), nullptr, 0);
-  if (size == 0) return {};
-  std::wstring short_path(size, L'\0');
-  const DWORD length = ::GetShortPathNameW(path.c_str(), short_path.data(), size);
-  if (length == 0 || length >= size) return {};
-  short_path.resize(length);
-  return short_path;
-}
-
-}  // namespace
-
-ModulePath Win32DriverOs::ReadModulePath() {
-  ModulePath module;
-  std::wstring path;
-  if (ReadModuleFileName(path) != kErrorSuccess) return module;
-  module.path.assign(path.begin(), path.end());
-  std::string ansi;
-  module.round_trips = Narrow(path, CP_ACP, ansi) == kErrorSuccess;
-  Narrow(ShortPathName(path), CP_ACP, module.short_ansi);
-  return module;
-}
-
-std::string Win32DriverOs::ReadCurrentDirectory() {
-  char buffer[MAX_PATH];
-  const DWORD length = ::GetCurrentDirectoryA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return {};
-  return std::string(buffer, length);
-}
-
-bool Win32DriverOs::IsDbcsLeadByte(unsigned char byte) {
-  return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
 namespace {

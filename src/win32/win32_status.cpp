@@ -19,12 +19,12 @@ bool WriteText(DWORD which, std::string_view text) {
   const HANDLE handle = ::GetStdHandle(which);  // the process's: not ours to close
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return false;
   DWORD mode = 0;
-  std::wstring wide;
+  std::u16string wide;
   if (::GetConsoleMode(handle, &mode) && Widen(text, CP_UTF8, wide) == kErrorSuccess) {
     for (std::size_t at = 0; at < wide.size();) {
       const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(wide.size() - at, 1u << 14));
       DWORD written = 0;
-      if (!::WriteConsoleW(handle, wide.data() + at, chunk, &written, nullptr) || written == 0) {
+      if (!::WriteConsoleW(handle, AsWide(wide) + at, chunk, &written, nullptr) || written == 0) {
         return false;
       }
       at += written;
@@ -50,34 +50,18 @@ void Win32StatusOs::WriteError(std::string_view text) {
   WriteText(STD_ERROR_HANDLE, text);
 }
 
-ProgramLocation Win32StatusOs::LocateProgram() {
-  ProgramLocation location;
-  // The path as Windows keeps it, in UTF-16: a directory that the ANSI code
-  // page cannot name is still reported as it is.
-  std::wstring path;
-  if (const WinError error = ReadModuleFileName(path); error != kErrorSuccess) {
-    location.error = error;
-    return location;
-  }
-  const std::size_t slash = path.rfind(L'\\');
-  const std::wstring_view directory(path.data(), slash != std::wstring::npos ? slash : 0);
-  if (directory.empty()) {
-    location.error = ERROR_INVALID_NAME;
-    return location;
-  }
-  if (const WinError error = Narrow(directory, CP_UTF8, location.directory);
-      error != kErrorSuccess) {
-    location.error = error;
-    return location;
-  }
-  Narrow(directory, CP_ACP, location.ansi_directory);
-  return location;
-}
-
 std::optional<std::string> Win32StatusOs::AnsiToUtf8(const std::string& text) {
-  std::wstring wide;
+  std::u16string wide;
   std::string utf8;
   if (Widen(text, CP_ACP, wide) != kErrorSuccess || Narrow(wide, CP_UTF8, utf8) != kErrorSuccess) {
+    return std::nullopt;
+  }
+  return utf8;
+}
+
+std::optional<std::string> Win32StatusOs::Utf16ToUtf8(std::u16string_view text) {
+  std::string utf8;
+  if (Narrow(text, CP_UTF8, utf8) != kErrorSuccess) {
     return std::nullopt;
   }
   return utf8;

@@ -10,7 +10,7 @@ WinError LastError() {
   return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
 }
 
-WinError Widen(std::string_view text, UINT code_page, std::wstring& wide) {
+WinError Widen(std::string_view text, UINT code_page, std::u16string& wide) {
   wide.clear();
   if (text.empty()) return kErrorSuccess;
   if (text.size() > INT_MAX) return kErrorInvalidParameter;
@@ -21,7 +21,7 @@ WinError Widen(std::string_view text, UINT code_page, std::wstring& wide) {
       ::MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
   if (size <= 0) return LastError();
   wide.resize(static_cast<std::size_t>(size));
-  if (::MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, wide.data(),
+  if (::MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, AsWide(wide),
                             size) != size) {
     wide.clear();
     return LastError();
@@ -29,17 +29,17 @@ WinError Widen(std::string_view text, UINT code_page, std::wstring& wide) {
   return kErrorSuccess;
 }
 
-WinError Narrow(std::wstring_view text, UINT code_page, std::string& narrow) {
+WinError Narrow(std::u16string_view text, UINT code_page, std::string& narrow) {
   narrow.clear();
   if (text.empty()) return kErrorSuccess;
   if (text.size() > INT_MAX) return kErrorInvalidParameter;
   const int length = static_cast<int>(text.size());
-  const int size =
-      ::WideCharToMultiByte(code_page, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  const auto* const wide = reinterpret_cast<const wchar_t*>(text.data());
+  const int size = ::WideCharToMultiByte(code_page, 0, wide, length, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return LastError();
   narrow.resize(static_cast<std::size_t>(size));
-  if (::WideCharToMultiByte(code_page, 0, text.data(), length, narrow.data(), size, nullptr,
-                            nullptr) != size) {
+  if (::WideCharToMultiByte(code_page, 0, wide, length, narrow.data(), size, nullptr, nullptr) !=
+      size) {
     narrow.clear();
     return LastError();
   }
@@ -47,7 +47,7 @@ WinError Narrow(std::wstring_view text, UINT code_page, std::string& narrow) {
   // "ä", "?", U+FFFD for a lone surrogate): only a text that converts back
   // to itself was converted exactly. The one test for every code page,
   // UTF-8 among them, which takes no flag that would tell.
-  std::wstring back;
+  std::u16string back;
   if (Widen(narrow, code_page, back) != kErrorSuccess || back != text) {
     narrow.clear();
     return kErrorNoUnicodeTranslation;
@@ -55,12 +55,12 @@ WinError Narrow(std::wstring_view text, UINT code_page, std::string& narrow) {
   return kErrorSuccess;
 }
 
-WinError ReadModuleFileName(std::wstring& path) {
+WinError ReadModuleFileName(std::u16string& path) {
   // The longest path that Windows has, in UTF-16 units with its NUL.
   constexpr DWORD kLongestPath = 32768;
   for (DWORD size = MAX_PATH;; size = std::min<DWORD>(size * 2, kLongestPath)) {
-    path.assign(size, L'\0');
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), size);
+    path.assign(size, u'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, AsWide(path), size);
     if (length == 0) {
       path.clear();
       return LastError();

@@ -535,7 +535,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"ShortFormOfAPathThatTheCodePageCannotHold",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.driver.module = {kCyrillicSetup, false, "C:\\8D2B~1\\SETUP.EXE"};
+         t.source_dir.module = {kCyrillicSetup, false, "C:\\8D2B~1\\SETUP.EXE"};
          for (const char* file : kPackageFiles) {
            t.deploy.AddFile(std::string("C:\\8D2B~1\\") + file, "!@#$2.1$#@!");
          }
@@ -550,7 +550,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"SourceDirectoryWithoutShortName",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.driver.module = {kCyrillicSetup, false, ""};
+         t.source_dir.module = {kCyrillicSetup, false, ""};
        },
        {"/Q"},
        2,
@@ -650,7 +650,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
        "C:\\?????\\setup.exe",
        {"/Q"},
        std::string(kBanner) + kFailed},
-      {"too long", driver.module, kTooLongSetup, {"/Q"}, std::string(kBanner) + kFailed},
+      {"too long", source_dir.module, kTooLongSetup, {"/Q"}, std::string(kBanner) + kFailed},
       {"traced: no short name",
        no_short_name,
        "C:\\?????\\setup.exe",
@@ -660,7 +660,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
            "Press ENTER to continue\r\n" + kFailed,
        2},
       {"traced: too long",
-       driver.module,
+       source_dir.module,
        kTooLongSetup,
        {"/Q", "/D"},
        traced + "Main - source directory = >" + kTooLongSetup.substr(0, 256) + "<\r\n" +
@@ -673,7 +673,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
     SCOPED_TRACE(c.name);
     console.out.clear();
     for (int i = 0; i < c.pauses; ++i) console.PressChar('\r');
-    driver.module = c.module;
+    source_dir.module = c.module;
     EXPECT_EQ(Run(c.args, c.command), 2);
     EXPECT_EQ(console.out, c.out);
     EXPECT_TRUE(console.keys.empty());

@@ -30,6 +30,8 @@ const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EX
                                      "ENGLISH.NLS", "JAPANESE.NLS", "QLN2STAT.EXE"};
 const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
 constexpr std::uint64_t kMinute = 60 * 10'000'000;
+// C:\Пакет\QLN2STAT.EXE, whose letters code page 1252 lacks.
+constexpr char16_t kCyrillicStatus[] = u"C:\\\u041F\u0430\u043A\u0435\u0442\\QLN2STAT.EXE";
 
 std::string Stamped(const std::string& version, const std::string& body) {
   return "!@#$" + version + "$#@!" + body;
@@ -104,10 +106,16 @@ struct Machine : testing::FakeMachine {
     RegisterService("\"C:\\WINDOWS\\system32\\telmxsvc.exe\" -service");
   }
 
-  StatusReport Survey(bool skip_hid = false) { return SurveyMachine(report, skip_hid); }
+  // Where both programs are started from: the directory of their command
+  // paths, which the ANSI code page gives them.
+  std::string package_dir = "C:\\Pkg\\";
 
-  int Status(std::vector<std::string> args) { return Run(args, "C:\\Pkg\\QLN2STAT.EXE", true); }
-  int Setup(std::vector<std::string> args) { return Run(args, "C:\\Pkg\\SETUP.EXE", false); }
+  StatusReport Survey(bool skip_hid = false) {
+    return SurveyMachine(report, (package_dir + "QLN2STAT.EXE").c_str(), skip_hid);
+  }
+
+  int Status(std::vector<std::string> args) { return Run(args, "QLN2STAT.EXE", true); }
+  int Setup(std::vector<std::string> args) { return Run(args, "SETUP.EXE", false); }
 
   // What the report must leave as it was.
   struct State {
@@ -142,8 +150,8 @@ struct Machine : testing::FakeMachine {
   }
 
  private:
-  int Run(std::vector<std::string> args, const std::string& command, bool report_program) {
-    args.insert(args.begin(), command);
+  int Run(std::vector<std::string> args, const char* program, bool report_program) {
+    args.insert(args.begin(), package_dir + program);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     const int argc = static_cast<int>(argv.size());
@@ -162,6 +170,7 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     bool skip_hid;
     Route route;
     int setup_exit_code;
+    WinError package_error = kErrorSuccess;  // why SETUP.EXE cannot use the package directory
   };
   const Row rows[] = {
       {"no adapter", [](Machine&) {}, false, Route::kHardwareIdScan, 8},
@@ -220,6 +229,21 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
          m.system.Set(std::string(260, 's'));
        },
        false, Route::kNone, 2},
+      // SETUP.EXE ends before detection; the report still tells of the
+      // adapter.
+      {"package directory that the code page cannot name, without a short name",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.package_dir = "C:\\?????\\";
+         m.source_dir.module = {kCyrillicStatus, false, ""};
+       },
+       false, Route::kHidProbe, 2, kErrorNoUnicodeTranslation},
+      {"package directory longer than 255 characters",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.package_dir = "C:\\" + std::string(252, 'p') + "\\";
+       },
+       false, Route::kHidProbe, 2, kErrorFilenameExcedRange},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -230,6 +254,7 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     m.ExpectUntouched(before);
     EXPECT_EQ(report.route, row.route);
     EXPECT_EQ(report.setup_exit_code, row.setup_exit_code);
+    EXPECT_EQ(report.package_error, row.package_error);
     EXPECT_EQ(report.hid_found.has_value(), !row.skip_hid && row.route != Route::kNone);
     EXPECT_EQ(report.scan_found.has_value(), row.route == Route::kHardwareIdScan);
     EXPECT_FALSE(report.current);
@@ -379,32 +404,50 @@ TEST(StatusReport, OlderSoftwareAndTheRunLock) {
   }
 }
 
-// Where the package cannot be read, nothing is current and the report says
-// why.
-TEST(StatusReport, APackageThatCannotBeRead) {
+// The package directory as Windows names it, and the package where
+// SETUP.EXE would find it: by the short name of a directory that the ANSI
+// code page cannot name, nowhere when it has none.
+TEST(StatusReport, ThePackageWhereSetupFindsIt) {
+  const std::string cyrillic = "C:\\\xd0\x9f\xd0\xb0\xd0\xba\xd0\xb5\xd1\x82";  // UTF-8
   const struct {
     const char* name;
-    ProgramLocation location;
+    const char* command_dir;  // what the code page made of it
+    ModulePath module;
+    std::string directory;
+    bool current;
     const char* fault;
   } cases[] = {
-      {"a directory that the ANSI code page cannot name",
-       {"C:\\Pakete\\\xe6\x97\xa5\xe6\x9c\xac", {}, kErrorSuccess},
-       "name the package directory in the ANSI code page"},
-      {"no directory at all", {{}, {}, kErrorAccessDenied}, "find the program's directory"},
+      // Its short name, under which the fake's files lie.
+      {"a directory that the code page names by its short name",
+       "C:\\?????\\",
+       {kCyrillicStatus, false, "C:\\Pkg\\QLN2STAT.EXE"},
+       cyrillic,
+       true,
+       nullptr},
+      {"one that has none", "C:\\?????\\", {kCyrillicStatus, false, ""}, cyrillic, false, nullptr},
+      // The command path names it still.
+      {"the program's path unread",
+       "C:\\Pkg\\",
+       {{}, false, {}, kErrorAccessDenied},
+       "",
+       true,
+       "find the program's directory"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
     m.Install();
-    m.status.location = c.location;
+    m.package_dir = c.command_dir;
+    m.source_dir.module = c.module;
     const StatusReport report = m.Survey();
-    EXPECT_EQ(report.package.directory, c.location.directory);
-    for (const StampedFile& file : report.package.files) {
-      EXPECT_EQ(file.state, StampedFile::State::kUnreadable) << file.name;
+    EXPECT_EQ(report.package.directory, c.directory);
+    EXPECT_EQ(report.package.version,
+              c.current ? std::optional<std::string>(kVersion) : std::nullopt);
+    EXPECT_EQ(report.current, c.current);
+    ASSERT_EQ(report.faults.size(), c.fault != nullptr ? 1u : 0u);
+    if (c.fault != nullptr) {
+      EXPECT_STREQ(report.faults[0].operation, c.fault);
     }
-    EXPECT_FALSE(report.current);
-    ASSERT_EQ(report.faults.size(), 1u);
-    EXPECT_STREQ(report.faults[0].operation, c.fault);
   }
 }
 
@@ -498,15 +541,25 @@ TEST(StatusReport, TextForAPerson) {
             "Could not open C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE: Windows error 5.\r\n"
             "Could not look for the run lock: Windows error 5.\r\n");
 
-  Machine fresh;
-  fresh.system.Set(std::string(300, 's'));
-  EXPECT_EQ(fresh.Status({}), kStatusNotCurrent);
-  EXPECT_EQ(fresh.status.out,
+  // Neither the system directory nor the package directory can be used.
+  Machine broken;
+  broken.system.Set(std::string(300, 's'));
+  broken.package_dir = "C:\\?????\\";
+  broken.source_dir.module = {kCyrillicStatus, false, ""};
+  EXPECT_EQ(broken.Status({}), kStatusNotCurrent);
+  EXPECT_EQ(broken.status.out,
             "QLN2STAT.EXE 2.1.0: Orvane Quillon 2 software on this server\r\n"
             "\r\n"
-            "Package           C:\\Pkg, version 2.1.0\r\n"
+            "Package           C:\\\xd0\x9f\xd0\xb0\xd0\xba\xd0\xb5\xd1\x82\r\n"
+            "  SETUP.EXE       could not be read\r\n"
+            "  TELMXW.DLL      could not be read\r\n"
+            "  TELMXREM.EXE    could not be read\r\n"
+            "  TELMXSVC.EXE    could not be read\r\n"
+            "  ENGLISH.NLS     could not be read\r\n"
+            "  JAPANESE.NLS    could not be read\r\n"
+            "  QLN2STAT.EXE    could not be read\r\n"
             "Adapter           not looked for: the system directory is unusable; SETUP.EXE would "
-            "end with 2\r\n"
+            "end with 2: the package directory has no short name in the ANSI code page\r\n"
             "Installed         unknown: the system directory is unusable\r\n"
             "  TELMXW.DLL      could not be read\r\n"
             "  TELMXREM.EXE    could not be read\r\n"
@@ -536,7 +589,8 @@ TEST(StatusReport, JsonForScripts) {
   m.AttachHidAdapter();
   m.status.run_lock = {RunLockPresence::kRun};
   // A directory in the ANSI code page, reported in UTF-8.
-  m.status.location = {"C:\\Pakete\\\xc3\xa9t\xc3\xa9", "C:\\Pakete\\\xe9t\xe9"};
+  m.package_dir = "C:\\Pakete\\\xe9t\xe9\\";
+  m.source_dir.module = {u"C:\\Pakete\\\u00e9t\u00e9\\QLN2STAT.EXE", true, ""};
   for (const char* file : kPackageFiles) {
     m.deploy.AddFile(std::string("C:\\Pakete\\\xe9t\xe9\\") + file, Stamped(kVersion, file));
   }
@@ -558,6 +612,7 @@ TEST(StatusReport, JsonForScripts) {
       {"package/files/ENGLISH.NLS", "\"2.1.0\""},
       {"package/files/JAPANESE.NLS", "null"},
       {"package/files/QLN2STAT.EXE", "\"2.1.0\""},
+      {"package/unusable", "null"},
       {"adapter/route", "\"HID probe\""},
       {"adapter/hidProbe", "true"},
       {"adapter/scan", "null"},
