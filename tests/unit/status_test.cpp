@@ -194,6 +194,21 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
          m.RecordRestart(60);
        },
        false, Route::kHidProbe, 0},
+      // A run ended before it wrote the time: owed, with nothing to fault.
+      {"adapter over HID, record without its time",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.replace.AddKey(kRecord).volatile_key = true;
+       },
+       false, Route::kHidProbe, 1},
+      // A time that is not a QWORD proves no restart: owed, not stale.
+      {"adapter over HID, record whose time is no QWORD",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.RecordRestart(60);
+         m.replace.FindKey(kRecord)->values["systemstarttime"].type = RegistryValue::Type::kDword;
+       },
+       false, Route::kHidProbe, 1},
       {"adapter over HID, /H", [](Machine& m) { m.AttachHidAdapter(); }, true,
        Route::kHardwareIdScan, 8},
       {"adapter over HID and its id, /H",
@@ -255,6 +270,8 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     EXPECT_EQ(report.route, row.route);
     EXPECT_EQ(report.setup_exit_code, row.setup_exit_code);
     EXPECT_EQ(report.package_error, row.package_error);
+    // Only an unusable system directory is a failure to read here.
+    EXPECT_EQ(report.faults.size(), row.route == Route::kNone ? 1u : 0u);
     EXPECT_EQ(report.hid_found.has_value(), !row.skip_hid && row.route != Route::kNone);
     EXPECT_EQ(report.scan_found.has_value(), row.route == Route::kHardwareIdScan);
     EXPECT_FALSE(report.current);
@@ -503,10 +520,12 @@ TEST(StatusMain, SwitchesAndWhatCannotBeReported) {
 TEST(StatusReport, TextForAPerson) {
   Machine m;
   m.Install();
-  m.deploy.AddFile(std::string(kSystem) + "TELMXREM.EXE", Stamped("2.0.9", "x"));
+  m.deploy.AddFile(std::string(kSystem) + "TELMXW.DLL", "");  // empty: no stamp, no fault
+  m.deploy.unreadable.insert(m.deploy.Key(std::string(kSystem) + "TELMXREM.EXE"));
   m.deploy.files.erase(m.deploy.Key(std::string(kSystem) + "TELMXSVC.EXE"));
-  m.deploy.AddFile(std::string(kStaging) + "ENGLISH.NLS", "no stamp");
-  m.deploy.unreadable.insert(m.deploy.Key(std::string(kStaging) + "SETUP.EXE"));
+  // Staged files of mixed versions share none.
+  m.deploy.AddFile(std::string(kStaging) + "TELMXW.DLL", Stamped("2.2.0", "x"));
+  m.deploy.AddFile(std::string(kStaging) + "TELMXREM.EXE", Stamped("2.0.9", "x"));
   m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
   m.AddLegacyKeys();
   m.RecordRestart();
@@ -521,15 +540,15 @@ TEST(StatusReport, TextForAPerson) {
             "Adapter           found by the hardware-id scan, without a working USB driver; "
             "SETUP.EXE would end with 16\r\n"
             "Installed         C:\\WINDOWS\\system32\r\n"
-            "  TELMXW.DLL      2.1.0 (the package's)\r\n"
-            "  TELMXREM.EXE    2.0.9 (older than the package's 2.1.0)\r\n"
+            "  TELMXW.DLL      no version stamp\r\n"
+            "  TELMXREM.EXE    could not be read\r\n"
             "  TELMXSVC.EXE    none\r\n"
             "Staged            C:\\WINDOWS\\system32\\drivers\\qln2\r\n"
-            "  SETUP.EXE       could not be read\r\n"
-            "  TELMXW.DLL      2.1.0 (the package's)\r\n"
-            "  TELMXREM.EXE    2.1.0 (the package's)\r\n"
+            "  SETUP.EXE       2.1.0 (the package's)\r\n"
+            "  TELMXW.DLL      2.2.0 (newer than the package's 2.1.0)\r\n"
+            "  TELMXREM.EXE    2.0.9 (older than the package's 2.1.0)\r\n"
             "  TELMXSVC.EXE    2.1.0 (the package's)\r\n"
-            "  ENGLISH.NLS     no version stamp\r\n"
+            "  ENGLISH.NLS     2.1.0 (the package's)\r\n"
             "  JAPANESE.NLS    2.1.0 (the package's)\r\n"
             "Service QLN2Svc   registered, running, runs \"C:\\WINDOWS\\system32\\telmxsvc.exe\" "
             "-service\r\n"
@@ -538,7 +557,7 @@ TEST(StatusReport, TextForAPerson) {
             "Run in progress   unknown\r\n"
             "Current           no: not installed, older or incomplete (exit code 3)\r\n"
             "\r\n"
-            "Could not open C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE: Windows error 5.\r\n"
+            "Could not open C:\\WINDOWS\\system32\\TELMXREM.EXE: Windows error 5.\r\n"
             "Could not look for the run lock: Windows error 5.\r\n");
 
   // Neither the system directory nor the package directory can be used.
@@ -666,12 +685,15 @@ TEST(StatusJson, StringsAreReadBackAsTheyWere) {
       // Not UTF-8: each byte that begins no well-formed sequence is U+FFFD.
       {"a\xe9z", "\"a\xef\xbf\xbdz\""},
       {"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                  // overlong
+      {"\xe0\x80\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // overlong, in three
       {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // a surrogate
       {"\xf4\x90\x80\x80",
        "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // beyond U+10FFFF
       {"\xe6\x97", "\"\xef\xbf\xbd\xef\xbf\xbd\""},              // cut short
       {"\xe6\x97x", "\"\xef\xbf\xbd\xef\xbf\xbdx\""},
   };
+  // Beyond U+FFFF: a surrogate pair, as JSON writes one.
+  EXPECT_EQ(JsonString("\xf0\x90\x80\x80"), "\"\\ud800\\udc00\"");
   std::vector<std::string> documents;
   for (const auto& row : rows) {
     const std::string quoted = JsonString(row.text);
