@@ -47,9 +47,7 @@ void ScanDevices(benchmark::State& state) {
   for (int n = 0; n + 1 < count; ++n) os.devices.push_back(OrdinaryDevice(n));
   os.devices.push_back({MultiSz({"USB\\Vid_7a5c&Pid_4001&Rev_0100", "USB\\Vid_7a5c&Pid_4001"}), 0});
 
-  FakeConsoleIo io;
-  Console console(io);
-  const DetectContext context{os, console, false, 0};
+  const DetectContext context{os, nullptr, false};
   for (auto _ : state) {
     DetectionFlags flags;
     const int found = FindExistingDevice(context, flags);

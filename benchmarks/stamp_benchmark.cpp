@@ -13,6 +13,7 @@
 
 #include "catalog/messages.h"
 #include "console/console.h"
+#include "console/null_console_io.h"
 #include "deploy/deploy.h"
 #include "deploy/version_stamp.h"
 
@@ -72,17 +73,6 @@ class PosixDeployOs final : public DeployOs {
     if (fd < 0) return nullptr;
     return std::make_unique<PosixFile>(fd);
   }
-};
-
-class NullConsoleIo final : public ConsoleIo {
- public:
-  void WriteOut(std::string_view) override {}
-  std::size_t ReadIn(char*, std::size_t) override { return 0; }
-  bool ConsoleSeen() override { return false; }
-  bool OpenKeyboard() override { return false; }
-  std::optional<std::uint32_t> GetKeyboardMode() override { return std::nullopt; }
-  void SetKeyboardMode(std::uint32_t) override {}
-  bool ReadKeyboardEvent(InputEvent&) override { return false; }
 };
 
 // A file of `size` bytes, sparse but for the stamp `version` at byte 99000.

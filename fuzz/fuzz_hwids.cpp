@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "detect/console_trace.h"
 #include "detect/detect.h"
 #include "fakes/fake_console_io.h"
 #include "fakes/fake_detect_os.h"
@@ -27,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   testing::FakeConsoleIo io;
   Console console(io);
-  const DetectContext ctx{os, console, true, 0};
+  ConsoleTrace trace(console);
+  const DetectContext ctx{os, &trace, false};
   DetectionFlags flags;
   const int first = FindExistingDevice(ctx, flags);
   const DetectionFlags after_first = flags;

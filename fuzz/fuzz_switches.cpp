@@ -32,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (settings.force_code != 0 && settings.force_code != 'U') __builtin_trap();
   if (args[0] != command_path) __builtin_trap();  // the command path is never changed
 
-  testing::FakeDriverOs driver;
-  driver.lead_low = 0x81;  // a double-byte code page
-  driver.lead_high = 0x9F;
-  driver.current_dir = "D:\\work";
-  const std::string source = DeriveSourceDirectory(command_path.c_str(), driver);
+  testing::FakeSourceDirectoryOs os;
+  os.lead_low = 0x81;  // a double-byte code page
+  os.lead_high = 0x9F;
+  os.current_dir = "D:\\work";
+  const std::string source = DeriveSourceDirectory(command_path.c_str(), os);
   // The source directory is "." or a leading part of the command path, with
   // at most the current drive put in front.
   const bool leading = command_path.compare(0, source.size(), source) == 0;

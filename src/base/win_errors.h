@@ -11,6 +11,7 @@ using WinError = std::uint32_t;
 
 inline constexpr WinError kErrorSuccess = 0;
 inline constexpr WinError kErrorFileNotFound = 2;
+inline constexpr WinError kErrorPathNotFound = 3;
 inline constexpr WinError kErrorAccessDenied = 5;
 inline constexpr WinError kErrorNotEnoughMemory = 8;
 inline constexpr WinError kErrorInvalidData = 13;
@@ -23,6 +24,7 @@ inline constexpr WinError kErrorFilenameExcedRange = 206;
 inline constexpr WinError kErrorMoreData = 234;
 inline constexpr WinError kErrorNoMoreItems = 259;
 inline constexpr WinError kErrorKeyDeleted = 1018;
+inline constexpr WinError kErrorServiceDoesNotExist = 1060;
 inline constexpr WinError kErrorNoUnicodeTranslation = 1113;
 
 }  // namespace qsetup

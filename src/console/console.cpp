@@ -8,13 +8,6 @@
 #include "console/key_table.h"
 
 namespace qsetup {
-namespace {
-
-constexpr int kEndOfInput = -1;
-constexpr char kCtrlZ = 0x1A;
-
-}  // namespace
-
 int Console::PrintFormatted(std::string_view format, const char* const* args, std::size_t count) {
   // Standard output as a text stream, through a buffer of its own: printing
   // allocates nothing, so it works when memory has run out.
@@ -47,50 +40,6 @@ int Console::PrintFormatted(std::string_view format, const char* const* args, st
   FormatTo(sink, format, std::span<const char* const>(args, count));
   sink.Flush();
   return static_cast<int>(sink.formatted);
-}
-
-int Console::ReadRawByte() {
-  if (pushed_back_ != -1) {
-    const int c = pushed_back_;
-    pushed_back_ = -1;
-    return c;
-  }
-  if (in_pos_ == in_len_) {
-    in_len_ = io_.ReadIn(in_buffer_.data(), in_buffer_.size());
-    in_pos_ = 0;
-    if (in_len_ == 0) return kEndOfInput;
-  }
-  return static_cast<unsigned char>(in_buffer_[in_pos_++]);
-}
-
-int Console::ReadInputChar() {
-  if (in_ended_) return kEndOfInput;
-  int c = ReadRawByte();
-  if (c == static_cast<unsigned char>(kCtrlZ)) c = kEndOfInput;
-  if (c == '\r') {
-    const int next = ReadRawByte();
-    if (next == '\n') return '\n';
-    pushed_back_ = next == kEndOfInput ? -1 : next;
-    if (next == kEndOfInput) in_ended_ = true;
-    return '\r';
-  }
-  if (c == kEndOfInput) in_ended_ = true;
-  return c;
-}
-
-bool Console::ReadAnswerLine(AnswerLine& line) {
-  std::size_t stored = 0;
-  bool read_any = false;
-  for (;;) {
-    const int c = ReadInputChar();
-    if (c == kEndOfInput) break;
-    read_any = true;
-    if (c == '\n') break;
-    if (stored < kAnswerLineMax) line[stored++] = static_cast<char>(c);
-  }
-  if (!read_any) return false;
-  line[stored] = '\0';
-  return true;
 }
 
 int Console::WaitForKey() {

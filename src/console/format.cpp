@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+
+#include "console/conversion.h"
 
 namespace qsetup {
 namespace {
@@ -33,19 +36,8 @@ bool ReadNumber(std::string_view text, std::size_t& pos, std::size_t& value) {
   return fits;
 }
 
-// One conversion of a format, from its "%" to its conversion character.
-struct Conversion {
-  std::size_t end = 0;    // one past the conversion character, or the end of the text
-  bool cut_off = false;   // the text ends before the conversion character
-  char character = '\0';  // 's', 'd', ... ; '%' for "%%"
-  bool usable = true;     // false once the conversion cannot be honoured as "%s"
-  bool left = false;      // '-' flag
-  std::size_t width = 0;
-  bool has_precision = false;
-  std::size_t precision = 0;
-};
+}  // namespace
 
-// Parses the conversion whose "%" is at `start`.
 Conversion ParseConversion(std::string_view format, std::size_t start) {
   Conversion c;
   std::size_t pos = start + 1;
@@ -90,8 +82,6 @@ Conversion ParseConversion(std::string_view format, std::size_t start) {
   return c;
 }
 
-}  // namespace
-
 void FormatTo(TextSink& out, std::string_view format, std::span<const char* const> args) {
   std::size_t next_arg = 0;
   std::size_t pos = 0;
@@ -131,15 +121,14 @@ std::string FormatText(std::string_view format, std::span<const char* const> arg
   return sink.text;
 }
 
-std::vector<std::string> Conversions(std::string_view format) {
-  std::vector<std::string> out;
-  std::size_t pos = 0;
-  while ((pos = format.find('%', pos)) != std::string_view::npos) {
-    const Conversion c = ParseConversion(format, pos);
-    if (c.character != '%') out.emplace_back(format.substr(pos, c.end - pos));
-    pos = c.end;
-  }
-  return out;
+const char* Decimal(std::uint32_t value, char (&buffer)[11]) {
+  char* at = std::end(buffer) - 1;
+  *at = '\0';
+  do {
+    *--at = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  return at;
 }
 
 }  // namespace qsetup

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -34,5 +35,9 @@ std::string FormatText(std::string_view format, std::span<const char* const> arg
 // "%n"), as FormatText reads them; "%%" is not one. A conversion cut off by
 // the end of the text is returned as it stands.
 std::vector<std::string> Conversions(std::string_view format);
+
+// `value` in decimal, written into `buffer`, which holds the longest with its
+// NUL; returns where the text begins in it.
+const char* Decimal(std::uint32_t value, char (&buffer)[11]);
 
 }  // namespace qsetup

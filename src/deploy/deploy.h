@@ -33,17 +33,14 @@ struct FailedCopy {
 };
 
 // Names beside a target `target`: the copy that waits there for the next
-// start of Windows, which renames it over the target, and the pattern of the
-// images of running programs that stepped aside for the copy that took their
-// place, until that start deletes them.
+// start of Windows, which renames it over the target, and the image of a
+// running program that stepped aside for the copy that took its place, until
+// that start deletes it.
 inline std::string WaitingCopyName(const std::string& target) {
   return target + ".~qln2next";
 }
 inline std::string AsideName(const std::string& target, std::uint32_t process_id) {
   return target + ".~qln2old." + std::to_string(process_id);
-}
-inline std::string AsidePattern(const std::string& target) {
-  return target + ".~qln2old.*";
 }
 
 // Copies put beside their targets before the run removed anything, each

@@ -81,13 +81,13 @@ void ScanIdList(const DetectContext& context, DetectionFlags& flags, const char*
   while (id < end && *id != '\0') {
     const auto* nul = static_cast<const char*>(std::memchr(id, '\0', end - id));
     const std::string text(id, nul != nullptr ? nul : end);
-    if (context.verbose) {
-      context.console.PrintText("FindExistingDevice - Device ID %s was found \n", text.c_str());
+    if (context.trace != nullptr) {
+      context.trace->Line("FindExistingDevice - Device ID %s was found \n", text.c_str());
     }
     for (const KnownId& known : kKnownIds) {
       if (text.find(known.id) == std::string::npos) continue;
       flags.*known.flag = true;
-      TracePause(context.console, context.verbose, known.trace, kScanPausePrompt);
+      if (context.trace != nullptr) context.trace->Pause(known.trace);
     }
     id = nul != nullptr ? nul + 1 : end;
   }
@@ -120,8 +120,9 @@ int FindHidDevice(const DetectContext& context) {
 int FindExistingDevice(const DetectContext& context, DetectionFlags& flags) {
   std::unique_ptr<DeviceSet> devices = context.os.OpenPresentDevices();
   if (!devices) {
-    TracePause(context.console, context.verbose,
-               "FindExistingDevice - SetupDiGetClassDevs failed \n", kScanPausePrompt);
+    if (context.trace != nullptr) {
+      context.trace->Pause("FindExistingDevice - SetupDiGetClassDevs failed \n");
+    }
     return 0;
   }
   IdBuffer buffer;
@@ -129,9 +130,9 @@ int FindExistingDevice(const DetectContext& context, DetectionFlags& flags) {
     const IdRead read = ReadHardwareIds(context.os, *devices, buffer);
     if (read == IdRead::kNoIds) continue;
     if (read == IdRead::kFailed) {
-      TracePause(context.console, context.verbose,
-                 "FindExistingDevice - Unknown failure occurred, returning failure\n",
-                 kScanPausePrompt);
+      if (context.trace != nullptr) {
+        context.trace->Pause("FindExistingDevice - Unknown failure occurred, returning failure\n");
+      }
       break;
     }
     ScanIdList(context, flags, buffer.data(), buffer.usable());

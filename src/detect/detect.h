@@ -1,17 +1,27 @@
 // Device detection: the HID presence probe and the hardware-id scan.
 #pragma once
 
-#include "console/console.h"
 #include "detect/detect_os.h"
 
 namespace qsetup {
 
+// Where the hardware-id scan traces what it sees (/D). A program that never
+// traces links none of the console's key wait (detect/console_trace.h has the
+// console's).
+class DetectTrace {
+ public:
+  virtual ~DetectTrace() = default;
+  // A trace line: `format`, whose one conversion takes `text`.
+  virtual void Line(const char* format, const char* text) = 0;
+  // A trace pause: `line`, the scan's prompt, and a wait for a key.
+  virtual void Pause(const char* line) = 0;
+};
+
 // What detection reads of the run settings, and where it traces.
 struct DetectContext {
   DetectOs& os;
-  Console& console;
-  bool verbose = false;    // /D: trace lines and trace pauses of the scan
-  bool force_usb = false;  // -FU: the adapter is taken as present over USB HID
+  DetectTrace* trace = nullptr;  // under /D: trace lines and trace pauses of the scan
+  bool force_usb = false;        // -FU: the adapter is taken as present over USB HID
 };
 
 // The ids that the hardware-id scan has seen. They belong to the run: clear

@@ -1,8 +1,6 @@
 #include "driver/outcome_event.h"
 
-#include <charconv>
-#include <iterator>
-
+#include "console/format.h"
 #include "version.h"
 
 namespace qsetup {
@@ -46,12 +44,6 @@ const char* LegacyText(const std::optional<LegacyRemoval>& legacy) {
       break;
   }
   return "none";
-}
-
-// `value` in decimal, in `buffer`.
-const char* Decimal(std::uint32_t value, char (&buffer)[11]) {
-  *std::to_chars(buffer, std::end(buffer) - 1, value).ptr = '\0';
-  return buffer;
 }
 
 // True when the source is registered with `message_file` already.

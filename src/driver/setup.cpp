@@ -3,6 +3,7 @@
 #include "catalog/catalog.h"
 #include "catalog/messages.h"
 #include "deploy/deploy.h"
+#include "detect/console_trace.h"
 #include "detect/detect.h"
 #include "driver/decision.h"
 #include "driver/deploy_steps.h"
@@ -19,7 +20,9 @@ class RunSteps final : public SetupSteps {
  public:
   RunSteps(Platform& platform, Console& console, const RunSettings& settings,
            const MessageTable& messages)
-      : detect_{platform.detect, console, settings.verbose, settings.force_code == kForceUsb},
+      : trace_(console),
+        detect_{platform.detect, settings.verbose ? &trace_ : nullptr,
+                settings.force_code == kForceUsb},
         deploy_{platform.deploy, platform.system,  console,
                 messages,        settings.verbose, &failed_copy_},
         registry_(platform.registry),
@@ -51,6 +54,7 @@ class RunSteps final : public SetupSteps {
   FailedCopy failed_copy_;               // the run's first
   std::optional<LegacyRemoval> legacy_;  // once the replacement ran
   std::vector<std::string> at_restart_;  // the files that the next start completes
+  ConsoleTrace trace_;
   DetectContext detect_;
   DeployContext deploy_;
   RegistryOs& registry_;
@@ -98,7 +102,8 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   RunSettings settings;
   const SwitchResult switches = ParseSwitches(argc, argv, settings, console);
   const SourceDirectory source =
-      ChooseSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "", platform.driver);
+      ChooseSourceDirectory(argc > 0 && argv[0] != nullptr ? argv[0] : "",
+                            platform.source.ReadModulePath(), platform.source);
   if (source.usable()) settings.source_dir = source.path;
   RunFacts facts;
   facts.command_line = command_line.c_str();

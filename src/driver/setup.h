@@ -9,6 +9,7 @@
 #include "detect/detect_os.h"
 #include "driver/driver_os.h"
 #include "driver/event_log_os.h"
+#include "driver/source_directory.h"
 #include "replace/replace.h"
 #include "replace/replace_os.h"
 
@@ -26,6 +27,7 @@ struct Platform {
   ConsoleIo& console;
   CatalogOs& catalog;
   DriverOs& driver;
+  SourceDirectoryOs& source;  // the source directory's rule, which the status report shares
   SystemDirectoryOs& system;  // the one reader of the system directory, for every subsystem
   DetectOs& detect;
   DeployOs& deploy;

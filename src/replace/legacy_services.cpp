@@ -51,7 +51,7 @@ PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, WinError&
   return fate == PurgeFate::kDeleted ? ForeseeSubkeys(*service, 1, error) : fate;
 }
 
-LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry) {
+LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown) {
   LegacyServiceKeys keys;
   RegistryKeyPtr services;
   keys.error = registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services);
@@ -76,7 +76,7 @@ LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry) {
         ++keys.kept;
         break;
       case PurgeFate::kUnknown:
-        keys.unknown.emplace_back(name, error);
+        unknown.Unknown(name, error);
         break;
     }
   }

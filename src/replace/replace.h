@@ -7,7 +7,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "base/registry.h"
@@ -176,16 +175,23 @@ PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, WinError&
 struct LegacyServiceKeys {
   int deleted = 0;  // the keys that PurgeLegacyServices deletes
   int kept = 0;     // those that it leaves in place
-  // Those whose fate cannot be told, each with the status that kept it from
-  // being told.
-  std::vector<std::pair<std::string, WinError>> unknown;
   // The registry status that kept the walk of the Services key from its end;
   // kErrorSuccess when every legacy key was looked at.
   WinError error = kErrorSuccess;
 };
 
-// Foresees the purge in one walk of the Services key, changing nothing.
-LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry);
+// Told of each legacy service key whose fate cannot be told.
+class UnknownFates {
+ public:
+  virtual ~UnknownFates() = default;
+  // `name` below the Services key, and the status that kept its fate from
+  // being told.
+  virtual void Unknown(const std::string& name, WinError error) = 0;
+};
+
+// Foresees the purge in one walk of the Services key, changing nothing; the
+// keys whose fate cannot be told go to `unknown`, counted as neither.
+LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown);
 
 // Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators
 // full control and nobody else anything. The key's DACL must be readable.

@@ -11,17 +11,6 @@ namespace {
 
 constexpr char kUnknown[] = "unknown";
 
-// `value` in decimal, at the end of `buffer`.
-const char* Decimal(std::uint32_t value, char (&buffer)[11]) {
-  char* at = std::end(buffer) - 1;
-  *at = '\0';
-  do {
-    *--at = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  return at;
-}
-
 // The state's name, as both forms of the report give it; null for kNone.
 const char* StateText(ServiceState state) {
   constexpr const char* kNames[] = {nullptr,   "stopped",          "start pending", "stop pending",
@@ -202,12 +191,12 @@ class JsonOut {
     End();
   }
   // A directory of stamped files: where it is, their common version, each.
-  void Directory(const char* key, const FileSet& set) {
+  // The object stays open for members of its own; End closes it.
+  void OpenDirectory(const char* key, const FileSet& set) {
     Begin(key);
     String("directory", set.directory);
     MaybeString("version", set.version);
     Files("files", set);
-    End();
   }
 
   std::string Take() { return std::move(out_); }
@@ -268,8 +257,12 @@ std::string ReportText(const StatusReport& r) {
   }
   text.Put("%-18s", "Adapter");
   text.Put(found, r.route == Route::kNone ? "" : RouteText(r.route));
-  text.Put("; SETUP.EXE would end with %s\r\n",
+  text.Put("; SETUP.EXE would end with %s",
            Decimal(static_cast<std::uint32_t>(r.setup_exit_code), number));
+  if (r.package_error != kErrorSuccess) {
+    text.Put(": the package directory %s", UnusableSourceReason(r.package_error));
+  }
+  text.Put("\r\n");
 
   text.Line("Installed", "%s",
             r.system_dir ? r.system_dir->c_str() : "unknown: the system directory is unusable");
@@ -294,8 +287,11 @@ std::string ReportText(const StatusReport& r) {
   }
   text.Put("\r\n");
   text.Put("%-18s%s", "Restart owed", YesNo(r.restart_owed));
-  for (std::size_t i = 0; i < r.waiting.size(); ++i) {
-    text.Put(i == 0 ? ": the next start of Windows completes %s" : ", %s", r.waiting[i]);
+  const char* lead = ": the next start of Windows completes %s";
+  for (const StampedFile& file : r.installed.files) {
+    if (!file.at_restart) continue;
+    text.Put(lead, file.name);
+    lead = ", %s";
   }
   text.Put("\r\n");
   text.Line("Run in progress", "%s", YesNo(r.run_in_progress));
@@ -318,7 +314,11 @@ std::string ReportJson(const StatusReport& r) {
   json.Begin(nullptr);
   json.Number("schema", kStatusSchema);
 
-  json.Directory("package", r.package);
+  json.OpenDirectory("package", r.package);
+  json.MaybeString("unusable", r.package_error != kErrorSuccess
+                                   ? UnusableSourceReason(r.package_error)
+                                   : nullptr);
+  json.End();
 
   json.Begin("adapter");
   json.MaybeString("route", r.route == Route::kNone ? nullptr : RouteText(r.route));
@@ -330,7 +330,8 @@ std::string ReportJson(const StatusReport& r) {
   json.MaybeString("systemDirectory", r.system_dir);
   json.Files("installed", r.installed);
 
-  json.Directory("staged", r.staged);
+  json.OpenDirectory("staged", r.staged);
+  json.End();
 
   json.Begin("service");
   json.String("name", kServiceName);
@@ -348,7 +349,9 @@ std::string ReportJson(const StatusReport& r) {
 
   json.Bool("restartOwed", r.restart_owed);
   json.Begin("waitingForRestart", '[');
-  for (const char* name : r.waiting) json.String(nullptr, name);
+  for (const StampedFile& file : r.installed.files) {
+    if (file.at_restart) json.String(nullptr, file.name);
+  }
   json.End(']');
   json.Bool("runInProgress", r.run_in_progress);
   json.Bool("current", r.current);

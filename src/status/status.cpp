@@ -34,7 +34,8 @@ int StatusMain(int argc, char** argv, StatusPlatform& platform) {
       return kStatusNoReport;
     }
   }
-  const StatusReport report = SurveyMachine(platform, skip_hid);
+  const StatusReport report =
+      SurveyMachine(platform, argc > 0 && argv[0] != nullptr ? argv[0] : "", skip_hid);
   if (!platform.os.WriteOut(json ? ReportJson(report) : ReportText(report))) {
     platform.os.WriteError(kStatusProgramName);
     platform.os.WriteError(": the report could not be written to standard output.\r\n");

@@ -17,6 +17,7 @@
 #include "deploy/package.h"
 #include "detect/detect_os.h"
 #include "driver/decision.h"
+#include "driver/source_directory.h"
 #include "status/status_os.h"
 
 namespace qsetup {
@@ -37,6 +38,7 @@ inline constexpr int kStatusSchema = 1;
 // Every operating-system service that the report uses. None of them writes.
 struct StatusPlatform {
   StatusOs& os;
+  SourceDirectoryOs& source;  // SETUP.EXE's own rule finds the package
   SystemDirectoryOs& system;  // the one reader of the system directory
   DetectOs& detect;
   RegistryOs& registry;  // the one registry, read only
@@ -53,8 +55,8 @@ struct StampedFile {
   const char* name = "";
   State state = State::kAbsent;
   std::string version;  // kStamped: its stamp text
-  // An installed file in use: the version of the copy that the next start
-  // of Windows puts in its place.
+  // An installed file in use: the version of the copy that waits beside it
+  // for the next start of Windows, which puts it in its place.
   std::optional<std::string> at_restart;
 };
 
@@ -78,7 +80,12 @@ struct StatusFault {
 };
 
 struct StatusReport {
-  FileSet package;  // the package directory: the program's own
+  // The package directory, the program's own: `directory` as Windows names
+  // it, the files as SETUP.EXE started from there finds them.
+  FileSet package;
+  // Why SETUP.EXE cannot use the package directory (SourceDirectory::error),
+  // and ends with 2; kErrorSuccess when it can.
+  WinError package_error = kErrorSuccess;
 
   // The system directory, where the installed files lie (SysWOW64 for the
   // 32-bit program on 64-bit Windows); none when it is unusable.
@@ -104,11 +111,7 @@ struct StatusReport {
   int legacy_service_keys = 0;       // those that SETUP.EXE's purge deletes
   int legacy_service_keys_kept = 0;  // those that it leaves in place
 
-  bool restart_owed = false;
-  // The installed files that the next start of Windows completes: a copy
-  // waits to take the place of one in use, or the image of a program that
-  // ran from it waits to be deleted.
-  std::vector<const char*> waiting;
+  bool restart_owed = false;  // the installed files with `at_restart` wait for it
   std::optional<bool> run_in_progress;
 
   bool current = false;
@@ -116,9 +119,11 @@ struct StatusReport {
   std::vector<StatusFault> faults;
 };
 
-// Gathers the report. `skip_hid` (/H) leaves the HID probe out, so that the
-// hardware-id scan decides, as it does for SETUP.EXE.
-StatusReport SurveyMachine(StatusPlatform& platform, bool skip_hid);
+// Gathers the report of the program started as `command_path` (argv[0]),
+// from whose directory SETUP.EXE would be started. `skip_hid` (/H) leaves
+// the HID probe out, so that the hardware-id scan decides, as it does for
+// SETUP.EXE.
+StatusReport SurveyMachine(StatusPlatform& platform, const char* command_path, bool skip_hid);
 
 // The report for a person (English, one fact a line) and as one JSON object
 // on one line. Both end in a line end; the JSON holds ASCII only.

@@ -10,22 +10,9 @@
 
 #include "base/readable_file.h"
 #include "base/win_errors.h"
+#include "driver/run_lock.h"
 
 namespace qsetup {
-
-inline constexpr WinError kErrorPathNotFound = 3;
-inline constexpr WinError kErrorServiceDoesNotExist = 1060;
-
-// Where the program's own image lies.
-struct ProgramLocation {
-  // Its directory, without a closing separator, in UTF-8 as Windows gives it
-  // in UTF-16; empty when it cannot be read.
-  std::string directory;
-  // The same in the ANSI code page, which every file function of the
-  // installer uses; empty when that code page cannot hold it.
-  std::string ansi_directory;
-  WinError error = kErrorSuccess;  // why the directory cannot be read
-};
 
 // A service's state as the service control manager reports it, with its
 // values; kNone when none is reported.
@@ -45,19 +32,6 @@ struct ServiceQuery {
   WinError error = kErrorSuccess;  // kErrorServiceDoesNotExist when it is not registered
 };
 
-// What an object of the run lock's name says.
-enum class RunLockPresence {
-  kNone,     // there is none: no run holds the machine, and none waits for it
-  kRun,      // the lock of a run, which holds the machine or waits for another that does
-  kForeign,  // an object that neither the system nor administrators made: no run's lock
-  kUnknown,  // it could not be told
-};
-
-struct RunLockProbe {
-  RunLockPresence presence = RunLockPresence::kUnknown;
-  WinError error = kErrorSuccess;  // kUnknown: why
-};
-
 class StatusOs {
  public:
   virtual ~StatusOs() = default;
@@ -70,11 +44,13 @@ class StatusOs {
   // Writes UTF-8 text to standard error, as WriteOut does.
   virtual void WriteError(std::string_view text) = 0;
 
-  virtual ProgramLocation LocateProgram() = 0;
-
   // Text in the ANSI code page (what the registry and the system directory
   // give the installer) in UTF-8; nullopt when it cannot be converted.
   virtual std::optional<std::string> AnsiToUtf8(const std::string& text) = 0;
+
+  // UTF-16 text (a path as Windows names it) in UTF-8; nullopt when it
+  // cannot be converted exactly (a lone surrogate).
+  virtual std::optional<std::string> Utf16ToUtf8(std::u16string_view text) = 0;
 
   // Looks for `path` (ANSI) as a directory search does: kErrorSuccess when it
   // is there, kErrorFileNotFound or kErrorPathNotFound when it is not, or

@@ -3,6 +3,7 @@
 
 #include "base/ascii.h"
 #include "console/console.h"
+#include "console/null_console_io.h"
 #include "deploy/deploy.h"
 #include "deploy/stamp_text.h"
 #include "detect/detect.h"
@@ -52,24 +53,6 @@ class WatchedDetectOs final : public DetectOs {
   DetectOs& os_;
 };
 
-// Where detection's trace would go: into the report's output. The report
-// never asks for the trace and never waits for a key.
-class ReportConsoleIo final : public ConsoleIo {
- public:
-  explicit ReportConsoleIo(StatusOs& os) : os_(os) {}
-
-  void WriteOut(std::string_view bytes) override { os_.WriteOut(bytes); }
-  std::size_t ReadIn(char*, std::size_t) override { return 0; }
-  bool ConsoleSeen() override { return false; }
-  bool OpenKeyboard() override { return false; }
-  std::optional<std::uint32_t> GetKeyboardMode() override { return std::nullopt; }
-  void SetKeyboardMode(std::uint32_t) override {}
-  bool ReadKeyboardEvent(InputEvent&) override { return false; }
-
- private:
-  StatusOs& os_;
-};
-
 // True when the service's command line `command` starts the program `tool`:
 // in quotes, or bare and followed by its arguments. ASCII letters are
 // compared without regard to case, as Windows names files.
@@ -101,7 +84,7 @@ class Survey {
  public:
   Survey(StatusPlatform& platform, StatusReport& report) : p_(platform), report_(report) {}
 
-  void Run(bool skip_hid);
+  void Run(const char* command_path, bool skip_hid);
 
  private:
   // A fault of `operation` on `subject` (UTF-8), with its Windows error.
@@ -120,7 +103,7 @@ class Survey {
   void ReadStamps(FileSet& set, const std::string& folder, std::span<const char* const> names);
   void ReadStamp(StampedFile& file, const std::string& path);
 
-  void SurveyPackage();
+  void SurveyPackage(const char* command_path);
   void SurveyAdapter(bool skip_hid);
   void SurveyService(const std::string& native_dir);
   void SurveyLegacy(const std::string& system_dir);
@@ -186,27 +169,39 @@ void Survey::ReadStamps(FileSet& set, const std::string& folder,
   set.version = SharedVersion(set.files);
 }
 
-void Survey::SurveyPackage() {
-  const ProgramLocation location = p_.os.LocateProgram();
-  report_.package.directory = location.directory;
-  std::string folder;
-  if (location.directory.empty()) {
-    Fault("find the program's directory", {}, location.error);
-  } else if (location.ansi_directory.empty()) {
-    // SETUP.EXE knows its directory only by that code page: it cannot read
-    // its package from here either.
-    Fault("name the package directory in the ANSI code page", location.directory);
-  } else {
-    folder = SystemFolder(location.ansi_directory);
+void Survey::SurveyPackage(const char* command_path) {
+  // SETUP.EXE's own rule, from the same directory.
+  const ModulePath module = p_.source.ReadModulePath();
+  const SourceDirectory source = ChooseSourceDirectory(command_path, module, p_.source);
+  report_.package_error = source.error;
+
+  // The directory as Windows names it, whether SETUP.EXE can use it or not;
+  // UTF-8 holds any name but one with a lone surrogate.
+  std::optional<std::string> directory;
+  if (!module.path.empty()) {
+    const std::size_t slash = module.path.rfind(u'\\');
+    directory = p_.os.Utf16ToUtf8(
+        std::u16string_view(module.path.data(), slash != std::u16string::npos ? slash : 0));
   }
+  if (directory) {
+    report_.package.directory = std::move(*directory);
+  } else {
+    Fault("find the program's directory", {},
+          module.path.empty() ? module.error : kErrorNoUnicodeTranslation);
+  }
+
+  // The files where SETUP.EXE reads them; none where the code page cannot
+  // name the directory.
+  std::string folder = source.path;
+  if (!folder.empty() && !folder.ends_with('\\') && !folder.ends_with('/')) folder += '\\';
   ReadStamps(report_.package, folder, kReportedFiles);
 }
 
 void Survey::SurveyAdapter(bool skip_hid) {
   WatchedDetectOs detect(p_.detect);
-  ReportConsoleIo io(p_.os);
-  Console console(io);
-  const DetectContext context{detect, console, /*verbose=*/false, /*force_usb=*/false};
+  // The report never asks for detection's trace, which would spoil the JSON,
+  // and never waits for a key.
+  const DetectContext context{detect, /*trace=*/nullptr, /*force_usb=*/false};
   // SETUP.EXE runs the probe under /H too and overrules its answer; the
   // report leaves it out, which gives the same route.
   if (!skip_hid) report_.hid_found = FindHidDevice(context) == 1;
@@ -249,12 +244,21 @@ void Survey::SurveyService(const std::string& native_dir) {
 }
 
 void Survey::SurveyLegacy(const std::string& system_dir) {
-  const LegacyServiceKeys keys = CountLegacyServiceKeys(p_.registry);
+  // Each key whose fate the purge's rule cannot tell is a fault.
+  class Faults final : public UnknownFates {
+   public:
+    explicit Faults(Survey& survey) : survey_(survey) {}
+    void Unknown(const std::string& name, WinError error) override {
+      survey_.FaultOn("tell whether SETUP.EXE can delete the registry key", kServicesPath + name,
+                      error);
+    }
+
+   private:
+    Survey& survey_;
+  } faults(*this);
+  const LegacyServiceKeys keys = CountLegacyServiceKeys(p_.registry, faults);
   report_.legacy_service_keys = keys.deleted;
   report_.legacy_service_keys_kept = keys.kept;
-  for (const auto& [name, error] : keys.unknown) {
-    FaultOn("tell whether SETUP.EXE can delete the registry key", kServicesPath + name, error);
-  }
   if (keys.error != kErrorSuccess) Fault("list the registry key", kServicesPath, keys.error);
 
   if (system_dir.empty()) return;
@@ -269,20 +273,9 @@ void Survey::SurveyLegacy(const std::string& system_dir) {
 
 void Survey::SurveyWaiting(const std::string& system_folder) {
   for (StampedFile& file : report_.installed.files) {
-    const std::string target = system_folder + file.name;
     StampedFile waiting;
-    waiting.name = file.name;
-    ReadStamp(waiting, WaitingCopyName(target));
-    if (waiting.state == StampedFile::State::kStamped) {
-      file.at_restart = waiting.version;
-    } else if (const WinError found = p_.os.FindPath(AsidePattern(target));
-               found != kErrorSuccess) {
-      if (found != kErrorFileNotFound && found != kErrorPathNotFound) {
-        FaultOn("look for", AsidePattern(target), found);
-      }
-      continue;
-    }
-    report_.waiting.push_back(file.name);
+    ReadStamp(waiting, WaitingCopyName(system_folder + file.name));
+    if (waiting.state == StampedFile::State::kStamped) file.at_restart = std::move(waiting.version);
   }
 }
 
@@ -320,9 +313,9 @@ void Survey::Decide() {
   }
 }
 
-void Survey::Run(bool skip_hid) {
+void Survey::Run(const char* command_path, bool skip_hid) {
   block_.reset(new (std::nothrow) char[kStampBlockSize]);
-  SurveyPackage();
+  SurveyPackage(command_path);
 
   // The system directory as SETUP.EXE reads it (empty when it is unusable),
   // and where its files lie for 64-bit programs.
@@ -356,9 +349,13 @@ void Survey::Run(bool skip_hid) {
   report_.setup_exit_code = kExitFailed;
   if (!system_dir.empty()) {
     SurveyAdapter(skip_hid);
-    report_.setup_exit_code = OutcomeExitCode(
-        report_.route, report_.scan_found.value_or(true),
-        ReplacementResult(false, report_.legacy_service_keys > 0, report_.restart_owed));
+    // A package directory that SETUP.EXE cannot use ends its run with 2
+    // before detection; the adapter is reported all the same.
+    if (report_.package_error == kErrorSuccess) {
+      report_.setup_exit_code = OutcomeExitCode(
+          report_.route, report_.scan_found.value_or(true),
+          ReplacementResult(false, report_.legacy_service_keys > 0, report_.restart_owed));
+    }
   }
   ReadStamps(report_.installed, system_dir.empty() ? system_dir : SystemFolder(system_dir),
              kServiceFiles);
@@ -379,9 +376,9 @@ const StampedFile* FindFile(const FileSet& set, std::string_view name) {
   return nullptr;
 }
 
-StatusReport SurveyMachine(StatusPlatform& platform, bool skip_hid) {
+StatusReport SurveyMachine(StatusPlatform& platform, const char* command_path, bool skip_hid) {
   StatusReport report;
-  Survey(platform, report).Run(skip_hid);
+  Survey(platform, report).Run(command_path, skip_hid);
   return report;
 }
 

@@ -26,14 +26,15 @@ int main(int argc, char** argv) {
   qsetup::win32::Win32ConsoleIo console(search);
   qsetup::win32::Win32CatalogOs catalog;
   qsetup::win32::Win32DriverOs driver;
+  qsetup::win32::Win32SourceDirectoryOs source;
   qsetup::win32::Win32SystemDirectoryOs system;
   qsetup::win32::Win32DetectOs detect(search);
   qsetup::win32::Win32DeployOs deploy;
   qsetup::win32::Win32ReplaceOs replace;
   qsetup::win32::Win32RegistryOs registry;
   qsetup::win32::Win32EventLogOs event_log;
-  qsetup::Platform platform{console, catalog, driver,   system,   detect,
-                            deploy,  replace, registry, event_log};
+  qsetup::Platform platform{console, catalog, driver,  source,   system,
+                            detect,  deploy,  replace, registry, event_log};
 #ifdef QSETUP_TEST_RUN_LOCK_WAIT_MS
   // A test build that gives up waiting for another run in seconds, not
   // minutes; the product never defines it.

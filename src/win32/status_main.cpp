@@ -19,9 +19,10 @@ int main(int argc, char** argv) {
   // Keeps the stamp in the image when the linker drops unreferenced data.
   asm volatile("" : : "r"(kStatusVersionStamp));
   qsetup::win32::Win32StatusOs os;
+  qsetup::win32::Win32SourceDirectoryOs source;
   qsetup::win32::Win32SystemDirectoryOs system;
   qsetup::win32::Win32DetectOs detect(search);
   qsetup::win32::Win32ReadOnlyRegistryOs registry;
-  qsetup::StatusPlatform platform{os, system, detect, registry};
+  qsetup::StatusPlatform platform{os, source, system, detect, registry};
   return qsetup::StatusMain(argc, argv, platform);
 }

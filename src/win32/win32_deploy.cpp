@@ -9,6 +9,7 @@
 #include "win32/handles.h"
 #include "win32/win32_files.h"
 #include "win32/win32_platform.h"
+#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 
@@ -17,17 +18,11 @@ bool Win32DeployOs::PathExists(const std::string& path) {
 }
 
 bool Win32DeployOs::SetAttributes(const std::string& path, std::uint32_t attributes) {
-  return ::SetFileAttributesW(FilePath(path).c_str(), attributes) != FALSE;
+  std::u16string wide;
+  return FilePath(path, wide) == kErrorSuccess && ::SetFileAttributesW(AsWide(wide), attributes);
 }
 
 namespace {
-
-// The last error of a call that failed; never success, which would tell a
-// failure for the opposite.
-WinError LastError() {
-  const DWORD error = ::GetLastError();
-  return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
-}
 
 std::uint64_t FileTimeValue(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -36,7 +31,10 @@ std::uint64_t FileTimeValue(const FILETIME& time) {
 }  // namespace
 
 WinError Win32DeployOs::CopyToNew(const std::string& source, const std::string& target) {
-  if (::CopyFileW(FilePath(source).c_str(), FilePath(target).c_str(), TRUE)) return kErrorSuccess;
+  std::u16string wide_source, wide_target;
+  if (const WinError error = FilePath(source, wide_source); error != kErrorSuccess) return error;
+  if (const WinError error = FilePath(target, wide_target); error != kErrorSuccess) return error;
+  if (::CopyFileW(AsWide(wide_source), AsWide(wide_target), TRUE)) return kErrorSuccess;
   return LastError();
 }
 
@@ -44,28 +42,32 @@ WinError Win32DeployOs::FlushFile(const std::string& path) {
   // Flushing needs a handle that may write, which a read-only file (a copy
   // of a file on read-only media) does not give: its attributes are put
   // back afterwards.
-  const std::wstring file_path = FilePath(path);
-  const DWORD attributes = ::GetFileAttributesW(file_path.c_str());
+  std::u16string file_path;
+  if (const WinError error = FilePath(path, file_path); error != kErrorSuccess) return error;
+  const DWORD attributes = ::GetFileAttributesW(AsWide(file_path));
   if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
   const bool read_only = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
   if (read_only &&
-      !::SetFileAttributesW(file_path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY)) {
+      !::SetFileAttributesW(AsWide(file_path), attributes & ~FILE_ATTRIBUTE_READONLY)) {
     return LastError();
   }
   WinError error = kErrorSuccess;
   {
-    const UniqueFile file(::CreateFileW(file_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    const UniqueFile file(::CreateFileW(AsWide(file_path), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file || !::FlushFileBuffers(file.get())) error = LastError();
   }
-  if (read_only && !::SetFileAttributesW(file_path.c_str(), attributes) && error == kErrorSuccess) {
+  if (read_only && !::SetFileAttributesW(AsWide(file_path), attributes) && error == kErrorSuccess) {
     error = LastError();
   }
   return error;
 }
 
 WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to) {
-  if (::MoveFileExW(FilePath(from).c_str(), FilePath(to).c_str(),
+  std::u16string wide_from, wide_to;
+  if (const WinError error = FilePath(from, wide_from); error != kErrorSuccess) return error;
+  if (const WinError error = FilePath(to, wide_to); error != kErrorSuccess) return error;
+  if (::MoveFileExW(AsWide(wide_from), AsWide(wide_to),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return kErrorSuccess;
   }
@@ -84,7 +86,9 @@ struct FileIdentity {
 // Where `path` lies on which volume; nullopt when it cannot be told. Asks for
 // no right that a program in use or a file open elsewhere could deny.
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-  const UniqueFile file(::CreateFileW(FilePath(path).c_str(), FILE_READ_ATTRIBUTES,
+  std::u16string wide;
+  if (FilePath(path, wide) != kErrorSuccess) return std::nullopt;
+  const UniqueFile file(::CreateFileW(AsWide(wide), FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   BY_HANDLE_FILE_INFORMATION information;
@@ -101,8 +105,11 @@ bool Win32DeployOs::SameFile(const std::string& a, const std::string& b) {
 }
 
 ReplaceableTarget Win32DeployOs::CheckReplaceable(const std::string& target) {
-  const std::wstring path = FilePath(target);
-  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  std::u16string path;
+  if (const WinError error = FilePath(target, path); error != kErrorSuccess) {
+    return {Replaceable::kNever, error};
+  }
+  const DWORD attributes = ::GetFileAttributesW(AsWide(path));
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = ::GetLastError();
     // Nothing to replace; a folder that is missing shows in the copy beside it.
@@ -119,7 +126,7 @@ ReplaceableTarget Win32DeployOs::CheckReplaceable(const std::string& target) {
   // before it replaces it.
   const DWORD access =
       (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? DELETE : GENERIC_WRITE | DELETE;
-  const UniqueFile file(::CreateFileW(path.c_str(), access,
+  const UniqueFile file(::CreateFileW(AsWide(path), access,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file) return {};
@@ -132,7 +139,7 @@ ReplaceableTarget Win32DeployOs::CheckReplaceable(const std::string& target) {
 
 namespace {
 
-bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix) {
+bool StartsWithIgnoringCase(const std::u16string& text, const std::u16string& prefix) {
   if (prefix.empty() || text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
     if (std::towupper(text[i]) != std::towupper(prefix[i])) return false;
@@ -143,34 +150,39 @@ bool StartsWithIgnoringCase(const std::wstring& text, const std::wstring& prefix
 // `path` as the system names it when it starts again: in full, and for a
 // 32-bit program on 64-bit Windows, whose system directory is redirected to
 // SysWOW64, by the directory where the file really lies; the system does not
-// redirect what it is left for its start. Empty when it cannot be told.
-std::wstring PathAtRestart(const std::string& path) {
-  const std::wstring given = FilePath(path);
-  const DWORD size = ::GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return {};
-  std::wstring full(size, L'\0');
-  const DWORD length = ::GetFullPathNameW(given.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return {};
+// redirect what it is left for its start. Returns the Windows error.
+WinError PathAtRestart(const std::string& path, std::u16string& full) {
+  std::u16string given;
+  if (const WinError error = FilePath(path, given); error != kErrorSuccess) return error;
+  const DWORD size = ::GetFullPathNameW(AsWide(given), 0, nullptr, nullptr);
+  if (size == 0) return LastError();
+  full.assign(size, u'\0');
+  const DWORD length = ::GetFullPathNameW(AsWide(given), size, AsWide(full), nullptr);
+  if (length == 0 || length >= size) return length == 0 ? LastError() : ERROR_INVALID_NAME;
   full.resize(length);
   Win32SystemDirectoryOs system;
   const std::string wow64 = system.ReadWow64Directory();
-  if (wow64.empty()) return full;
-  const SystemDirectory redirected = system.ReadSystemDirectory();
-  const std::wstring seen = FromAnsi(redirected.path);
-  const std::size_t rest = seen.size();
-  if (StartsWithIgnoringCase(full, seen) && (full.size() == rest || full[rest] == L'\\')) {
-    full = FromAnsi(wow64) + full.substr(rest);
+  if (wow64.empty()) return kErrorSuccess;
+  std::u16string seen, real;
+  if (const WinError error = Widen(system.ReadSystemDirectory().path, CP_ACP, seen);
+      error != kErrorSuccess) {
+    return error;
   }
-  return full;
+  if (const WinError error = Widen(wow64, CP_ACP, real); error != kErrorSuccess) return error;
+  const std::size_t rest = seen.size();
+  if (StartsWithIgnoringCase(full, seen) && (full.size() == rest || full[rest] == u'\\')) {
+    full = real + full.substr(rest);
+  }
+  return kErrorSuccess;
 }
 
 }  // namespace
 
 WinError Win32DeployOs::ReplaceAtRestart(const std::string& from, const std::string& to) {
-  const std::wstring source = PathAtRestart(from);
-  const std::wstring target = PathAtRestart(to);
-  if (source.empty() || target.empty()) return ERROR_INVALID_NAME;
-  if (::MoveFileExW(source.c_str(), target.c_str(),
+  std::u16string source, target;
+  if (const WinError error = PathAtRestart(from, source); error != kErrorSuccess) return error;
+  if (const WinError error = PathAtRestart(to, target); error != kErrorSuccess) return error;
+  if (::MoveFileExW(AsWide(source), AsWide(target),
                     MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
     return kErrorSuccess;
   }
@@ -178,18 +190,20 @@ WinError Win32DeployOs::ReplaceAtRestart(const std::string& from, const std::str
 }
 
 WinError Win32DeployOs::DeleteAtRestart(const std::string& path) {
-  const std::wstring file = PathAtRestart(path);
-  if (file.empty()) return ERROR_INVALID_NAME;
-  if (::MoveFileExW(file.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return kErrorSuccess;
+  std::u16string file;
+  if (const WinError error = PathAtRestart(path, file); error != kErrorSuccess) return error;
+  if (::MoveFileExW(AsWide(file), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) return kErrorSuccess;
   return LastError();
 }
 
 bool Win32DeployOs::RemoveFile(const std::string& path) {
-  return ::DeleteFileW(FilePath(path).c_str()) != FALSE;
+  std::u16string wide;
+  return FilePath(path, wide) == kErrorSuccess && ::DeleteFileW(AsWide(wide));
 }
 
 bool Win32DeployOs::MakeDirectory(const std::string& path) {
-  return ::CreateDirectoryW(FilePath(path).c_str(), nullptr) != FALSE;
+  std::u16string wide;
+  return FilePath(path, wide) == kErrorSuccess && ::CreateDirectoryW(AsWide(wide), nullptr);
 }
 
 ReadableFilePtr Win32DeployOs::OpenForReading(const std::string& path) {
@@ -201,16 +215,19 @@ std::vector<FoundFile> Win32DeployOs::FilesStartingWith(const std::string& folde
   const std::string prefix =
       slash == std::string::npos ? folder_and_prefix : folder_and_prefix.substr(slash + 1);
   std::vector<FoundFile> names;
+  std::u16string pattern;
+  if (FilePath(folder_and_prefix + "*", pattern) != kErrorSuccess) return names;
   WIN32_FIND_DATAW found;
-  const UniqueFind search(::FindFirstFileW(FilePath(folder_and_prefix + "*").c_str(), &found));
+  const UniqueFind search(::FindFirstFileW(AsWide(pattern), &found));
   if (!search) return names;
   do {
     // The pattern also matches short names; only the long name counts. A
     // name that the ANSI code page cannot hold is none of the installer's.
-    const std::optional<std::string> name = ToAnsi(found.cFileName);
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && name &&
-        StartsWithIgnoringAsciiCase(*name, prefix)) {
-      names.push_back({*name, FileTimeValue(found.ftCreationTime)});
+    std::string name;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        Narrow(AsUtf16(found.cFileName), CP_ACP, name) == kErrorSuccess &&
+        StartsWithIgnoringAsciiCase(name, prefix)) {
+      names.push_back({std::move(name), FileTimeValue(found.ftCreationTime)});
     }
   } while (::FindNextFileW(search.get(), &found));
   return names;

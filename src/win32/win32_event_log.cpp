@@ -8,7 +8,7 @@
 #include "driver/outcome_event.h"
 #include "events.h"
 #include "win32/handles.h"
-#include "win32/win32_files.h"
+#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 
@@ -27,16 +27,19 @@ void Win32EventLogOs::Report(EventType type, std::uint32_t id,
                              std::span<const EventString> strings) {
   const UniqueEventSource source(::RegisterEventSourceA(nullptr, kEventSourceName));
   if (!source) return;
-  std::vector<std::wstring> texts;
+  std::vector<std::u16string> texts;
   std::vector<const wchar_t*> pointers;
   for (const EventString& string : strings) {
-    // The ANSI code page is the one that paths and the command line were
-    // made in.
-    const auto* utf16 = std::get_if<std::u16string_view>(&string);
-    texts.push_back(utf16 != nullptr ? std::wstring(utf16->begin(), utf16->end())
-                                     : FromAnsi(std::get<std::string_view>(string)));
+    std::u16string& text = texts.emplace_back();
+    if (const auto* utf16 = std::get_if<std::u16string_view>(&string)) {
+      text = *utf16;
+    } else {
+      // The ANSI code page is the one that paths and the command line were
+      // made in; what is not text of it stays empty.
+      Widen(std::get<std::string_view>(string), CP_ACP, text);
+    }
   }
-  for (const std::wstring& text : texts) pointers.push_back(text.c_str());
+  for (const std::u16string& text : texts) pointers.push_back(AsWide(text));
   ::ReportEventW(source.get(), static_cast<WORD>(type), 0, id, nullptr,
                  static_cast<WORD>(pointers.size()), 0, pointers.data(), nullptr);
 }

@@ -32,69 +32,70 @@ class Win32ReadableFile final : public ReadableFile {
 // name.
 constexpr std::size_t kPlainPathLimit = MAX_PATH - 12;
 
-constexpr wchar_t kLongPathPrefix[] = L"\\\\?\\";
+constexpr char16_t kLongPathPrefix[] = u"\\\\?\\";
 
 // Windows takes a "\\?\" path as it is: repeated separators would stay.
-std::wstring WithoutRepeatedSeparators(std::wstring path, std::size_t from) {
+void RemoveRepeatedSeparators(std::u16string& path, std::size_t from) {
   std::size_t kept = from;
   for (std::size_t i = from; i < path.size(); ++i) {
-    if (path[i] == L'\\' && kept > 0 && path[kept - 1] == L'\\') continue;
+    if (path[i] == u'\\' && kept > 0 && path[kept - 1] == u'\\') continue;
     path[kept++] = path[i];
   }
   path.resize(kept);
-  return path;
 }
 
 }  // namespace
 
-std::wstring FilePath(const std::string& path) {
-  const std::wstring wide = FromAnsi(path);
-  const std::wstring_view prefix = kLongPathPrefix;
-  if (wide.starts_with(prefix)) return WithoutRepeatedSeparators(wide, prefix.size());
-  if (wide.size() < kPlainPathLimit) return wide;
+WinError FilePath(const std::string& path, std::u16string& wide) {
+  if (const WinError error = Widen(path, CP_ACP, wide); error != kErrorSuccess) return error;
+  const std::u16string_view prefix = kLongPathPrefix;
+  if (wide.starts_with(prefix)) {
+    RemoveRepeatedSeparators(wide, prefix.size());
+    return kErrorSuccess;
+  }
+  if (wide.size() < kPlainPathLimit) return kErrorSuccess;
   // The full path is what "\\?\" needs: absolute, with backslashes alone,
   // without "." and "..", and without repeated separators.
-  const DWORD size = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-  if (size == 0) return wide;
-  std::wstring full(size, L'\0');
-  const DWORD length = ::GetFullPathNameW(wide.c_str(), size, full.data(), nullptr);
-  if (length == 0 || length >= size) return wide;
-  full.resize(length);
-  if (full.starts_with(prefix) || full.starts_with(L"\\\\.\\")) return full;
-  if (full.starts_with(L"\\\\")) return std::wstring(prefix) + L"UNC" + full.substr(1);
-  return std::wstring(prefix) + full;
-}
-
-std::wstring FromAnsi(std::string_view text) {
-  if (text.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  if (size <= 0) return {};
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  if (::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
-                            size) != size) {
-    return {};
+  const DWORD size = ::GetFullPathNameW(AsWide(wide), 0, nullptr, nullptr);
+  std::u16string full(size, u'\0');
+  const DWORD length =
+      size == 0 ? 0 : ::GetFullPathNameW(AsWide(wide), size, AsWide(full), nullptr);
+  if (length == 0 || length >= size) {
+    wide.clear();
+    return length == 0 ? LastError() : kErrorInsufficientBuffer;
   }
-  return wide;
+  full.resize(length);
+  if (!full.starts_with(prefix) && !full.starts_with(u"\\\\.\\")) {
+    // A network path, "\\server\share\...", becomes "\\?\UNC\server\share\...".
+    const bool network = full.starts_with(u"\\\\");
+    full.replace(0, network ? 1 : 0, network ? u"\\\\?\\UNC" : kLongPathPrefix);
+  }
+  wide = std::move(full);
+  return kErrorSuccess;
 }
 
 ReadableFilePtr OpenReadableFile(const std::string& path, WinError* error) {
-  // Reading never stands in the way of another program, or another run,
-  // that writes or replaces the file.
-  UniqueFile file(::CreateFileW(FilePath(path).c_str(), GENERIC_READ,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) {
-    if (error != nullptr) *error = ::GetLastError();
-    return nullptr;
+  std::u16string wide;
+  WinError failed = FilePath(path, wide);
+  if (failed == kErrorSuccess) {
+    // Reading never stands in the way of another program, or another run,
+    // that writes or replaces the file.
+    UniqueFile file(::CreateFileW(AsWide(wide), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) return std::make_unique<Win32ReadableFile>(std::move(file));
+    failed = LastError();
   }
-  return std::make_unique<Win32ReadableFile>(std::move(file));
+  if (error != nullptr) *error = failed;
+  return nullptr;
 }
 
 WinError FindPath(const std::string& path) {
+  std::u16string wide;
+  if (const WinError error = FilePath(path, wide); error != kErrorSuccess) return error;
   WIN32_FIND_DATAW found;
-  const UniqueFind search(::FindFirstFileW(FilePath(path).c_str(), &found));
-  return search ? kErrorSuccess : ::GetLastError();
+  const UniqueFind search(::FindFirstFileW(AsWide(wide), &found));
+  return search ? kErrorSuccess : LastError();
 }
 
 }  // namespace qsetup::win32

@@ -1,30 +1,24 @@
 // Files on the Windows API.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 
 #include "base/readable_file.h"
 #include "base/win_errors.h"
 #include "win32/handles.h"
+#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 
-// `path`, in the ANSI code page as every path of the portable code, as the
-// wide file functions take it: a path too long for the plain file functions
-// becomes its full path behind "\\?\", which lifts their limit; any other
-// stays as it is. Every file operation of this layer converts its paths here,
-// once.
-std::wstring FilePath(const std::string& path);
-
-// `text`, in the ANSI code page, in UTF-16; empty when it cannot be
-// converted.
-std::wstring FromAnsi(std::string_view text);
-
-// `text` in the ANSI code page; nullopt when the code page does not hold it
-// without loss.
-std::optional<std::string> ToAnsi(std::wstring_view text);
+// `path`, in the ANSI code page as every path of the portable code, into
+// `wide` as the wide file functions take it: a path too long for the plain
+// file functions becomes its full path behind "\\?\", which lifts their
+// limit; any other stays as it is. Returns kErrorSuccess, or why there is
+// none (kErrorNoUnicodeTranslation: `path` is not text of the code page;
+// the error of reading its full path); an operation on the file fails with
+// that error then. Every file operation of this layer converts its paths
+// here, once.
+WinError FilePath(const std::string& path, std::u16string& wide);
 
 // Opens a file for raw reading, sharing it with other readers and writers and
 // letting it be renamed or deleted.

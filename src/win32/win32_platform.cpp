@@ -6,7 +6,6 @@
 
 #include "win32/handles.h"
 #include "win32/win32_files.h"
-#include "win32/win32_libraries.h"
 #include "win32/win32_run_lock.h"
 
 namespace qsetup::win32 {
@@ -17,60 +16,6 @@ std::uint16_t Win32CatalogOs::SystemDefaultLangId() {
 
 ReadableFilePtr Win32CatalogOs::OpenForReading(const std::string& path) {
   return OpenReadableFile(path);
-}
-
-namespace {
-
-// The longest path that Windows has.
-constexpr DWORD kLongestPath = 32768;
-
-// The program's own path; empty when it cannot be read.
-std::wstring ModuleFileName() {
-  // A buffer that it fills to the last character may have cut the path.
-  for (DWORD size = MAX_PATH; size <= kLongestPath; size *= 2) {
-    std::wstring path(size, L'\0');
-    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), size);
-    if (length == 0) return {};
-    if (length < size) {
-      path.resize(length);
-      return path;
-    }
-  }
-  return {};
-}
-
-// The short (8.3) form of `path`; empty when it cannot be read.
-std::wstring ShortPathName(const std::wstring& path) {
-  const DWORD size = ::GetShortPathNameW(path.c_str(), nullptr, 0);
-  if (size == 0) return {};
-  std::wstring short_path(size, L'\0');
-  const DWORD length = ::GetShortPathNameW(path.c_str(), short_path.data(), size);
-  if (length == 0 || length >= size) return {};
-  short_path.resize(length);
-  return short_path;
-}
-
-}  // namespace
-
-ModulePath Win32DriverOs::ReadModulePath() {
-  ModulePath module;
-  const std::wstring path = ModuleFileName();
-  if (path.empty()) return module;
-  module.path.assign(path.begin(), path.end());
-  module.round_trips = ToAnsi(path).has_value();
-  module.short_ansi = ToAnsi(ShortPathName(path)).value_or("");
-  return module;
-}
-
-std::string Win32DriverOs::ReadCurrentDirectory() {
-  char buffer[MAX_PATH];
-  const DWORD length = ::GetCurrentDirectoryA(sizeof buffer, buffer);
-  if (length == 0 || length >= sizeof buffer) return {};
-  return std::string(buffer, length);
-}
-
-bool Win32DriverOs::IsDbcsLeadByte(unsigned char byte) {
-  return ::IsDBCSLeadByte(byte) != FALSE;
 }
 
 namespace {

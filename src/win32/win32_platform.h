@@ -4,6 +4,7 @@
 #include "base/system_directory.h"
 #include "catalog/catalog_os.h"
 #include "driver/driver_os.h"
+#include "driver/source_directory.h"
 
 namespace qsetup::win32 {
 
@@ -19,11 +20,18 @@ class Win32SystemDirectoryOs final : public SystemDirectoryOs {
   std::string ReadWow64Directory() override;
 };
 
-class Win32DriverOs final : public DriverOs {
+// Both programs' (win32_source_directory.cpp).
+class Win32SourceDirectoryOs final : public SourceDirectoryOs {
  public:
   ModulePath ReadModulePath() override;
   std::string ReadCurrentDirectory() override;
   bool IsDbcsLeadByte(unsigned char byte) override;
+};
+
+// SETUP.EXE's alone: the status report never makes, waits for or holds the
+// run lock.
+class Win32DriverOs final : public DriverOs {
+ public:
   std::unique_ptr<RunLock> OpenRunLock() override;
 };
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "status/status_os.h"
+#include "driver/run_lock.h"
 
 namespace qsetup::win32 {
 

@@ -9,8 +9,8 @@ class Win32StatusOs final : public StatusOs {
  public:
   bool WriteOut(std::string_view text) override;
   void WriteError(std::string_view text) override;
-  ProgramLocation LocateProgram() override;
   std::optional<std::string> AnsiToUtf8(const std::string& text) override;
+  std::optional<std::string> Utf16ToUtf8(std::u16string_view text) override;
   WinError FindPath(const std::string& path) override;
   ReadableFilePtr OpenForReading(const std::string& path, WinError& error) override;
   std::optional<std::uint64_t> SystemStartTime() override;

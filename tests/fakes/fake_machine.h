@@ -21,14 +21,16 @@ struct FakeMachine {
   FakeConsoleIo console;
   FakeCatalogOs catalog;
   FakeDriverOs driver;
+  FakeSourceDirectoryOs source_dir;
   FakeSystemDirectory system;
   FakeDetectOs detect;
   FakeDeployOs deploy;
   FakeReplaceOs replace;
   FakeEventLog event_log;
   FakeStatusOs status{deploy, replace};
-  Platform setup{console, catalog, driver, system, detect, deploy, replace, replace, event_log};
-  StatusPlatform report{status, system, detect, replace};
+  Platform setup{console, catalog, driver,  source_dir, system,
+                 detect,  deploy,  replace, replace,    event_log};
+  StatusPlatform report{status, source_dir, system, detect, replace};
 
   FakeMachine() = default;
   FakeMachine(const FakeMachine&) = delete;
@@ -36,16 +38,16 @@ struct FakeMachine {
 
   // Every fake fails as `plan` says.
   void FailAsPlanned(FaultPlan& plan) {
-    for (FaultPlan** faults :
-         {&console.faults, &catalog.files.faults, &driver.faults, &system.faults, &detect.faults,
-          &deploy.faults, &replace.faults, &event_log.faults, &status.faults}) {
+    for (FaultPlan** faults : {&console.faults, &catalog.files.faults, &driver.faults,
+                               &source_dir.faults, &system.faults, &detect.faults, &deploy.faults,
+                               &replace.faults, &event_log.faults, &status.faults}) {
       *faults = &plan;
     }
   }
 
   // The current directory of both the program and its file system.
   void ChangeDirectory(const std::string& dir) {
-    driver.current_dir = dir;
+    source_dir.current_dir = dir;
     deploy.current_directory = dir;
   }
 

@@ -10,6 +10,7 @@
 #include "catalog/catalog_os.h"
 #include "driver/driver_os.h"
 #include "driver/event_log_os.h"
+#include "driver/source_directory.h"
 #include "fakes/fake_files.h"
 
 namespace qsetup::testing {
@@ -23,14 +24,34 @@ class FakeCatalogOs : public CatalogOs {
   ReadableFilePtr OpenForReading(const std::string& path) override { return files.Open(path); }
 };
 
-class FakeDriverOs : public DriverOs {
+// The services of the source directory's rule, which SETUP.EXE and the
+// status report share.
+class FakeSourceDirectoryOs : public SourceDirectoryOs {
  public:
   // The program's own path: one that the ANSI code page holds, which leaves
   // the command path to name the source directory.
   ModulePath module = {u"C:\\Pkg\\SETUP.EXE", true, "C:\\Pkg\\SETUP.EXE"};
   std::string current_dir = "C:\\Users\\admin";
   unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
+  FaultPlan* faults = nullptr;
 
+  // As GetModuleFileNameW fails.
+  ModulePath ReadModulePath() override {
+    if (Fails(faults, "ReadModulePath")) return {{}, false, {}, kErrorAccessDenied};
+    return module;
+  }
+
+  std::string ReadCurrentDirectory() override {
+    if (Fails(faults, "ReadCurrentDirectory")) return {};
+    return current_dir;
+  }
+  bool IsDbcsLeadByte(unsigned char byte) override {
+    return lead_high != 0 && byte >= lead_low && byte <= lead_high;
+  }
+};
+
+class FakeDriverOs : public DriverOs {
+ public:
   // The run lock: none to be had (no lock, or an object of its name that an
   // ordinary user made), or held by another run for `other_run_ms` more
   // milliseconds (kNeverLetsGo: for good).
@@ -46,19 +67,6 @@ class FakeDriverOs : public DriverOs {
   std::unique_ptr<RunLock> OpenRunLock() override {
     if (Fails(faults, "OpenRunLock") || !lock_available) return nullptr;
     return std::make_unique<Lock>(*this);
-  }
-
-  ModulePath ReadModulePath() override {
-    if (Fails(faults, "ReadModulePath")) return {};
-    return module;
-  }
-
-  std::string ReadCurrentDirectory() override {
-    if (Fails(faults, "ReadCurrentDirectory")) return {};
-    return current_dir;
-  }
-  bool IsDbcsLeadByte(unsigned char byte) override {
-    return lead_high != 0 && byte >= lead_low && byte <= lead_high;
   }
 
  private:

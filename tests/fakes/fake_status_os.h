@@ -9,6 +9,7 @@
 
 #include "fakes/fake_deploy_os.h"
 #include "fakes/fake_files.h"
+#include "fakes/fake_platform.h"
 #include "fakes/fake_replace_os.h"
 #include "fakes/fault_plan.h"
 #include "status/status_os.h"
@@ -23,7 +24,6 @@ class FakeStatusOs : public StatusOs {
   std::string err;          // standard error
   bool out_broken = false;  // standard output cannot be written (a closed pipe)
 
-  ProgramLocation location{"C:\\Pkg", "C:\\Pkg"};
   std::map<std::string, ServiceQuery> services;  // by name; others are not registered
   RunLockProbe run_lock{RunLockPresence::kNone};
   FaultPlan* faults = nullptr;
@@ -35,11 +35,6 @@ class FakeStatusOs : public StatusOs {
     return true;
   }
   void WriteError(std::string_view text) override { err.append(text); }
-
-  ProgramLocation LocateProgram() override {
-    if (Fails(faults, "LocateProgram")) return {{}, {}, kErrorAccessDenied};
-    return location;
-  }
 
   // The ANSI code page is 1252: a byte above 0x7F is the character of that
   // value in Latin-1 (which 1252 agrees with for the letters the tests use).
@@ -56,6 +51,11 @@ class FakeStatusOs : public StatusOs {
       }
     }
     return utf8;
+  }
+
+  std::optional<std::string> Utf16ToUtf8(std::u16string_view text) override {
+    if (Fails(faults, "Utf16ToUtf8")) return std::nullopt;
+    return Utf8(text);
   }
 
   // As FindFirstFileA: a missing folder on the way is ERROR_PATH_NOT_FOUND;

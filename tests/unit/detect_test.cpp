@@ -1,4 +1,5 @@
 #include "detect/detect.h"
+#include "detect/console_trace.h"
 
 #include <gtest/gtest.h>
 
@@ -34,10 +35,11 @@ class DetectTest : public ::testing::Test {
   FakeDetectOs os;
   FakeConsoleIo console_io;
   Console console{console_io};
+  ConsoleTrace trace{console};
   DetectionFlags flags;
 
   DetectContext Context(bool verbose = false, bool force_usb = false) {
-    return {os, console, verbose, force_usb};
+    return {os, verbose ? &trace : nullptr, force_usb};
   }
   int Probe(bool force_usb = false) { return FindHidDevice(Context(true, force_usb)); }
   int Scan(bool verbose = false, bool force_usb = false) {
@@ -69,7 +71,7 @@ TEST_F(DetectTest, ProbeKnowsTheAdapterByVendorAndProduct) {
     FakeDetectOs machine;
     machine.hid_interfaces = OtherHidDevices();
     machine.hid_interfaces.push_back({"candidate", {c.vendor, c.product}});
-    EXPECT_EQ(FindHidDevice({machine, console, true, 0}), c.expected);
+    EXPECT_EQ(FindHidDevice({machine, &trace, false}), c.expected);
     EXPECT_EQ(machine.opened_paths.size(), 3u);
     EXPECT_EQ(machine.live_objects, 0);
   }
@@ -100,11 +102,11 @@ TEST_F(DetectTest, ProbeGoesOnPastAnInterfaceThatFails) {
     SCOPED_TRACE(c.name);
     FakeDetectOs alone;
     alone.hid_interfaces = {c.broken};
-    EXPECT_EQ(FindHidDevice({alone, console, false, 0}), 0);
+    EXPECT_EQ(FindHidDevice({alone, nullptr, false}), 0);
 
     FakeDetectOs with_adapter;
     with_adapter.hid_interfaces = {c.broken, {"adapter", {0x7A5C, 0x4001}}};
-    EXPECT_EQ(FindHidDevice({with_adapter, console, false, 0}), 1);
+    EXPECT_EQ(FindHidDevice({with_adapter, nullptr, false}), 1);
     EXPECT_EQ(with_adapter.opened_paths.back(), "adapter");
     EXPECT_EQ(with_adapter.live_objects, 0);
   }
@@ -143,7 +145,7 @@ TEST_F(DetectTest, ScanDecidesFromTheIdsItSees) {
     machine.devices.push_back({MultiSz({"ROOT\\OTHER"})});
     for (const std::string& id : c.ids) machine.devices.push_back({MultiSz({id})});
     DetectionFlags seen;
-    EXPECT_EQ(FindExistingDevice({machine, console, false, 0}, seen), c.expected);
+    EXPECT_EQ(FindExistingDevice({machine, nullptr, false}, seen), c.expected);
     const std::string bits = {seen.qln2_usb ? '1' : '0', seen.alt_qln2_usb ? '1' : '0',
                               seen.kz_usb ? '1' : '0', seen.taskel_pci ? '1' : '0'};
     EXPECT_EQ(bits, c.flags);
@@ -259,11 +261,12 @@ TEST_F(DetectTest, ScanTreatsAnUnreadableBufferAsAReadFailure) {
     SCOPED_TRACE(c.name);
     FakeConsoleIo io;
     Console quiet_console(io);
+    ConsoleTrace quiet_trace(quiet_console);
     FakeDetectOs machine;
     machine.allocation_fails = c.allocation_fails;
     machine.devices = {{MultiSz({kTaskelId}), c.read_error}, {MultiSz({kTaskelId})}};
     DetectionFlags seen;
-    EXPECT_EQ(FindExistingDevice({machine, quiet_console, true, 0}, seen), 0);
+    EXPECT_EQ(FindExistingDevice({machine, &quiet_trace, false}, seen), 0);
     EXPECT_EQ(io.out,
               std::string("FindExistingDevice - Unknown failure occurred, returning failure\r\n") +
                   kPause);

@@ -650,19 +650,13 @@ std::vector<StatusScenario> StatusScenarios() {
 // Operations whose failure the report can tell: it says so in its faults.
 // (The detection's own walks read a failure as SETUP.EXE does, and a size
 // that cannot be read changes nothing that is reported.)
-const std::set<std::string> kToldFailures = {"LocateProgram",
-                                             "AnsiToUtf8",
-                                             "FindPath",
-                                             "OpenForReading",
-                                             "Read",
-                                             "QueryService",
-                                             "FindRunLock",
-                                             "ReadSystemDirectory",
-                                             "OpenLocalMachineKey",
-                                             "QueryValue",
-                                             "EnumSubkey",
-                                             "OpenHidInterfaces",
-                                             "OpenPresentDevices",
+const std::set<std::string> kToldFailures = {"ReadModulePath",      "Utf16ToUtf8",
+                                             "AnsiToUtf8",          "FindPath",
+                                             "OpenForReading",      "Read",
+                                             "QueryService",        "FindRunLock",
+                                             "ReadSystemDirectory", "OpenLocalMachineKey",
+                                             "QueryValue",          "EnumSubkey",
+                                             "OpenHidInterfaces",   "OpenPresentDevices",
                                              "AllocateZeroed"};
 
 int RunStatus(Machine& m, const StatusScenario& s) {

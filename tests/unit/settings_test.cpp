@@ -12,7 +12,7 @@ namespace qsetup {
 namespace {
 
 using testing::FakeConsoleIo;
-using testing::FakeDriverOs;
+using testing::FakeSourceDirectoryOs;
 
 struct Parsed {
   SwitchResult result;
@@ -151,10 +151,10 @@ TEST(SourceDirectory, FromTheCommandPath) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    FakeDriverOs os;
+    FakeSourceDirectoryOs os;
     os.current_dir = c.current;
     if (c.module) os.module = *c.module;
-    const SourceDirectory source = ChooseSourceDirectory(c.path.c_str(), os);
+    const SourceDirectory source = ChooseSourceDirectory(c.path.c_str(), os.module, os);
     EXPECT_EQ(source.path, c.expected);
     EXPECT_EQ(source.error, c.error);
     EXPECT_TRUE(source.windows_path == c.windows_path);
@@ -168,14 +168,14 @@ TEST(SourceDirectory, PrintableTextOfAWindowsPath) {
 }
 
 TEST(SourceDirectory, TrailBytesOfDoubleByteCharactersAreNotSeparators) {
-  FakeDriverOs os;
+  FakeSourceDirectoryOs os;
   os.lead_low = 0x81;
   os.lead_high = 0x9F;
   // 0x95 0x5C is one double-byte character whose second byte is '\'.
   EXPECT_EQ(DeriveSourceDirectory("C:\\pkg\\\x95\x5Csetup.exe", os), "C:\\pkg\\");
   EXPECT_EQ(DeriveSourceDirectory("C:\\\x95\x5C\\setup.exe", os), "C:\\\x95\x5C\\");
   // Without the code page the same byte counts.
-  FakeDriverOs plain;
+  FakeSourceDirectoryOs plain;
   EXPECT_EQ(DeriveSourceDirectory("C:\\pkg\\\x95\x5Csetup.exe", plain), "C:\\pkg\\\x95\x5C");
 }
 

@@ -102,42 +102,54 @@ TEST_F(SetupMainTest, NobodySeesTheConsoleSoNothingWaitsForAnAnswer) {
   const struct {
     const char* name;
     std::vector<std::string> args;
-    bool adapter;
+    const char* newer = nullptr;  // a file that the run finds newer than the package's
     int exit_code;
     std::string out;
   } cases[] = {
-      {"final key wait", {}, false, 8, std::string(kBanner) + kNotFound + kFailed + kFinalPrompt},
+      {"final key wait", {}, nullptr, 8, std::string(kBanner) + kNotFound + kFailed + kFinalPrompt},
       {"trace pauses",
        {"/D"},
-       false,
+       nullptr,
        8,
        "Main - loadlangtbl failed.\r\n" + paused + kBanner + "Didn't find USB SP.\r\n" + paused +
            kNotFound + kFailed + kFinalPrompt},
       // The notice is printed; the question is not, and the copy goes ahead.
       {"overwrite question",
        {},
-       true,
+       "C:\\WINDOWS\\system32\\TELMXREM.EXE",
        0,
        std::string(kBanner) +
            "\r\nC:\\WINDOWS\\system32\\drivers\\qln2\\TELMXREM.EXE is older than "
            "C:\\WINDOWS\\system32\\TELMXREM.EXE.\r\n" +
            kComplete + kFinalPrompt},
+      // Staging takes the same answer: no question, and no failed copy. (The
+      // package's files are named as the source directory and a separator.)
+      {"overwrite question of the staging copy",
+       {},
+       "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXW.DLL",
+       0,
+       std::string(kBanner) +
+           "\r\nC:\\Pkg\\\\TELMXW.DLL is older than "
+           "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXW.DLL.\r\n" +
+           kComplete + kFinalPrompt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     console.out.clear();
-    if (c.adapter) {
+    if (c.newer != nullptr) {
       AttachHidAdapter();
-      deploy.AddFile("C:\\WINDOWS\\system32\\TELMXREM.EXE", "!@#$9.0$#@!newer");
+      deploy.AddFile(c.newer, "!@#$9.0$#@!newer");
     }
     EXPECT_EQ(Run(c.args), c.exit_code);
     EXPECT_EQ(console.out, c.out);
     EXPECT_EQ(console.open_calls, 0);
     EXPECT_EQ(console.keys.size(), 1u);
     EXPECT_EQ(console.in_reads, 0);
+    // The copy went ahead.
+    if (c.newer != nullptr) {
+      EXPECT_TRUE(deploy.files.at(deploy.Key(c.newer)).data.starts_with("!@#$2.1$#@!")) << c.newer;
+    }
   }
-  EXPECT_EQ(deploy.files.at(deploy.Key("C:\\WINDOWS\\system32\\TELMXREM.EXE")).data,
-            "!@#$2.1$#@!TELMXREM.EXE");
 }
 
 TEST_F(SetupMainTest, HidRouteStagesAndInstalls) {
@@ -565,7 +577,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"ShortFormOfAPathThatTheCodePageCannotHold",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.driver.module = {kCyrillicSetup, false, "C:\\8D2B~1\\SETUP.EXE"};
+         t.source_dir.module = {kCyrillicSetup, false, "C:\\8D2B~1\\SETUP.EXE"};
          for (const char* file : kPackageFiles) {
            t.deploy.AddFile(std::string("C:\\8D2B~1\\") + file, "!@#$2.1$#@!");
          }
@@ -580,7 +592,7 @@ std::vector<OutcomeRow> OutcomeRows() {
       {"SourceDirectoryWithoutShortName",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
-         t.driver.module = {kCyrillicSetup, false, ""};
+         t.source_dir.module = {kCyrillicSetup, false, ""};
        },
        {"/Q"},
        2,
@@ -680,7 +692,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
        "C:\\?????\\setup.exe",
        {"/Q"},
        std::string(kBanner) + kFailed},
-      {"too long", driver.module, kTooLongSetup, {"/Q"}, std::string(kBanner) + kFailed},
+      {"too long", source_dir.module, kTooLongSetup, {"/Q"}, std::string(kBanner) + kFailed},
       {"traced: no short name",
        no_short_name,
        "C:\\?????\\setup.exe",
@@ -690,7 +702,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
            "Press ENTER to continue\r\n" + kFailed,
        2},
       {"traced: too long",
-       driver.module,
+       source_dir.module,
        kTooLongSetup,
        {"/Q", "/D"},
        traced + "Main - source directory = >" + kTooLongSetup.substr(0, 256) + "<\r\n" +
@@ -703,7 +715,7 @@ TEST_F(SetupMainTest, UnusableSourceDirectoryEndsTheRunBeforeItChangesAnything) 
     SCOPED_TRACE(c.name);
     console.out.clear();
     for (int i = 0; i < c.pauses; ++i) console.PressChar('\r');
-    driver.module = c.module;
+    source_dir.module = c.module;
     EXPECT_EQ(Run(c.args, c.command), 2);
     EXPECT_EQ(console.out, c.out);
     EXPECT_TRUE(console.keys.empty());

@@ -30,6 +30,8 @@ const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EX
                                      "ENGLISH.NLS", "JAPANESE.NLS", "QLN2STAT.EXE"};
 const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
 constexpr std::uint64_t kMinute = 60 * 10'000'000;
+// C:\Пакет\QLN2STAT.EXE, whose letters code page 1252 lacks.
+constexpr char16_t kCyrillicStatus[] = u"C:\\\u041F\u0430\u043A\u0435\u0442\\QLN2STAT.EXE";
 
 std::string Stamped(const std::string& version, const std::string& body) {
   return "!@#$" + version + "$#@!" + body;
@@ -104,10 +106,16 @@ struct Machine : testing::FakeMachine {
     RegisterService("\"C:\\WINDOWS\\system32\\telmxsvc.exe\" -service");
   }
 
-  StatusReport Survey(bool skip_hid = false) { return SurveyMachine(report, skip_hid); }
+  // Where both programs are started from: the directory of their command
+  // paths, which the ANSI code page gives them.
+  std::string package_dir = "C:\\Pkg\\";
 
-  int Status(std::vector<std::string> args) { return Run(args, "C:\\Pkg\\QLN2STAT.EXE", true); }
-  int Setup(std::vector<std::string> args) { return Run(args, "C:\\Pkg\\SETUP.EXE", false); }
+  StatusReport Survey(bool skip_hid = false) {
+    return SurveyMachine(report, (package_dir + "QLN2STAT.EXE").c_str(), skip_hid);
+  }
+
+  int Status(std::vector<std::string> args) { return Run(args, "QLN2STAT.EXE", true); }
+  int Setup(std::vector<std::string> args) { return Run(args, "SETUP.EXE", false); }
 
   // What the report must leave as it was.
   struct State {
@@ -142,8 +150,8 @@ struct Machine : testing::FakeMachine {
   }
 
  private:
-  int Run(std::vector<std::string> args, const std::string& command, bool report_program) {
-    args.insert(args.begin(), command);
+  int Run(std::vector<std::string> args, const char* program, bool report_program) {
+    args.insert(args.begin(), package_dir + program);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     const int argc = static_cast<int>(argv.size());
@@ -162,6 +170,7 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     bool skip_hid;
     Route route;
     int setup_exit_code;
+    WinError package_error = kErrorSuccess;  // why SETUP.EXE cannot use the package directory
   };
   const Row rows[] = {
       {"no adapter", [](Machine&) {}, false, Route::kHardwareIdScan, 8},
@@ -198,6 +207,21 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
          m.RecordRestart(60);
        },
        false, Route::kHidProbe, 0},
+      // A run ended before it wrote the time: owed, with nothing to fault.
+      {"adapter over HID, record without its time",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.replace.AddKey(kRecord).volatile_key = true;
+       },
+       false, Route::kHidProbe, 1},
+      // A time that is not a QWORD proves no restart: owed, not stale.
+      {"adapter over HID, record whose time is no QWORD",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.RecordRestart(60);
+         m.replace.FindKey(kRecord)->values["systemstarttime"].type = RegistryValue::Type::kDword;
+       },
+       false, Route::kHidProbe, 1},
       {"adapter over HID, /H", [](Machine& m) { m.AttachHidAdapter(); }, true,
        Route::kHardwareIdScan, 8},
       {"adapter over HID and its id, /H",
@@ -233,6 +257,21 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
          m.system.Set(std::string(260, 's'));
        },
        false, Route::kNone, 2},
+      // SETUP.EXE ends before detection; the report still tells of the
+      // adapter.
+      {"package directory that the code page cannot name, without a short name",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.package_dir = "C:\\?????\\";
+         m.source_dir.module = {kCyrillicStatus, false, ""};
+       },
+       false, Route::kHidProbe, 2, kErrorNoUnicodeTranslation},
+      {"package directory longer than 255 characters",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.package_dir = "C:\\" + std::string(252, 'p') + "\\";
+       },
+       false, Route::kHidProbe, 2, kErrorFilenameExcedRange},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -243,6 +282,9 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     m.ExpectUntouched(before);
     EXPECT_EQ(report.route, row.route);
     EXPECT_EQ(report.setup_exit_code, row.setup_exit_code);
+    EXPECT_EQ(report.package_error, row.package_error);
+    // Only an unusable system directory is a failure to read here.
+    EXPECT_EQ(report.faults.size(), row.route == Route::kNone ? 1u : 0u);
     EXPECT_EQ(report.hid_found.has_value(), !row.skip_hid && row.route != Route::kNone);
     EXPECT_EQ(report.scan_found.has_value(), row.route == Route::kHardwareIdScan);
     EXPECT_FALSE(report.current);
@@ -366,13 +408,18 @@ TEST(StatusReport, TheThirtyTwoBitProgramOnSixtyFourBitWindows) {
 // until then the report calls the server current, with the restart owed and
 // the files that it completes; after it, current and owing nothing.
 TEST(StatusReport, FilesInUseWaitForTheRestart) {
+  // A program's image steps aside for the new file, which nothing then
+  // waits for: only the old file's deletion does.
   const struct {
     const char* file;
     bool running;  // a program runs from it, rather than holding it open
     const char* line;
+    const char* restart;
   } cases[] = {
-      {"TELMXW.DLL", false, "  TELMXW.DLL      2.0, and 2.1.0 at the next start of Windows\r\n"},
-      {"TELMXSVC.EXE", true, "  TELMXSVC.EXE    2.1.0 (the package's)\r\n"},
+      {"TELMXW.DLL", false, "  TELMXW.DLL      2.0, and 2.1.0 at the next start of Windows\r\n",
+       "Restart owed      yes: the next start of Windows completes TELMXW.DLL\r\n"},
+      {"TELMXSVC.EXE", true, "  TELMXSVC.EXE    2.1.0 (the package's)\r\n",
+       "Restart owed      yes\r\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -386,17 +433,14 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     m.replace.writes.clear();
     ASSERT_EQ(m.Status({}), kStatusCurrentRestartOwed);
     EXPECT_NE(m.status.out.find(c.line), std::string::npos) << m.status.out;
-    EXPECT_NE(m.status.out.find(std::string("Restart owed      yes: the next start of Windows "
-                                            "completes ") +
-                                c.file + "\r\n"),
-              std::string::npos)
-        << m.status.out;
+    EXPECT_NE(m.status.out.find(c.restart), std::string::npos) << m.status.out;
 
     m.deploy.Restart();
     m.replace.Restart(*m.replace.start_time + kMinute * 60);
     const StatusReport after = m.Survey();
     EXPECT_TRUE(after.current);
-    EXPECT_TRUE(after.waiting.empty());
+    for (const StampedFile& file : after.installed.files)
+      EXPECT_FALSE(file.at_restart) << file.name;
     EXPECT_EQ(after.exit_code, kStatusCurrent);
   }
 }
@@ -434,32 +478,50 @@ TEST(StatusReport, OlderSoftwareAndTheRunLock) {
   }
 }
 
-// Where the package cannot be read, nothing is current and the report says
-// why.
-TEST(StatusReport, APackageThatCannotBeRead) {
+// The package directory as Windows names it, and the package where
+// SETUP.EXE would find it: by the short name of a directory that the ANSI
+// code page cannot name, nowhere when it has none.
+TEST(StatusReport, ThePackageWhereSetupFindsIt) {
+  const std::string cyrillic = "C:\\\xd0\x9f\xd0\xb0\xd0\xba\xd0\xb5\xd1\x82";  // UTF-8
   const struct {
     const char* name;
-    ProgramLocation location;
+    const char* command_dir;  // what the code page made of it
+    ModulePath module;
+    std::string directory;
+    bool current;
     const char* fault;
   } cases[] = {
-      {"a directory that the ANSI code page cannot name",
-       {"C:\\Pakete\\\xe6\x97\xa5\xe6\x9c\xac", {}, kErrorSuccess},
-       "name the package directory in the ANSI code page"},
-      {"no directory at all", {{}, {}, kErrorAccessDenied}, "find the program's directory"},
+      // Its short name, under which the fake's files lie.
+      {"a directory that the code page names by its short name",
+       "C:\\?????\\",
+       {kCyrillicStatus, false, "C:\\Pkg\\QLN2STAT.EXE"},
+       cyrillic,
+       true,
+       nullptr},
+      {"one that has none", "C:\\?????\\", {kCyrillicStatus, false, ""}, cyrillic, false, nullptr},
+      // The command path names it still.
+      {"the program's path unread",
+       "C:\\Pkg\\",
+       {{}, false, {}, kErrorAccessDenied},
+       "",
+       true,
+       "find the program's directory"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Machine m;
     m.Install();
-    m.status.location = c.location;
+    m.package_dir = c.command_dir;
+    m.source_dir.module = c.module;
     const StatusReport report = m.Survey();
-    EXPECT_EQ(report.package.directory, c.location.directory);
-    for (const StampedFile& file : report.package.files) {
-      EXPECT_EQ(file.state, StampedFile::State::kUnreadable) << file.name;
+    EXPECT_EQ(report.package.directory, c.directory);
+    EXPECT_EQ(report.package.version,
+              c.current ? std::optional<std::string>(kVersion) : std::nullopt);
+    EXPECT_EQ(report.current, c.current);
+    ASSERT_EQ(report.faults.size(), c.fault != nullptr ? 1u : 0u);
+    if (c.fault != nullptr) {
+      EXPECT_STREQ(report.faults[0].operation, c.fault);
     }
-    EXPECT_FALSE(report.current);
-    ASSERT_EQ(report.faults.size(), 1u);
-    EXPECT_STREQ(report.faults[0].operation, c.fault);
   }
 }
 
@@ -515,10 +577,12 @@ TEST(StatusMain, SwitchesAndWhatCannotBeReported) {
 TEST(StatusReport, TextForAPerson) {
   Machine m;
   m.Install();
-  m.deploy.AddFile(std::string(kSystem) + "TELMXREM.EXE", Stamped("2.0.9", "x"));
+  m.deploy.AddFile(std::string(kSystem) + "TELMXW.DLL", "");  // empty: no stamp, no fault
+  m.deploy.unreadable.insert(m.deploy.Key(std::string(kSystem) + "TELMXREM.EXE"));
   m.deploy.files.erase(m.deploy.Key(std::string(kSystem) + "TELMXSVC.EXE"));
-  m.deploy.AddFile(std::string(kStaging) + "ENGLISH.NLS", "no stamp");
-  m.deploy.unreadable.insert(m.deploy.Key(std::string(kStaging) + "SETUP.EXE"));
+  // Staged files of mixed versions share none.
+  m.deploy.AddFile(std::string(kStaging) + "TELMXW.DLL", Stamped("2.2.0", "x"));
+  m.deploy.AddFile(std::string(kStaging) + "TELMXREM.EXE", Stamped("2.0.9", "x"));
   m.deploy.AddFile(std::string(kSystem) + "vanwdgsv.exe", "the legacy tool");
   m.AddLegacyKeys();
   m.RecordRestart();
@@ -533,15 +597,15 @@ TEST(StatusReport, TextForAPerson) {
             "Adapter           found by the hardware-id scan, without a working USB driver; "
             "SETUP.EXE would end with 16\r\n"
             "Installed         C:\\WINDOWS\\system32\r\n"
-            "  TELMXW.DLL      2.1.0 (the package's)\r\n"
-            "  TELMXREM.EXE    2.0.9 (older than the package's 2.1.0)\r\n"
+            "  TELMXW.DLL      no version stamp\r\n"
+            "  TELMXREM.EXE    could not be read\r\n"
             "  TELMXSVC.EXE    none\r\n"
             "Staged            C:\\WINDOWS\\system32\\drivers\\qln2\r\n"
-            "  SETUP.EXE       could not be read\r\n"
-            "  TELMXW.DLL      2.1.0 (the package's)\r\n"
-            "  TELMXREM.EXE    2.1.0 (the package's)\r\n"
+            "  SETUP.EXE       2.1.0 (the package's)\r\n"
+            "  TELMXW.DLL      2.2.0 (newer than the package's 2.1.0)\r\n"
+            "  TELMXREM.EXE    2.0.9 (older than the package's 2.1.0)\r\n"
             "  TELMXSVC.EXE    2.1.0 (the package's)\r\n"
-            "  ENGLISH.NLS     no version stamp\r\n"
+            "  ENGLISH.NLS     2.1.0 (the package's)\r\n"
             "  JAPANESE.NLS    2.1.0 (the package's)\r\n"
             "Service QLN2Svc   registered, running, runs \"C:\\WINDOWS\\system32\\telmxsvc.exe\" "
             "-service\r\n"
@@ -550,18 +614,28 @@ TEST(StatusReport, TextForAPerson) {
             "Run in progress   unknown\r\n"
             "Current           no: not installed, older or incomplete (exit code 3)\r\n"
             "\r\n"
-            "Could not open C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE: Windows error 5.\r\n"
+            "Could not open C:\\WINDOWS\\system32\\TELMXREM.EXE: Windows error 5.\r\n"
             "Could not look for the run lock: Windows error 5.\r\n");
 
-  Machine fresh;
-  fresh.system.Set(std::string(300, 's'));
-  EXPECT_EQ(fresh.Status({}), kStatusNotCurrent);
-  EXPECT_EQ(fresh.status.out,
+  // Neither the system directory nor the package directory can be used.
+  Machine broken;
+  broken.system.Set(std::string(300, 's'));
+  broken.package_dir = "C:\\?????\\";
+  broken.source_dir.module = {kCyrillicStatus, false, ""};
+  EXPECT_EQ(broken.Status({}), kStatusNotCurrent);
+  EXPECT_EQ(broken.status.out,
             "QLN2STAT.EXE 2.1.0: Orvane Quillon 2 software on this server\r\n"
             "\r\n"
-            "Package           C:\\Pkg, version 2.1.0\r\n"
+            "Package           C:\\\xd0\x9f\xd0\xb0\xd0\xba\xd0\xb5\xd1\x82\r\n"
+            "  SETUP.EXE       could not be read\r\n"
+            "  TELMXW.DLL      could not be read\r\n"
+            "  TELMXREM.EXE    could not be read\r\n"
+            "  TELMXSVC.EXE    could not be read\r\n"
+            "  ENGLISH.NLS     could not be read\r\n"
+            "  JAPANESE.NLS    could not be read\r\n"
+            "  QLN2STAT.EXE    could not be read\r\n"
             "Adapter           not looked for: the system directory is unusable; SETUP.EXE would "
-            "end with 2\r\n"
+            "end with 2: the package directory has no short name in the ANSI code page\r\n"
             "Installed         unknown: the system directory is unusable\r\n"
             "  TELMXW.DLL      could not be read\r\n"
             "  TELMXREM.EXE    could not be read\r\n"
@@ -591,7 +665,8 @@ TEST(StatusReport, JsonForScripts) {
   m.AttachHidAdapter();
   m.status.run_lock = {RunLockPresence::kRun};
   // A directory in the ANSI code page, reported in UTF-8.
-  m.status.location = {"C:\\Pakete\\\xc3\xa9t\xc3\xa9", "C:\\Pakete\\\xe9t\xe9"};
+  m.package_dir = "C:\\Pakete\\\xe9t\xe9\\";
+  m.source_dir.module = {u"C:\\Pakete\\\u00e9t\u00e9\\QLN2STAT.EXE", true, ""};
   for (const char* file : kPackageFiles) {
     m.deploy.AddFile(std::string("C:\\Pakete\\\xe9t\xe9\\") + file, Stamped(kVersion, file));
   }
@@ -613,6 +688,7 @@ TEST(StatusReport, JsonForScripts) {
       {"package/files/ENGLISH.NLS", "\"2.1.0\""},
       {"package/files/JAPANESE.NLS", "null"},
       {"package/files/QLN2STAT.EXE", "\"2.1.0\""},
+      {"package/unusable", "null"},
       {"adapter/route", "\"HID probe\""},
       {"adapter/hidProbe", "true"},
       {"adapter/scan", "null"},
@@ -668,12 +744,15 @@ TEST(StatusJson, StringsAreReadBackAsTheyWere) {
       // Not UTF-8: each byte that begins no well-formed sequence is U+FFFD.
       {"a\xe9z", "\"a\xef\xbf\xbdz\""},
       {"\xc0\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\""},                  // overlong
+      {"\xe0\x80\xaf", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // overlong, in three
       {"\xed\xa0\x80", "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // a surrogate
       {"\xf4\x90\x80\x80",
        "\"\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\xef\xbf\xbd\""},  // beyond U+10FFFF
       {"\xe6\x97", "\"\xef\xbf\xbd\xef\xbf\xbd\""},              // cut short
       {"\xe6\x97x", "\"\xef\xbf\xbd\xef\xbf\xbdx\""},
   };
+  // Beyond U+FFFF: a surrogate pair, as JSON writes one.
+  EXPECT_EQ(JsonString("\xf0\x90\x80\x80"), "\"\\ud800\\udc00\"");
   std::vector<std::string> documents;
   for (const auto& row : rows) {
     const std::string quoted = JsonString(row.text);
