@@ -108,24 +108,32 @@ bool ShowsErrorText(std::uint32_t id) {
   return id == 2 || id == 302;
 }
 
+// Whether event `id`'s message shows the files that the next start of
+// Windows completes.
+bool ShowsFilesAtRestart(std::uint32_t id) {
+  return id == 1 || id == 16;
+}
+
 // An event's message as Event Viewer shows it.
 std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
   const std::map<std::uint32_t, std::string> headlines = {
       {0, "The Quillon 2 management software was installed."},
       {1,
        "The Quillon 2 management software was installed. Older service registrations were "
-       "removed: restart the server."},
+       "removed, or files in use wait for the next start of Windows (they are named below): "
+       "restart the server."},
       {2,
        "Installation failed: a file could not be copied. The failed copy and its Windows error are "
-       "below: fix the cause, such as a file that a program holds open or a full disk, and run "
-       "setup again. If the legacy service keys are -, the older software was left as it was; "
-       "otherwise it may already have been removed."},
+       "below: fix the cause, such as a directory where the file belongs, missing rights or a full "
+       "disk, and run setup again. If the legacy service keys are -, the older software was left "
+       "as it was; otherwise it may already have been removed."},
       {8,
        "The Quillon 2 adapter was not found, and nothing was installed. Check the adapter's USB "
        "connection, or leave this server out."},
       {16,
        "The Quillon 2 management software was installed, but the adapter has no working USB "
-       "driver. Check the adapter's USB connection and configuration, and restart the server."},
+       "driver. Check the adapter's USB connection and configuration, and restart the server. "
+       "Files in use that are named below are replaced at that restart."},
       {100,
        "Nothing was installed: the command line holds an invalid force code (an argument that "
        "begins with -F but not with -FU). The exit code is 0 all the same. Correct the command "
@@ -152,6 +160,7 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
     if (i + 1 == std::size(labels) && ShowsErrorText(id)) text += " " + strings.at(i + 1);
     text += "\r\n";
   }
+  if (ShowsFilesAtRestart(id)) text += "Files at the next start: " + strings.at(10) + "\r\n";
   return text;
 }
 
@@ -348,7 +357,8 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
       EXPECT_FALSE(std::regex_search(text, std::regex("%[0-9]"))) << text;
       const std::vector<std::string> lines = Lines(text);
       const std::size_t facts = 9;
-      ASSERT_EQ(lines.size(), 2 + facts) << text;
+      const std::size_t lines_of_facts = facts + (ShowsFilesAtRestart(event.id) ? 1 : 0);
+      ASSERT_EQ(lines.size(), 2 + lines_of_facts) << text;
       EXPECT_NE(lines[0], "");
       EXPECT_EQ(lines[1], "");
       for (std::size_t i = 0; i < facts; ++i) {
@@ -357,6 +367,9 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
           value += " " + event.strings.at(i + 1);
         }
         EXPECT_TRUE(lines[2 + i].ends_with(" " + value)) << lines[2 + i];
+      }
+      if (ShowsFilesAtRestart(event.id)) {
+        EXPECT_TRUE(lines[2 + facts].ends_with(" " + event.strings.at(10))) << lines[2 + facts];
       }
       EXPECT_EQ(lines[3], language.exit_code_label + (" " + event.strings.at(1)));
     }
