@@ -10,7 +10,7 @@ pkgs=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev
       g++-mingw-w64-x86-64-win32 g++-mingw-w64-i686-win32
       gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-i686-win32 binutils-mingw-w64
       wine wine64 wine32:i386 tmux clang libclang-rt-dev clang-format
-      git zip unzip osslsigncode openssl ansible wixl msitools faketime python3)
+      git zip unzip osslsigncode openssl ansible wixl msitools faketime python3 ccache)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   echo "setup: adding the i386 architecture"
