@@ -10,13 +10,14 @@
 # --unit is the quick path for development: the format check and the native
 # unit tests only.
 #
-# Steps that do not need each other run side by side, each with its output in
-# build/test-logs/STEP.log, which is printed when the step ends, with its
-# wall-clock time and the processor time of its processes (Wine's servers,
-# which outlive the programs that start them, are not counted). The builds
-# compile through ccache (build/ccache), so that the release that the
-# reproducibility check makes in a clone of the tree compiles nothing that
-# the tree's own builds compiled.
+# Steps that need nothing of each other run side by side. Each step's output
+# goes to build/test-logs/STEP.log and is printed when the step ends, with
+# its wall-clock time and the processor time of its processes (not counting
+# Wine's servers, which outlive the programs that start them); the run ends
+# with a table of them. The builds compile through ccache (build/ccache):
+# the release that the reproducibility check makes in a clone of the tree
+# compiles nothing that the tree's own builds compiled, and a second run
+# compiles only what changed.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -33,80 +34,104 @@ logs=$build/test-logs
 rm -rf "$logs"
 mkdir -p "$logs"
 run_started=$(date +%s.%N)
+failed=()
+summary=()
+declare -A titles=() pids=()
 
-# Runs step NAME, COMMAND...: its output goes to its log, its times (wall,
-# user and system seconds) to NAME.time.
-run_step() {
-  local name=$1
-  shift
-  local TIMEFORMAT="%R %U %S"
-  { time "$@" >"$logs/$name.log" 2>&1; } 2>"$logs/$name.time"
+# Whole seconds from the time A to the time B (date +%s.%N).
+seconds() {
+  awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", b - a }'
 }
 
-# Prints the log of step NAME that ended with STATUS and its times; a failed
-# step fails the run.
+# Processor seconds that the processes which this shell waited for have
+# used, from the output of `times` in FILE.
+cpu_seconds() {
+  awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, "m"); s += t[1] * 60 + t[2] } }
+       END { printf "%.1f", s }' "$1"
+}
+
+# Runs step ID, COMMAND...: its output goes to ID.log, its wall-clock and
+# processor seconds to ID.time. The command stops at its first failure.
+run_step() {
+  local id=$1 status started
+  shift
+  started=$(date +%s.%N)
+  times >"$logs/$id.cpu-before"
+  set +e
+  (
+    set -e
+    "$@"
+  ) >"$logs/$id.log" 2>&1
+  status=$?
+  set -e
+  times >"$logs/$id.cpu-after"
+  echo "$(seconds "$started" "$(date +%s.%N)")" \
+    "$(seconds "$(cpu_seconds "$logs/$id.cpu-before")" "$(cpu_seconds "$logs/$id.cpu-after")")" \
+    >"$logs/$id.time"
+  return "$status"
+}
+
+# Prints the log of step ID, which ended with STATUS, and its times; a
+# failed step fails the run.
 report_step() {
-  local name=$1 status=$2 wall=? user=? system=?
-  printf '\n=== %s\n' "$name"
-  cat "$logs/$name.log"
-  if [ -s "$logs/$name.time" ]; then
-    read -r wall user system <"$logs/$name.time"
-  fi
-  local cpu
-  cpu=$(awk -v u="$user" -v s="$system" 'BEGIN { printf "%.1f", u + s }' 2>/dev/null || echo ?)
-  printf -- '--- %s: %s s, processor %s s' "$name" "$wall" "$cpu"
+  local id=$1 status=$2 wall=? cpu=?
+  printf '\n=== %s\n' "${titles[$id]}"
+  cat "$logs/$id.log"
+  [ ! -s "$logs/$id.time" ] || read -r wall cpu <"$logs/$id.time"
+  printf -- '--- %s: %s s, processor %s s' "$id" "$wall" "$cpu"
   if [ "$status" -ne 0 ]; then
     printf ', FAILED (exit code %s)\n' "$status"
-    failed+=("$name")
+    failed+=("$id")
   else
     printf '\n'
   fi
-  summary+=("$(printf '%8s s %8s s  %s' "$wall" "$cpu" "$name")")
+  summary+=("$(printf '%6s s %6s s   %s' "$wall" "$cpu" "$id")")
 }
 
-failed=()
-summary=()
-declare -A pids=()
-
-# A step that runs now, in the foreground.
+# step ID TITLE COMMAND...: a step that runs now.
 step() {
-  local name=$1 status=0
-  shift
-  run_step "$name" "$@" || status=$?
-  report_step "$name" "$status"
+  local id=$1 status=0
+  titles[$id]=$2
+  shift 2
+  run_step "$id" "$@" || status=$?
+  report_step "$id" "$status"
 }
 
-# A step that starts now and runs beside the others; finish NAME waits for it.
+# start ID TITLE COMMAND...: a step that starts now and runs beside the
+# others; finish ID... waits for it and reports it. start_low: the same at a
+# lower priority.
 start() {
-  local name=$1
-  shift
-  run_step "$name" "$@" &
-  pids[$name]=$!
+  local id=$1
+  titles[$id]=$2
+  shift 2
+  run_step "$id" "$@" &
+  pids[$id]=$!
 }
-# The same at a lower priority.
 start_low() {
-  local name=$1
-  shift
+  local id=$1
+  titles[$id]=$2
+  shift 2
   (
     renice -n 10 -p "$BASHPID" >/dev/null
-    run_step "$name" "$@"
+    run_step "$id" "$@"
   ) &
-  pids[$name]=$!
+  pids[$id]=$!
 }
 finish() {
-  local name status
-  for name in "$@"; do
+  local id status
+  for id in "$@"; do
     status=0
-    wait "${pids[$name]}" || status=$?
-    report_step "$name" "$status"
+    wait "${pids[$id]}" || status=$?
+    unset "pids[$id]"
+    report_step "$id" "$status"
   done
 }
 
-# Ends the run: the table of steps and times, and the exit code.
+# Ends the run with the table of the steps' times and the exit code.
 conclude() {
   local total
-  total=$(awk -v a="$run_started" -v b="$(date +%s.%N)" 'BEGIN { printf "%.0f", b - a }')
-  printf '\n=== times (wall clock, processor)\n'
+  total=$(seconds "$run_started" "$(date +%s.%N)")
+  printf '\n=== times: wall clock, processor, step\n'
   printf '%s\n' "${summary[@]}"
   printf 'whole run: %d min %02d s\n' $((total / 60)) $((total % 60))
   if [ ${#failed[@]} -gt 0 ]; then
@@ -116,36 +141,40 @@ conclude() {
   exit 0
 }
 
-# Stops when a step that the next ones need has failed.
+# Ends the run, once the steps that run have ended, when a step that the
+# next ones need has failed.
 needed() {
-  [ ${#failed[@]} -eq 0 ] || conclude
+  [ ${#failed[@]} -gt 0 ] || return 0
+  finish "${!pids[@]}"
+  conclude
 }
 
-step "packages" bash tools/setup.sh
+step packages-native "packages of the native builds" bash tools/setup.sh --native
 needed
 
 export CCACHE_DIR=$build/ccache CCACHE_BASEDIR=$root CMAKE_CXX_COMPILER_LAUNCHER=ccache
 
-step "format check" bash -c "git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror"
+step format "format check" bash -c "git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror"
 
 native_configure() {
   cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQSETUP_PACKAGE_ROOT="$build/package" -DQSETUP_FIXTURE_ROOT="$build/fixtures" \
-    -DQSETUP_MSI_ROOT="$build/msi"
+    -DQSETUP_MSI_ROOT="$build/msi" >/dev/null
+}
+native_unit_tests() {
+  (cd "$build/native" && ctest --output-on-failure -j "$jobs" -L unit)
 }
 
 if [ "$unit_only" -eq 1 ]; then
-  unit_tests() {
+  unit_build() {
     native_configure
     cmake --build "$build/native" -j "$jobs" --target unit_tests
-    (cd "$build/native" && ctest --output-on-failure -j "$jobs" -L unit)
   }
-  step "native unit tests" unit_tests
+  step native-unit-build "native build of the unit tests" unit_build
+  needed
+  step native-unit "native unit tests" native_unit_tests
   conclude
 fi
-
-step "fleet examples: the README's copies, the playbooks' syntax and the status table" \
-  bash tools/check-examples.sh
 
 windows_builds() {
   for arch in x64 x86; do
@@ -156,21 +185,20 @@ windows_builds() {
     cmake --build "$build/win-$arch" -j "$jobs"
   done
 }
-# The end-to-end tests' programs first: their tests wait for nothing else.
-native_e2e_build() {
-  native_configure >/dev/null
-  cmake --build "$build/native" -j "$jobs" --target e2e_tests e2e_device_tests e2e_msi_tests
+# The programs of the end-to-end and release tests, which wait for nothing
+# else.
+native_test_programs() {
+  native_configure
+  cmake --build "$build/native" -j "$jobs" \
+    --target e2e_tests e2e_device_tests e2e_msi_tests versioncheck
 }
-end_to_end_tests() {
+package_tests() {
   # Each prefix runs one test at a time, and Wine's programs spend much of
-  # their time waiting for each other: more tests than processors keep
-  # the processors busy.
+  # their time waiting for each other: more tests than processors at once
+  # keep the processors busy.
   (cd "$build/native" && ctest --output-on-failure -j $((jobs * 2)) -L packages)
 }
-native_unit_tests() {
-  (cd "$build/native" && ctest --output-on-failure -j "$jobs" -L unit)
-}
-sanitizer_tests() {
+sanitizer_unit_tests() {
   cmake -S . -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug -DQSETUP_SANITIZE=ON >/dev/null
   cmake --build "$build/asan" -j "$jobs" --target unit_tests
   (cd "$build/asan" && ctest --output-on-failure -j "$jobs" -L unit)
@@ -182,25 +210,32 @@ reproducible() {
   bash tools/check-reproducible.sh
 }
 
-# The builds that the end-to-end tests need come first. The other builds
-# run beside the tests at a lower priority, so that the tests' programs,
-# which wait for each other with time limits, keep their pace.
-start "Windows builds (x64, x86)" windows_builds
-start "native build of the end-to-end tests" native_e2e_build
-finish "Windows builds (x64, x86)" "native build of the end-to-end tests"
+# The rest of the packages are installed while the native programs build;
+# then what the end-to-end tests need comes first. The other builds run
+# beside those tests at a lower priority, so that the tests' programs, which
+# wait for each other within time limits, keep their pace.
+start packages "packages of the Windows builds and of Wine" bash tools/setup.sh
+start native-e2e-build "native build of the end-to-end and release tests" native_test_programs
+start_low asan "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer" \
+  sanitizer_unit_tests
+start_low fuzz "fuzz targets: seed corpora replayed under the sanitizers" \
+  bash tools/fuzz.sh --replay
+finish packages
 needed
-e2e="end-to-end tests under Wine, and the release tests"
-start "$e2e" end_to_end_tests
-start_low "native build" cmake --build "$build/native" -j "$jobs"
-start_low "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer" sanitizer_tests
-start_low "fuzz targets: seed corpora replayed under the sanitizers" bash tools/fuzz.sh --replay
-reproducible="reproducible release: the last commit built twice, in two directories"
-start_low "$reproducible" reproducible
-finish "native build"
-native_built=$((${#failed[@]} == 0))
-finish "$e2e" "unit tests under AddressSanitizer and UndefinedBehaviorSanitizer" \
-  "fuzz targets: seed corpora replayed under the sanitizers"
-# After the end-to-end tests: one CTest at a time in a build directory.
-if [ "$native_built" -eq 1 ]; then step "native unit tests" native_unit_tests; fi
-finish "$reproducible"
+step examples "fleet examples: the README's copies, the playbooks' syntax and the status table" \
+  bash tools/check-examples.sh
+start windows "Windows builds (x64, x86)" windows_builds
+finish windows native-e2e-build
+needed
+start e2e "end-to-end tests under Wine, and the release tests" package_tests
+start_low native-build "native build: the unit tests and the benchmarks" \
+  cmake --build "$build/native" -j "$jobs"
+start_low reproducible "reproducible release: the last commit built twice, in two directories" \
+  reproducible
+finish native-build e2e
+# One CTest at a time in a build directory: the unit tests after the others.
+if ! printf '%s\n' "${failed[@]}" | grep -qx native-build; then
+  step native-unit "native unit tests" native_unit_tests
+fi
+finish asan fuzz reproducible
 conclude
