@@ -193,10 +193,10 @@ native_test_programs() {
     --target e2e_tests e2e_device_tests e2e_msi_tests versioncheck
 }
 package_tests() {
-  # Each prefix runs one test at a time, and Wine's programs spend much of
-  # their time waiting for each other: more tests than processors at once
-  # keep the processors busy.
-  (cd "$build/native" && ctest --output-on-failure -j $((jobs * 2)) -L packages)
+  # Each prefix runs one test at a time; two tests at once, each in a prefix
+  # of its own. Wine under more programs at once than that, beside the
+  # builds, now and then fails to start one.
+  (cd "$build/native" && ctest --output-on-failure -j "$jobs" -L packages)
 }
 sanitizer_unit_tests() {
   cmake -S . -B "$build/asan" -DCMAKE_BUILD_TYPE=Debug -DQSETUP_SANITIZE=ON >/dev/null
