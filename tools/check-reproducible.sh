@@ -6,6 +6,10 @@
 # for byte. It also checks that each archive unpacks to exactly its package
 # tree. When two MSI packages differ, it names the tables and streams that
 # differ (msidump).
+# When the caller compiles through ccache (CMAKE_CXX_COMPILER_LAUNCHER=ccache
+# and CCACHE_DIR, as tools/test.sh does for the tree's own builds), the
+# first release takes from that cache what the tree's builds compiled of the
+# same files; the second compiles everything anew without it.
 # Exits with 0 when all is identical, 1 naming what differs.
 #   tools/check-reproducible.sh
 set -euo pipefail
@@ -15,19 +19,29 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/qsetup-reproducible.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 clones=("$work/one/qsetup" "$work/two/elsewhere/release-src")
-for clone in "${clones[@]}"; do
+# Where each clone builds: the first as deep below its clone as the tree's
+# builds lie below the tree (build/win-x64, release/win-x64), since the
+# cache takes paths relative to the clone (CCACHE_BASEDIR).
+builds=("${clones[0]}" "${clones[1]}/build")
+for i in 0 1; do
+  clone=${clones[$i]}
   # A repository holding just the commit that HEAD names, checked out.
   git init -q "$clone"
   git -C "$clone" fetch -q "$root" HEAD
   git -C "$clone" checkout -q --detach FETCH_HEAD
   echo "== release of ${commit:0:12} in $clone"
-  bash "$clone/tools/release.sh" | sed 's/^/   /'
+  if [ "$i" -eq 0 ]; then
+    QSETUP_BUILD_DIR=${builds[0]} CCACHE_BASEDIR=$clone bash "$clone/tools/release.sh"
+  else
+    env -u CMAKE_CXX_COMPILER_LAUNCHER QSETUP_BUILD_DIR="${builds[1]}" \
+      bash "$clone/tools/release.sh"
+  fi | sed 's/^/   /'
 done
 
 one=${clones[0]}
 two=${clones[1]}
 status=0
-if ! diff -r "$one/build/release/package" "$two/build/release/package"; then status=1; fi
+if ! diff -r "${builds[0]}/release/package" "${builds[1]}/release/package"; then status=1; fi
 if ! diff -r "$one/dist" "$two/dist"; then status=1; fi
 for msi in "$one"/dist/*.msi; do
   other=$two/dist/$(basename "$msi")
@@ -47,7 +61,7 @@ for archive in "$one"/dist/*.zip; do
   arch=${arch##*-}
   mkdir "$work/unpacked-$arch"
   unzip -q "$archive" -d "$work/unpacked-$arch"
-  if ! diff -r "$work/unpacked-$arch" "$one/build/release/package/$arch"; then
+  if ! diff -r "$work/unpacked-$arch" "${builds[0]}/release/package/$arch"; then
     echo "$(basename "$archive") does not unpack to the $arch package" >&2
     status=1
   fi

@@ -10,7 +10,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 build=${QSETUP_BUILD_DIR:-$root/build}
 
-bash tools/setup.sh
+bash tools/setup.sh --native
 CC=clang CXX=clang++ cmake -S . -B "$build/fuzz" -DQSETUP_FUZZ=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build/fuzz" -j 2 >/dev/null

@@ -247,7 +247,7 @@ std::string FixtureDir() {
   return std::string(QSETUP_E2E_FIXTURE_ROOT) + "/" + Arch();
 }
 std::string WinePrefix() {
-  return QSETUP_E2E_PREFIX;
+  return std::string(QSETUP_E2E_PREFIX_ROOT) + "/" + Arch();
 }
 
 std::string FreshWorkDir(const std::string& name) {

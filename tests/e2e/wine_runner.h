@@ -56,8 +56,8 @@ int RunCommand(const std::vector<std::string>& argv, std::string* out = nullptr,
                const std::map<std::string, std::string>& env = {});
 
 // The architecture under test (QSETUP_ARCH: "x64" or "x86"), its package
-// directory, the Wine prefix that the test run made, and a scratch directory
-// for one test, made empty.
+// directory, the Wine prefix that the test run made for it, and a scratch
+// directory for one test, made empty.
 std::string PackageDir();
 std::string FixtureDir();  // the Windows test fixture programs of the architecture
 std::string Arch();
@@ -68,9 +68,9 @@ std::string FreshWorkDir(const std::string& name);
 // directory (system32 for x64, syswow64 for x86 programs).
 std::string UnixSystemDir();
 
-// Held by a test that creates, deletes or purges service keys: both
-// architectures share the prefix's Services key, and the purge takes every
-// matching key it finds, so such tests take turns.
+// Held by a test that creates, deletes or purges service keys: the purge
+// takes every matching key that it finds in the prefix's Services key, so
+// such tests never overlap, even where tests of one prefix run side by side.
 class ServiceKeysLock {
  public:
   ServiceKeysLock();

@@ -6,9 +6,13 @@
 # still passes, every table and stream of an MSI is the same), and the
 # signed SETUP.EXE and MSIs install under Wine exactly as the unsigned ones
 # do.
-#   signing_test.sh VERSIONCHECK VERSION PACKAGE_ROOT FIXTURE_ROOT WORK MSI_ROOT
+#   signing_test.sh VERSIONCHECK VERSION PACKAGE_ROOT FIXTURE_ROOT WORK MSI_ROOT [TEMPLATE]
+# TEMPLATE: a Wine prefix that the fresh prefixes copy (make-wine-prefix.sh
+# --from) instead of booting.
 set -euo pipefail
 versioncheck=$1 version=$2 packages=$3 fixtures=$4 work=$5 msis=$6
+prefix_options=(--keep-server)
+[ -z "${7:-}" ] || prefix_options+=(--from "$7")
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 fail() {
   echo "FAIL: $*" >&2
@@ -114,7 +118,7 @@ for kind in unsigned signed; do
   export WINEPREFIX=$work/prefix-$kind
   # One Wine server with its services for all the programs, as in the other
   # end-to-end tests, instead of one started and stopped around each.
-  bash "$root/tools/make-wine-prefix.sh" "$WINEPREFIX" --keep-server >/dev/null
+  bash "$root/tools/make-wine-prefix.sh" "$WINEPREFIX" "${prefix_options[@]}" >/dev/null
   if [ "$kind" = unsigned ]; then
     # The installer's own stamp comparison, both ways: signed and unsigned
     # files of one version are equal.
