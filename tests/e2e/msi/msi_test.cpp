@@ -94,7 +94,9 @@ MsiRun Install(const std::string& properties = "", const std::string& package = 
 
 // The products of the upgrade code, as the msi_products fixture lists them.
 std::string Products() {
-  return RunWine(Fixture("msi_products"), {.args = {kUpgradeCode}}).out;
+  const RunResult r = RunWine(Fixture("msi_products"), {.args = {kUpgradeCode}});
+  EXPECT_EQ(r.exit_code, 0) << "msi_products did not run: " << r.err;
+  return r.out;
 }
 
 std::string ProductLine(const std::string& version) {
