@@ -79,12 +79,17 @@ MsiRun Msiexec(const std::string& arguments, const std::string& step) {
   MsiRun run;
   const std::string prefix = "exit code ";
   // The fixture ends with 0 once msiexec has ended; -1 when it timed out.
+  run.log = FileExists(log) ? ReadFile(log) : "";
   if (r.exit_code != 0 || r.out.rfind(prefix, 0) != 0) {
-    ADD_FAILURE() << command << ": " << r.out << r.err;
+    ADD_FAILURE() << command << ": "
+                  << (r.exit_code == -1 ? std::string("did not end in time")
+                                        : "exit_code ended with " + std::to_string(r.exit_code))
+                  << "\n"
+                  << r.out << r.err << "msiexec's log so far:\n"
+                  << run.log;
     return run;
   }
   run.exit_code = std::stoi(r.out.substr(prefix.size()));
-  run.log = FileExists(log) ? ReadFile(log) : "";
   return run;
 }
 
