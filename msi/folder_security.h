@@ -2,22 +2,18 @@
 #pragma once
 
 #include <windows.h>
+// windows.h first: the installer's headers build on its types.
+#include <msi.h>
 
 #include <string>
 
 namespace qsetup::msi {
 
-// The installed folder: owned by Administrators (so that whoever made the
-// folder before cannot change its permissions again), SYSTEM and
-// Administrators in full control, Users reading and executing, each entry
-// inherited by everything below, nothing inherited from the parent.
-inline constexpr wchar_t kFolderSecurity[] =
-    L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
-
-// Gives `folder` (no closing separator) the security of kFolderSecurity,
-// made with it, and its missing parents as Windows makes folders, when it is
-// new, so that nobody else can write there in between. Returns the Windows
-// error, or 0.
-DWORD ProtectFolderAt(std::wstring folder);
+// Makes `folder` (no closing separator) with the security of
+// kFolderSecurity when it is new, and its missing parents as Windows makes
+// folders, so that nobody else can write there in between; then protects it
+// and everything in it as ProtectFolderTree decides. Writes the outcome into
+// the MSI log; false when the installation must not go on.
+bool ProtectInstallFolder(MSIHANDLE install, const std::wstring& folder);
 
 }  // namespace qsetup::msi

@@ -1,7 +1,8 @@
 // The custom actions of the MSI package, in a DLL that the Windows Installer
 // loads from the package:
 // - ProtectFolder (deferred, as the system, before the files are installed)
-//   gives the installed folder permissions of its own;
+//   gives the installed folder and what it holds permissions of their own,
+//   or refuses a folder that someone else could have prepared;
 // - RunSetup (deferred, as the system) runs SETUP.EXE from the installed
 //   folder and writes its output into the MSI log, line by line;
 //   SETUP.EXE still running after kSetupMinutes is ended;
@@ -94,17 +95,7 @@ extern "C" __declspec(dllexport) UINT WINAPI ProtectFolder(MSIHANDLE install) {
             L"INSTALLFOLDER " + folder + L"\\ is the root of a drive: choose a folder of its own.");
     return ERROR_INSTALL_FAILURE;
   }
-  if (const DWORD error = ProtectFolderAt(folder); error != 0) {
-    LogLine(install, L"INSTALLFOLDER " + folder +
-                         L"\\ could not be given permissions of its own: " +
-                         Widen(WindowsErrorText(error)) + L".");
-    return ERROR_INSTALL_FAILURE;
-  }
-  LogLine(install, L"INSTALLFOLDER " + folder + L"\\ has permissions of its own, " +
-                       kFolderSecurity +
-                       L": owner Administrators; SYSTEM and Administrators full control, Users "
-                       L"read and execute; nothing inherited from its parent.");
-  return ERROR_SUCCESS;
+  return ProtectInstallFolder(install, folder) ? ERROR_SUCCESS : ERROR_INSTALL_FAILURE;
 }
 
 extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
