@@ -499,6 +499,9 @@ TEST_F(Msi, NewerPackageReplacesTheOlder) {
   // properties) runs SETUP.EXE with the remembered switches.
   const MsiRun repair = Msiexec("/i " + newer + " REINSTALL=ALL REINSTALLMODE=a", "repair");
   EXPECT_EQ(repair.exit_code, 0);
+  // The folder that the installation made passes, and so does everything
+  // in it, each entry's security set again.
+  EXPECT_EQ(ActionRun(repair.log, "ProtectFolder"), Protected()) << repair.log;
   EXPECT_EQ(SetupRun(repair.log), SetupRun(run.log)) << repair.log;
 }
 
