@@ -43,6 +43,7 @@ shown powershell examples/fleet/qln2-status.ps1
 shown powershell examples/fleet/qln2-detect.ps1
 shown powershell examples/fleet/qln2-folder.ps1
 shown powershell examples/fleet/qln2-verify.ps1
+shown powershell examples/fleet/qln2-check-release.ps1
 
 # The package folder's permissions, as the examples state them (Windows
 # applies them; Wine does not, so this reads what they ask for): the SDDL
