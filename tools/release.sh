@@ -5,7 +5,8 @@
 # their MSI packages from them (signed too when asked), and writes
 # dist/<name>-<version>-x64.zip and -x86.zip, each holding the package tree
 # as administrators unpack it, dist/<name>-<version>-x64.msi and -x86.msi,
-# and dist/SHA256SUMS.
+# and dist/SHA256SUMS; a signed release also dist/SHA256SUMS.p7s, the
+# checksums' detached signature with the same certificate.
 #
 #   tools/release.sh [--allow-dirty] [--sign CERT.pfx [--password-file FILE] [--timestamp URL]]
 #
@@ -148,4 +149,8 @@ for msi in "${msis[@]}"; do
   touch -d "@$SOURCE_DATE_EPOCH" "$dist/$(basename "$msi")"
   files+=("$(basename "$msi")")
 done
+rm -f "$dist/SHA256SUMS.p7s"
 (cd "$dist" && sha256sum "${files[@]}" >SHA256SUMS && cat SHA256SUMS)
+# The checksums' detached signature, and the certificate's thumbprint that
+# the release publishes apart from these files.
+[ -z "$cert" ] || sign "$dist/SHA256SUMS"

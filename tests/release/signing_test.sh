@@ -3,7 +3,8 @@
 # throw-away certificate: every program, library and MSI verifies, a file
 # changed after signing does not, the rest of each file is untouched (the
 # stamps compare equal as the installer compares them, the version check
-# still passes, every table and stream of an MSI is the same), and the
+# still passes, every table and stream of an MSI is the same), a checksum
+# file's detached signature verifies until the file changes, and the
 # signed SETUP.EXE and MSIs install under Wine exactly as the unsigned ones
 # do.
 #   signing_test.sh VERSIONCHECK VERSION PACKAGE_ROOT FIXTURE_ROOT WORK MSI_ROOT [TEMPLATE]
@@ -86,6 +87,24 @@ cp signed-x64.msi changed.msi
 msibuild changed.msi -q "UPDATE \`Property\` SET \`Value\` = '0' WHERE \`Property\` = 'ARPNOMODIFY'"
 if osslsigncode verify -CAfile cert.pem -in changed.msi >verify.log 2>&1; then
   fail "an MSI changed after signing verifies"
+fi
+
+# The checksums' detached signature: made with the same certificate, which
+# it carries and which sign-package.sh names by its thumbprint; it verifies,
+# and no longer does once a checksum changes.
+sha256sum signed-x64.msi signed-x86.msi >SHA256SUMS
+printed=$(bash "$root/tools/sign-package.sh" cert.pfx --password-file password SHA256SUMS)
+thumbprint=$(openssl x509 -in cert.pem -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+[ "${printed##* }" = "$thumbprint" ] || fail "sign-package.sh names another thumbprint: $printed"
+openssl cms -verify -binary -inform DER -in SHA256SUMS.p7s -content SHA256SUMS -CAfile cert.pem \
+  -purpose any -certsout signer.pem -out /dev/null 2>verify.log ||
+  { cat verify.log; fail "SHA256SUMS.p7s does not verify"; }
+cmp -s <(openssl x509 -in signer.pem -outform DER) <(openssl x509 -in cert.pem -outform DER) ||
+  fail "SHA256SUMS.p7s carries another certificate"
+printf '%064d  other.zip\n' 0 >>SHA256SUMS
+if openssl cms -verify -binary -inform DER -in SHA256SUMS.p7s -content SHA256SUMS -CAfile cert.pem \
+  -purpose any -out /dev/null 2>/dev/null; then
+  fail "SHA256SUMS changed after signing verifies"
 fi
 
 # One byte of the code changed after signing.

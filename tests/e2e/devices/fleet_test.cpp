@@ -3,7 +3,8 @@
 // SETUP.EXE on a machine set up for each exit code, and against a stand-in
 // for a crash: install.cmd, the wrapper that logs a run and returns its exit
 // code, and by-exit-code.cmd, the README's batch file that branches on it;
-// then the wrapper with a log that it cannot write, and without SETUP.EXE.
+// then the wrapper with a log that it cannot write, without SETUP.EXE, and
+// with an invalid force code.
 // They install for real, so they share the device tests' prefix.
 #include <gtest/gtest.h>
 
@@ -29,11 +30,14 @@ namespace fs = std::filesystem;
 constexpr char kForced[] = "Skipping hardware detection - forcing Taskel.\r\n";
 constexpr char kEarlierRun[] = "==== an earlier run\r\n";
 
-// install.cmd's own exit code: SETUP.EXE is missing, or cmd could not start it.
+// install.cmd's own exit codes: SETUP.EXE is missing, or cmd could not start
+// it; an argument is an invalid force code, so SETUP.EXE was not run.
 constexpr int kWrapperNotStarted = 100;
+constexpr int kWrapperInvalidForceCode = 101;
 
+// A folder that only administrators and the system may write.
 std::string LogDir() {
-  return WinePrefix() + "/drive_c/windows/temp";
+  return WinePrefix() + "/drive_c/windows/logs";
 }
 
 std::string LogFile() {
@@ -249,7 +253,7 @@ TEST_F(FleetScripts, WrapperWithoutItsLogOrWithoutSetup) {
       {"held by an earlier run",
        [] {
          WriteFile(LogFile(), kEarlierRun);
-         return std::make_shared<HeldFile>("C:\\windows\\temp\\qln2-setup.log");
+         return std::make_shared<HeldFile>("C:\\windows\\logs\\qln2-setup.log");
        },
        8, false, no_adapter},
       // Refused as Windows refuses a read-only file (Wine lets root write one).
@@ -300,6 +304,40 @@ TEST_F(FleetScripts, WrapperWithoutItsLogOrWithoutSetup) {
     } else {
       ExpectRecord(NormalizeDots(run.out), "", folder, {}, c.output, c.exit_code);
     }
+  }
+}
+
+// An argument that begins with -F but not with -FU, in any letter case, is
+// refused before SETUP.EXE runs (it would install nothing and return 0); a
+// -FU or a switch that merely holds an F goes through.
+TEST_F(FleetScripts, WrapperRefusesAnInvalidForceCode) {
+  const std::string folder = Folder(/*stand_in=*/true);
+  const struct {
+    std::vector<std::string> args;
+    const char* refused;  // the argument named, or null when SETUP.EXE runs
+  } cases[] = {
+      {{"-Force", "3"}, "-Force"},
+      {{"/D", "-fx", "3"}, "-fx"},
+      {{"-FU", "-F"}, "-F"},
+      {{"-fu", "/F", "-X-F", "4"}, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const ScriptRun run =
+        RunScript(folder, "install.cmd", c.args, [] { WriteFile(LogFile(), kEarlierRun); });
+    EXPECT_EQ(run.out, "");
+    if (c.refused == nullptr) {
+      EXPECT_EQ(run.exit_code, 4);
+      ExpectRecord(ReadFile(LogFile()), kEarlierRun, folder, c.args,
+                   "exit_with /Q -fu /F -X-F 4\r\n", 4);
+      continue;
+    }
+    EXPECT_EQ(run.exit_code, kWrapperInvalidForceCode);
+    ExpectRecord(ReadFile(LogFile()), kEarlierRun, folder, c.args,
+                 std::string("install.cmd: ") + c.refused +
+                     " is an invalid force code (only -FU forces): SETUP.EXE would install "
+                     "nothing and exit with 0, so it was not run.\r\n",
+                 kWrapperInvalidForceCode);
   }
 }
 
