@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "deploy/package.h"
 #include "driver/event_log_os.h"
 #include "msi/action_log.h"
 #include "msi/program_run.h"
@@ -137,6 +138,33 @@ void RemoveEventSource(MSIHANDLE install) {
   }
 }
 
+// The message files that SETUP.EXE put into its staging directory, one per
+// version, once no event source names them: each is deleted, or where a
+// viewer holds it loaded, left for the next start of Windows to delete.
+void RemoveMessageFiles(MSIHANDLE install) {
+  const std::wstring system = SystemFolder();
+  if (system.empty()) return;
+  const std::wstring staging = system + L"drivers\\qln2\\";
+  WIN32_FIND_DATAW found;
+  const win32::UniqueFind search(
+      ::FindFirstFileW((staging + Widen(kMessageFilePrefix) + L"*.DLL").c_str(), &found));
+  if (!search) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
+    const std::wstring path = staging + found.cFileName;
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (::DeleteFileW(path.c_str())) {
+      LogLine(install, path + L" removed.");
+    } else if (const DWORD error = ::GetLastError();
+               ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
+      LogLine(install, path + L" is in use (" + Widen(WindowsErrorText(error)) +
+                           L"): it is removed at the next start of Windows.");
+    } else {
+      LogLine(install, path + L" could not be removed: " + Widen(WindowsErrorText(error)) + L".");
+    }
+  } while (::FindNextFileW(search.get(), &found));
+}
+
 }  // namespace
 
 void RemoveServiceAndEventSource(MSIHANDLE install, const std::wstring& product_code,
@@ -149,6 +177,7 @@ void RemoveServiceAndEventSource(MSIHANDLE install, const std::wstring& product_
   }
   RemoveTheService(install, installed_folder);
   RemoveEventSource(install);
+  RemoveMessageFiles(install);
 }
 
 }  // namespace qsetup::msi

@@ -1,5 +1,6 @@
 // What the uninstall removes of SETUP.EXE's work: the service that the
-// service tool registered, and SETUP.EXE's event source.
+// service tool registered, and SETUP.EXE's event source with its message
+// files.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +14,8 @@ namespace qsetup::msi {
 // Unless a product of `upgrade_code` other than `product_code` stays
 // installed (an upgrade removes the older product after the newer one has
 // installed: the service and the event source are the newer one's then),
-// leaves no service and no event source of SETUP.EXE behind. The service
+// leaves no service, no event source and no message file of SETUP.EXE
+// behind. The service
 // tool's removal runs from the system directory, or from
 // `installed_folder` (with its closing separator) when the system directory
 // has none; the service control manager deletes the service if it is still

@@ -114,8 +114,9 @@ fi
 # Before the MSIs are built: their cabinets hold the files' times.
 for arch in x64 x86; do
   package=$release/package/$arch
-  # The installer and the status report are each release's programs.
-  for program in SETUP.EXE QLN2STAT.EXE; do
+  # The installer, its message file and the status report are each
+  # release's programs.
+  for program in SETUP.EXE "QLN2MSG-$version.DLL" QLN2STAT.EXE; do
     [ -f "$package/$program" ] || { echo "release: the $arch package has no $program" >&2; exit 1; }
   done
   find "$package" -type d -exec chmod 755 {} +

@@ -86,6 +86,13 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
                       const std::string& target_folder, const std::string& file_name,
                       bool answer_yes);
 
+// Copies `source` over `target`, or to it where there is none, as the
+// versioned copy does, so that the target ends whole with the source's
+// contents or its own; without question or version comparison, and a
+// target in use stays as it is. Returns the Windows error of the step that
+// failed.
+WinError CopyWhole(const DeployContext& ctx, const std::string& source, const std::string& target);
+
 // Before anything is removed: puts a copy of each of `file_names` from
 // `source_folder` beside its target in `target_folder` (into
 // `ctx.prepared`), and makes sure that each target can be replaced, now or at

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "base/ascii.h"
+#include "version.h"
 
 namespace qsetup {
 
@@ -37,6 +38,13 @@ inline constexpr PackageFile kPackage[] = {
     {"JAPANESE.NLS", kStaged | kReported},
     {"QLN2STAT.EXE", kReported | kStatusProgram},
 };
+
+// The event source's message file: resources alone (the event messages),
+// named after the version, so that no run of this version replaces the file
+// that a viewer of the events may hold loaded. Runs put it into the staging
+// directory themselves, beside the staged files (driver/outcome_event.h).
+inline constexpr char kMessageFilePrefix[] = "QLN2MSG-";
+inline constexpr char kMessageFileName[] = "QLN2MSG-" QSETUP_PRODUCT_VERSION ".DLL";
 
 constexpr std::size_t CountPackageFiles(unsigned role) {
   std::size_t count = 0;

@@ -283,6 +283,14 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
   return Failed(ctx, source, target, error);
 }
 
+WinError CopyWhole(const DeployContext& ctx, const std::string& source, const std::string& target) {
+  DeployContext plain = ctx;
+  plain.prepared = nullptr;
+  plain.restart = nullptr;
+  bool at_restart = false;
+  return ReplaceTarget(plain, source, target, at_restart);
+}
+
 bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
                    const std::string& target_folder, std::span<const char* const> file_names) {
   for (const char* file_name : file_names) {

@@ -1,5 +1,9 @@
 #include "driver/outcome_event.h"
 
+#include <cstring>
+#include <optional>
+
+#include "base/ascii.h"
 #include "console/format.h"
 #include "version.h"
 
@@ -46,16 +50,49 @@ const char* LegacyText(const std::optional<LegacyRemoval>& legacy) {
   return "none";
 }
 
-// True when the source is registered with `message_file` already.
-bool Registered(RegistryKey& application, const std::string& message_file) {
+// What the source's registration names.
+enum class Registration {
+  kNone,        // no key, or no message file
+  kOtherFile,   // another message file
+  kOtherTypes,  // `message_file`, but not the types or not as REG_EXPAND_SZ
+  kDone,        // `message_file`, as it is written
+};
+
+Registration ReadRegistration(RegistryKey& application, const std::string& message_file) {
   RegistryKeyPtr key;
   RegistryValue file;
   RegistryValue types;
-  return application.OpenSubkey(kEventSourceName, kKeyQueryValue, key) == kErrorSuccess &&
-         key->QueryValue(kMessageFileValue, file) == kErrorSuccess &&
-         key->QueryValue(kTypesValue, types) == kErrorSuccess &&
-         file.type == RegistryValue::Type::kExpandString && file.text == message_file &&
-         types.type == RegistryValue::Type::kDword && types.number == kTypesSupported;
+  if (application.OpenSubkey(kEventSourceName, kKeyQueryValue, key) != kErrorSuccess ||
+      key->QueryValue(kMessageFileValue, file) != kErrorSuccess) {
+    return Registration::kNone;
+  }
+  if (file.text != message_file) return Registration::kOtherFile;
+  return file.type == RegistryValue::Type::kExpandString &&
+                 key->QueryValue(kTypesValue, types) == kErrorSuccess &&
+                 types.type == RegistryValue::Type::kDword && types.number == kTypesSupported
+             ? Registration::kDone
+             : Registration::kOtherTypes;
+}
+
+// True when `a` and `b` can both be read and hold the same bytes.
+bool SameContent(DeployOs& os, const std::string& a, const std::string& b) {
+  const ReadableFilePtr first = os.OpenForReading(a);
+  if (!first) return false;
+  const ReadableFilePtr second = os.OpenForReading(b);
+  if (!second) return false;
+  const std::optional<std::uint64_t> size = first->Size();
+  if (!size || size != second->Size()) return false;
+  char one[4096];
+  char two[sizeof one];
+  std::uint64_t compared = 0;
+  while (compared < *size) {
+    const std::size_t length = first->Read(one, sizeof one);
+    if (length == 0 || second->Read(two, length) != length || std::memcmp(one, two, length) != 0) {
+      return false;
+    }
+    compared += length;
+  }
+  return compared == *size;
 }
 
 }  // namespace
@@ -116,22 +153,43 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
   log.Report(TypeOf(facts.event), facts.event, strings);
 }
 
-std::string EventMessageFile(SystemDirectoryOs& system, const std::string& system_dir) {
-  return StagingFolder(NativeSystemDirectory(system, system_dir)).append(kSetupProgramName);
+bool PlaceMessageFile(const DeployContext& ctx, const std::string& source_dir,
+                      const std::string& system_dir) {
+  const std::string staging = StagingFolder(system_dir);
+  const std::string target = staging + kMessageFileName;
+  const std::string source = source_dir + "\\" + kMessageFileName;
+  if (SameContent(ctx.os, target, source)) return true;
+  // A run that staged nothing makes no staging directory for it.
+  if (!ctx.os.PathExists(staging.substr(0, staging.size() - 1))) return false;
+  return CopyWhole(ctx, source, target) == kErrorSuccess;
 }
 
-void EnsureEventSource(RegistryOs& registry, const std::string& message_file) {
+std::string EventMessageFile(SystemDirectoryOs& system, const std::string& system_dir) {
+  return StagingFolder(NativeSystemDirectory(system, system_dir)).append(kMessageFileName);
+}
+
+bool EnsureEventSource(RegistryOs& registry, const std::string& message_file, bool in_place) {
   RegistryKeyPtr application;
   if (registry.OpenLocalMachineKey(kApplicationLogKey, kKeyCreateSubKey | kKey64BitView,
                                    application) != kErrorSuccess) {
-    return;
+    return false;
   }
-  if (Registered(*application, message_file)) return;
+  switch (ReadRegistration(*application, message_file)) {
+    case Registration::kDone:
+      return false;
+    case Registration::kOtherFile:
+      // A file that is there is not given up for one that is not.
+      if (!in_place) return false;
+      break;
+    case Registration::kNone:
+    case Registration::kOtherTypes:
+      break;
+  }
   RegistryKeyPtr source;
   bool created = false;
   if (application->CreateSubkey(kEventSourceName, kKeySetValue, KeyLifetime::kStored, source,
                                 created) != kErrorSuccess) {
-    return;
+    return false;
   }
   const bool written =
       source->SetValue(kMessageFileValue, {RegistryValue::Type::kExpandString, message_file}) ==
@@ -142,6 +200,19 @@ void EnsureEventSource(RegistryOs& registry, const std::string& message_file) {
   // A key without its values would send viewers nowhere. One that was
   // there keeps each value old or new.
   if (!written && created) application->DeleteSubkey(kEventSourceName);
+  return written;
+}
+
+void RemoveOtherMessageFiles(DeployOs& os, const std::string& system_dir) {
+  const std::string staging = StagingFolder(system_dir);
+  // Pending copies (".~qln2" after the name) are their runs' own.
+  for (const FoundFile& file : os.FilesStartingWith(staging + kMessageFilePrefix)) {
+    const std::string_view name = file.name;
+    if (name.size() > 4 && EqualsIgnoringAsciiCase(name.substr(name.size() - 4), ".DLL") &&
+        !EqualsIgnoringAsciiCase(name, kMessageFileName)) {
+      os.RemoveFile(staging + file.name);
+    }
+  }
 }
 
 }  // namespace qsetup

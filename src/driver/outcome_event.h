@@ -40,13 +40,26 @@ std::string CommandLineOf(int argc, char** argv);
 // be used, the Windows error tells why. A fact that the run has not is "-".
 void ReportOutcome(EventLogOs& log, const RunFacts& facts);
 
-// The message file of the event source: the staged SETUP.EXE, by the path
-// under which 64-bit programs (event viewers) find it.
+// Puts this version's message file (kMessageFileName) from `source_dir`
+// into the staging directory below `system_dir`, unless a file of its name
+// is there with its content already: that one, which a viewer may hold
+// loaded, is only read. Writes nothing where the staging directory is not
+// there. True when the file is there with the source's content.
+bool PlaceMessageFile(const DeployContext& ctx, const std::string& source_dir,
+                      const std::string& system_dir);
+
+// The message file of the event source, in the staging directory, by the
+// path under which 64-bit programs (event viewers) find it.
 std::string EventMessageFile(SystemDirectoryOs& system, const std::string& system_dir);
 
 // Registers the event source with `message_file`, unless it is registered
-// so already. A key that this call made and could not complete is taken
-// away again.
-void EnsureEventSource(RegistryOs& registry, const std::string& message_file);
+// so already; a registration that names another file is changed only when
+// `message_file` is `in_place`. A key that this call made and could not
+// complete is taken away again. True when this call wrote the registration.
+bool EnsureEventSource(RegistryOs& registry, const std::string& message_file, bool in_place);
+
+// Removes the message files of other versions from the staging directory
+// below `system_dir`, each where it can: a viewer may hold one loaded.
+void RemoveOtherMessageFiles(DeployOs& os, const std::string& system_dir);
 
 }  // namespace qsetup

@@ -45,6 +45,11 @@ class RunSteps final : public SetupSteps {
                                   settings_.verbose, &legacy_, &at_restart_});
   }
 
+  // Puts the event source's message file into the staging directory.
+  bool PlaceMessageFile(const std::string& system_dir) {
+    return qsetup::PlaceMessageFile(deploy_, settings_.source_dir, system_dir);
+  }
+
   // What the run's event reports of the steps.
   const FailedCopy& failed_copy() const { return failed_copy_; }
   const std::optional<LegacyRemoval>& legacy() const { return legacy_; }
@@ -169,7 +174,14 @@ int SetupMain(int argc, char** argv, Platform& platform) {
       facts.failed_copy = &steps.failed_copy();
       facts.at_restart = &steps.at_restart();
       // The event, with its source registered so that viewers can render it.
-      EnsureEventSource(platform.registry, EventMessageFile(platform.system, system_dir.path));
+      // Once the source names this version's message file, those of other
+      // versions are no longer read.
+      const bool in_place = steps.PlaceMessageFile(system_dir.path);
+      if (EnsureEventSource(platform.registry, EventMessageFile(platform.system, system_dir.path),
+                            in_place) &&
+          in_place) {
+        RemoveOtherMessageFiles(platform.deploy, system_dir.path);
+      }
       // The restart record stays until Windows starts again: every run until
       // then reports the restart, and a run ended at any point loses none.
       ReportOutcome(platform.event_log, facts);

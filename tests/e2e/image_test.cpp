@@ -2,20 +2,29 @@
 // resource, manifest, imports, and the version stamp that staging compares.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
+#include <regex>
+
 #include "e2e/wine_runner.h"
 
 namespace qsetup::e2e {
 namespace {
 
-// The installer's own programs, and the execution level that each asks for:
-// the status report only reads, with the rights of whoever starts it.
+// The installer's own programs, the execution level that each asks for (the
+// status report only reads, with the rights of whoever starts it), and the
+// largest that each image may grow.
 const struct {
   const char* name;
   const char* level;
+  std::uintmax_t limit;
 } kPrograms[] = {
-    {"SETUP.EXE", "requireAdministrator"},
-    {"QLN2STAT.EXE", "asInvoker"},
+    {"SETUP.EXE", "requireAdministrator", 112 * 1024},
+    {"QLN2STAT.EXE", "asInvoker", 64 * 1024},
 };
+
+// The event source's message file of the package.
+const std::string kMessageFile = "QLN2MSG-" QSETUP_PRODUCT_VERSION_TEXT ".DLL";
 
 // The import table that objdump shows of the package's `name`.
 std::string ImportTable(const std::string& name) {
@@ -44,7 +53,8 @@ TEST(Image, VersionResourceAndManifest) {
 
 TEST(Image, PackageProgramsHaveTheVersionResource) {
   const std::string v = QSETUP_PRODUCT_VERSION_TEXT;
-  for (const std::string name : {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"}) {
+  for (const std::string& name : {std::string("TELMXW.DLL"), std::string("TELMXREM.EXE"),
+                                  std::string("TELMXSVC.EXE"), kMessageFile}) {
     SCOPED_TRACE(name);
     const RunResult r =
         RunWine(FixtureDir() + "/image_info.exe", {.args = {PackageDir() + "/" + name}});
@@ -88,10 +98,28 @@ TEST(Image, TheStatusReportCannotChangeTheMachine) {
   }
 }
 
-TEST(Image, CarriesItsVersionStampEarly) {
+TEST(Image, StaysWithinItsSizeLimit) {
   for (const auto& program : kPrograms) {
     SCOPED_TRACE(program.name);
-    const std::string image = ReadFile(PackageDir() + "/" + program.name);
+    EXPECT_LE(std::filesystem::file_size(PackageDir() + "/" + program.name), program.limit);
+  }
+}
+
+// The message file holds resources alone: nothing to run, nothing imported.
+TEST(Image, TheMessageFileHasNoEntryPointAndNoImports) {
+  const std::string objdump =
+      std::string(Arch() == "x86" ? "i686" : "x86_64") + "-w64-mingw32-objdump";
+  std::string out;
+  ASSERT_EQ(RunCommand({objdump, "-p", PackageDir() + "/" + kMessageFile}, &out), 0) << out;
+  EXPECT_TRUE(std::regex_search(out, std::regex("AddressOfEntryPoint\\s+0+\\n"))) << out;
+  EXPECT_EQ(out.find("DLL Name:"), std::string::npos) << out;
+}
+
+TEST(Image, CarriesItsVersionStampEarly) {
+  for (const std::string& name :
+       {std::string(kPrograms[0].name), std::string(kPrograms[1].name), kMessageFile}) {
+    SCOPED_TRACE(name);
+    const std::string image = ReadFile(PackageDir() + "/" + name);
     // The first start marker is the stamp's: the image holds the markers
     // again later, as the constants of its own stamp reader.
     const std::size_t start = image.find("!@#$");

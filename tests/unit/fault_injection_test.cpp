@@ -69,8 +69,10 @@ constexpr char kPackage[] = "C:\\Pkg\\";
 constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr char kApplicationLog[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 constexpr char kEventSource[] = "Orvane Quillon 2 Setup";
-const char* const kPackageFiles[] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
-                                     "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
+const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EXE",  "TELMXSVC.EXE",
+                                     "ENGLISH.NLS", "JAPANESE.NLS", kMessageFileName};
+// An earlier version's message file in the staging directory.
+const std::string kOlderMessages = std::string(kStaging) + "QLN2MSG-2.0.0.DLL";
 const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
 const int kExitCodes[] = {0, 1, 2, 8, 16};
 constexpr std::uint64_t kOneHour = 60ull * 60 * 10'000'000;  // in FILETIME units
@@ -102,6 +104,13 @@ struct Machine : testing::FakeMachine {
     // A device and a HID interface that are not the adapter.
     detect.devices.push_back({testing::MultiSz({"PCI\\VEN_8086&DEV_1234", "PCI\\CC_0600"}), 0});
     detect.hid_interfaces.push_back({"\\\\?\\hid#vid_046d&pid_c077", {0x046D, 0xC077}});
+  }
+
+  // The event source, registered with `file`.
+  void RegisterMessageFile(const std::string& file) {
+    replace.AddKey(std::string(kApplicationLog) + "\\" + kEventSource).values = {
+        {"eventmessagefile", {RegistryValue::Type::kExpandString, file}},
+        {"typessupported", {RegistryValue::Type::kDword, {}, 7}}};
   }
 
   // The service tool as a program in the system directory.
@@ -140,6 +149,9 @@ std::vector<Scenario> Scenarios() {
                           kAttributeReadOnly);
          m.replace.tools[std::string(kSystem) + "vanwdgsv.exe"] = {.running_polls = 2};
          m.AddServiceTool();
+         m.deploy.AddDirectory(kStaging);
+         m.deploy.AddFile(kOlderMessages, Stamped("2.0", "messages"));
+         m.RegisterMessageFile(kOlderMessages);
          for (const char* key : {"vanwdgsv\\Enum", "vanwdgsv\\Security", "vanwdgex_helper"}) {
            m.replace.AddKey(kServices + std::string(key));
          }
@@ -154,10 +166,7 @@ std::vector<Scenario> Scenarios() {
          // The 32-bit package on 64-bit Windows, after the 64-bit one: the
          // event source is registered with the other staged copy.
          m.system.wow64 = "C:\\WINDOWS\\SysWOW64";
-         m.replace.AddKey(std::string(kApplicationLog) + "\\" + kEventSource).values = {
-             {"eventmessagefile",
-              {RegistryValue::Type::kExpandString, std::string(kStaging) + "SETUP.EXE"}},
-             {"typessupported", {RegistryValue::Type::kDword, {}, 7}}};
+         m.RegisterMessageFile(std::string(kStaging) + "SETUP.EXE");
        },
        16},
       {"scan route, nothing found", {"/Q"}, "C:\\Pkg\\setup.exe", [](Machine&) {}, 8},
@@ -186,6 +195,11 @@ std::vector<Scenario> Scenarios() {
          m.deploy.locked.insert(m.deploy.Key(std::string(kSystem) + "TELMXW.DLL"));
          m.deploy.running_images.insert(m.deploy.Key(std::string(kSystem) + "TELMXSVC.EXE"));
          m.AddServiceTool();
+         // The earlier version's message file, which a viewer holds loaded.
+         m.deploy.AddDirectory(kStaging);
+         m.deploy.AddFile(kOlderMessages, Stamped("2.0", "messages"));
+         m.deploy.locked.insert(m.deploy.Key(kOlderMessages));
+         m.RegisterMessageFile(kOlderMessages);
        },
        1},
       // No restart can put a file where a directory stands: nothing is
@@ -258,8 +272,9 @@ bool RecordOperationFailed(const FaultPlan& plan) {
 bool EventLogOperationFailed(const FaultPlan& plan) {
   const std::string& subject = plan.failed_subject();
   return subject == kApplicationLog || subject == kEventSource || subject == "EventMessageFile" ||
-         subject == "TypesSupported" || plan.failed_operation() == "ReportEvent" ||
-         plan.failed_operation() == "ErrorText" || plan.failed_operation() == "ReadWow64Directory";
+         subject.find(kMessageFilePrefix) != std::string::npos || subject == "TypesSupported" ||
+         plan.failed_operation() == "ReportEvent" || plan.failed_operation() == "ErrorText" ||
+         plan.failed_operation() == "ReadWow64Directory";
 }
 
 bool IsLegacyService(const std::string& path) {
@@ -283,12 +298,23 @@ struct Before {
   std::map<std::string, std::string> files;  // by FakeDeployOs::Key
   std::set<std::string> keys;
   std::set<std::string> directories;
-  bool record = false;  // the restart record
+  bool record = false;       // the restart record
+  std::string message_file;  // that the event source names
 };
+
+// The message file that the event source names; empty when none.
+std::string RegisteredMessageFile(const Machine& m) {
+  const testing::FakeKey* source = const_cast<testing::FakeReplaceOs&>(m.replace).FindKey(
+      std::string(kApplicationLog) + "\\" + kEventSource);
+  if (source == nullptr) return {};
+  const auto file = source->values.find("eventmessagefile");
+  return file == source->values.end() ? std::string() : file->second.text;
+}
 
 Before Snapshot(const Machine& m) {
   Before before;
   before.record = RecordPresent(m);
+  before.message_file = RegisteredMessageFile(m);
   for (const auto& [key, file] : m.deploy.files) before.files[key] = file.data;
   CollectKeys(m.replace.local_machine, "", before.keys);
   before.directories = m.deploy.directories;
@@ -370,7 +396,33 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
     }
     EXPECT_EQ(allowed.count(file.data), 1u) << "content " << file.data;
   }
+  // Only another version's message file may go, and only once the event
+  // source names this version's, which is then in place; a file that the
+  // source names is never replaced or removed. (The source names the staged
+  // files by the path of 64-bit programs, the fake stages them in system32.)
+  const std::string message_file = RegisteredMessageFile(m);
+  const std::string own_messages = m.deploy.Key(std::string(kStaging) + kMessageFileName);
+  const bool names_own =
+      !message_file.empty() && FileName(m.deploy.Key(message_file)) == FileName(own_messages);
+  if (message_file != before.message_file && !before.message_file.empty()) {
+    EXPECT_TRUE(names_own) << message_file;
+    const auto placed = m.deploy.files.find(own_messages);
+    EXPECT_TRUE(placed != m.deploy.files.end() &&
+                placed->second.data == before.files.at(source + "\\" + FileName(own_messages)))
+        << "the event source was given a message file that is not in place";
+  }
+  if (message_file == before.message_file && !message_file.empty()) {
+    const auto old = before.files.find(m.deploy.Key(message_file));
+    if (old != before.files.end()) {
+      EXPECT_EQ(m.deploy.files.count(old->first), 1u) << "the registered message file is gone";
+      if (m.deploy.files.count(old->first) != 0) {
+        EXPECT_EQ(m.deploy.files.at(old->first).data, old->second) << "the registered message file";
+      }
+    }
+  }
+  const std::string messages_prefix = m.deploy.Key(std::string(kStaging) + kMessageFilePrefix);
   for (const auto& [key, data] : before.files) {
+    if (names_own && key.rfind(messages_prefix, 0) == 0 && key != own_messages) continue;
     EXPECT_EQ(m.deploy.files.count(key), 1u) << key << " is gone";
   }
 

@@ -41,8 +41,8 @@ constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
 constexpr char kApplicationLog[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 constexpr char kEventSource[] =
     "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Orvane Quillon 2 Setup";
-constexpr char kPackageFiles[][13] = {"SETUP.EXE",    "TELMXW.DLL",  "TELMXREM.EXE",
-                                      "TELMXSVC.EXE", "ENGLISH.NLS", "JAPANESE.NLS"};
+const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EXE",  "TELMXSVC.EXE",
+                                     "ENGLISH.NLS", "JAPANESE.NLS", kMessageFileName};
 
 // The whole installer on a machine made of fakes. By default the machine has
 // no adapter, and the package lies in C:\Pkg.
@@ -437,7 +437,11 @@ struct OutcomeRow {
 constexpr char kSource[] = "C:\\Pkg\\";
 constexpr EventType kError = EventType::kError;
 constexpr EventType kWarning = EventType::kWarning;
-constexpr char kStagedSetup[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\SETUP.EXE";
+// The message file that runs register, in the staging directory.
+const std::string kStagedMessages = std::string(kStaging) + kMessageFileName;
+const char* const kStagedSetup = kStagedMessages.c_str();
+const std::string kWow64Messages =
+    std::string("C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\") + kMessageFileName;
 // SETUP.EXE in C:\Пакет, whose letters the ANSI code page lacks.
 constexpr char16_t kCyrillicSetup[] = u"C:\\\u041F\u0430\u043A\u0435\u0442\\SETUP.EXE";
 // SETUP.EXE in a source directory of 256 characters, one more than there is
@@ -532,7 +536,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kWarning, 8, Facts("8", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "-")},
        kStagedSetup},
       // A 32-bit program on 64-bit Windows registers the path under which
-      // 64-bit event viewers find the staged copy.
+      // 64-bit event viewers find the staged message file.
       {"AdapterWithoutDriverOn64BitWindows",
        [](SetupMainTest& t) {
          t.AttachUnconfiguredAdapter();
@@ -541,7 +545,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {"/Q"},
        16,
        {kWarning, 16, Facts("16", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none")},
-       "C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\SETUP.EXE"},
+       kWow64Messages.c_str()},
       // The command line as typed, before the switches were upper-cased.
       {"Forced",
        [](SetupMainTest&) {},
@@ -650,17 +654,26 @@ TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
   testing::FaultPlan plan;
   replace.faults = &plan;
   testing::FakeKey& source = replace.AddKey(kEventSource);
+  const std::string staged_setup = std::string(kStaging) + "SETUP.EXE";
   const struct {
-    const char* file;
+    std::string file;
     std::uint32_t types;
+    bool staging;  // the staging directory is there, and the message file can be put there
     bool rewritten;
   } cases[] = {
-      {kStagedSetup, 7, false},
-      {"C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\SETUP.EXE", 7, true},
-      {kStagedSetup, 4, true},
+      {kStagedSetup, 7, false, false},
+      {kStagedSetup, 4, false, true},
+      // An earlier version's file: given up only for this version's in place.
+      {staged_setup, 7, true, true},
+      {staged_setup, 7, false, false},
+      {"C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\QLN2MSG-2.0.0.DLL", 7, true, true},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::Message() << c.file << ", types " << c.types);
+    SCOPED_TRACE(::testing::Message()
+                 << c.file << ", types " << c.types << ", staging " << c.staging);
+    deploy.directories.erase(deploy.Key(kStaging));
+    deploy.files.erase(deploy.Key(kStagedSetup));
+    if (c.staging) deploy.AddDirectory(kStaging);
     source.values = {{"eventmessagefile", {RegistryValue::Type::kExpandString, c.file}},
                      {"typessupported", {RegistryValue::Type::kDword, {}, c.types}}};
     plan.operations.clear();
@@ -669,8 +682,67 @@ TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
     const bool rewritten =
         std::count(plan.operations.begin(), plan.operations.end(), "SetValue") == 2;
     EXPECT_EQ(rewritten, c.rewritten);
-    EXPECT_EQ(source.values.at("eventmessagefile").text, kStagedSetup);
-    EXPECT_EQ(source.values.at("typessupported").number, 7u);
+    EXPECT_EQ(source.values.at("eventmessagefile").text, c.rewritten ? kStagedSetup : c.file);
+    EXPECT_EQ(source.values.at("typessupported").number, c.rewritten ? 7u : c.types);
+    EXPECT_EQ(deploy.HasFile(kStagedSetup), c.staging);
+  }
+}
+
+// Event viewers hold the registered message file loaded: it cannot be
+// replaced, renamed or deleted then. A second run, an upgrade and a repair
+// end as they would without it, and the file stays as it is.
+TEST_F(SetupMainTest, RunsSucceedWhileTheRegisteredMessageFileIsLoaded) {
+  const std::string older = std::string(kStaging) + "QLN2MSG-2.0.0.DLL";
+  const std::string oldest = std::string(kStaging) + "QLN2MSG-1.9.0.DLL";
+  const struct {
+    const char* name;
+    std::function<void(SetupMainTest&)> before;  // after a first run
+    std::vector<std::string> args;
+    bool copied = false;  // the message file: only read where it is in place
+  } cases[] = {
+      {"second run", [](SetupMainTest&) {}, {"/Q"}},
+      {"repair", [](SetupMainTest&) {}, {"-FU", "/Q"}},
+      {"repair of a damaged message file",
+       [](SetupMainTest& t) { t.deploy.files.at(t.deploy.Key(kStagedSetup)).data = "damaged"; },
+       {"-FU", "/Q"},
+       true},
+      // The earlier version's file is given up, and removed where it can be.
+      {"upgrade",
+       [&](SetupMainTest& t) {
+         t.deploy.AddFile(older, "!@#$2.0$#@!messages");
+         t.deploy.AddFile(oldest, "!@#$1.9$#@!messages");
+         t.deploy.files.erase(t.deploy.Key(kStagedSetup));
+         t.replace.FindKey(kEventSource)->values["eventmessagefile"].text = older;
+       },
+       {"/Q"},
+       true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    deploy.files.clear();
+    deploy.locked.clear();
+    for (const char* file : kPackageFiles) {
+      deploy.AddFile(std::string("C:\\Pkg\\") + file, std::string("!@#$2.1$#@!") + file);
+    }
+    AttachHidAdapter();
+    ASSERT_EQ(Run({"/Q"}), 0);
+    c.before(*this);
+    const std::string loaded = replace.FindKey(kEventSource)->values.at("eventmessagefile").text;
+    ASSERT_TRUE(deploy.HasFile(loaded));
+    const std::string content = deploy.File(loaded).data;
+    deploy.locked = {deploy.Key(loaded)};
+    deploy.copies.clear();
+    EXPECT_EQ(Run(c.args), 0);
+    EXPECT_EQ(std::any_of(deploy.copies.begin(), deploy.copies.end(),
+                          [](const std::string& copy) {
+                            return copy.find(std::string(">") + kStagedSetup) != std::string::npos;
+                          }),
+              c.copied);
+    EXPECT_TRUE(Installed());
+    EXPECT_EQ(deploy.File(loaded).data, content);
+    EXPECT_EQ(replace.FindKey(kEventSource)->values.at("eventmessagefile").text, kStagedSetup);
+    EXPECT_TRUE(deploy.HasFile(kStagedSetup));
+    EXPECT_FALSE(deploy.HasFile(oldest));
   }
 }
 

@@ -1,8 +1,9 @@
 // The event that every run of SETUP.EXE leaves in the Application log, under
 // Wine: its event log writes each event's type, id and strings on its debug
 // channels, which these tests read. The event source's registration names
-// the staged SETUP.EXE, whose message table a 64-bit viewer (the x64 build of
-// the event_message fixture) renders. These tests install for real, so they
+// the message file that runs put into the staging directory, whose message
+// table a 64-bit viewer (the x64 build of the event_message fixture)
+// renders. These tests install for real, so they
 // share the device tests' prefix; each leaves the machine as it found it.
 #include <gtest/gtest.h>
 
@@ -250,16 +251,21 @@ class EventLog : public ::testing::Test {
   }
 };
 
+// The message file as the event source names it: by the path under which
+// 64-bit programs find it.
+std::string StagedMessageFile() {
+  return std::string(Arch() == "x86" ? "C:\\windows\\syswow64" : "C:\\windows\\system32") +
+         "\\drivers\\qln2\\QLN2MSG-" QSETUP_PRODUCT_VERSION_TEXT ".DLL";
+}
+
 TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
   const std::string package = WindowsPath(PackageDir());
   const std::string setup = package + "\\SETUP.EXE";
-  const std::string staged =
-      std::string(Arch() == "x86" ? "C:\\windows\\syswow64" : "C:\\windows\\system32") +
-      "\\drivers\\qln2\\SETUP.EXE";
+  const std::string staged = StagedMessageFile();
   std::vector<Event> events;
 
   // A fresh server without the adapter: nothing is staged, yet the source is
-  // registered with the copy that a later run stages.
+  // registered with the message file that a later run puts there.
   events.push_back(Setup({"/Q"}, 8));
   EXPECT_EQ(events.back(),
             (Event{2, 8, Facts("8", setup + " /Q", package + "\\", "hardware-id scan", "-")}));
@@ -319,7 +325,7 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
         (Event{2, 202, Facts("2", quick_win + "\\SETUP.EXE -FU /Q", quick_win + "\\", "-", "-")}));
   }
 
-  // Each event renders from the staged copy, the first one's too. A system
+  // Each event renders from the staged message file, the first one's too. A system
   // directory that cannot be used does not happen under Wine: its message
   // with the strings of a run that changed nothing either.
   EXPECT_EQ(Viewer({"source"}).out,
@@ -375,6 +381,23 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
     }
     EXPECT_EQ(texts.at("0x0409"), rendered.out);
   }
+}
+
+// A viewer holds the registered message file loaded, sharing it with readers
+// alone, as Windows keeps a file that a program mapped: a repair runs as
+// without it and leaves the file as it was, and its event renders.
+TEST_F(EventLog, ARunEndsAsWithoutItWhileAViewerHoldsTheMessageFile) {
+  const std::string package = WindowsPath(PackageDir());
+  Setup({"-FU", "/Q"}, 0);
+  const std::string staged = StagedMessageFile();
+  ASSERT_EQ(Viewer({"source"}).out,
+            "EventMessageFile=REG_EXPAND_SZ " + staged + "\r\nTypesSupported=REG_DWORD 7\r\n");
+  const HeldFile viewer(staged, true);
+  const Event event = Setup({"-FU", "/Q"}, 0);
+  EXPECT_EQ(
+      event,
+      (Event{4, 0, Facts("0", package + "\\SETUP.EXE -FU /Q", package + "\\", "forced", "none")}));
+  EXPECT_EQ(Render(event.id, event.strings).out, Message(event.id, event.strings));
 }
 
 }  // namespace

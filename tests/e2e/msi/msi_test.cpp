@@ -29,6 +29,9 @@ constexpr char kProductName[] = "Orvane Quillon 2 management software";
 constexpr char kForced[] = "Skipping hardware detection - forcing Taskel.\r\n";
 // Below the Services key, as the service_keys fixture names keys.
 constexpr char kEventSource[] = "EventLog\\Application\\Orvane Quillon 2 Setup";
+// The event source's message file, which SETUP.EXE puts into its staging
+// directory.
+const std::string kMessageFile = "QLN2MSG-" QSETUP_PRODUCT_VERSION_TEXT ".DLL";
 
 std::string MsiPath(const std::string& arch = Arch()) {
   return std::string(QSETUP_E2E_MSI_ROOT) + "/qsetup-" + QSETUP_PRODUCT_VERSION_TEXT + "-" + arch +
@@ -307,7 +310,7 @@ TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
   EXPECT_EQ(InstalledProduct(), product);
 
   // By the product code, as fleet tools uninstall; the event source that
-  // SETUP.EXE registered goes with the service.
+  // SETUP.EXE registered goes with the service, and its message file too.
   ASSERT_TRUE(EventSourceRegistered());
   const MsiRun removal = Msiexec("/x " + product, "uninstall");
   EXPECT_EQ(removal.exit_code, 0);
@@ -317,11 +320,13 @@ TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
                 "telmxsvc.exe -remove exit code 0.",
                 "QLN2Svc is not registered.",
                 "Event source \"Orvane Quillon 2 Setup\" removed.",
+                "C:\\windows\\system32\\drivers\\qln2\\" + kMessageFile + " removed.",
             }))
       << removal.log;
   EXPECT_EQ(Products(), "");
   EXPECT_FALSE(ServiceRegistered());
   EXPECT_FALSE(EventSourceRegistered());
+  EXPECT_FALSE(FileExists(StagingDir() + "/" + kMessageFile));
   EXPECT_FALSE(FileExists(InstallFolder()));
   // What SETUP.EXE copied stays.
   EXPECT_TRUE(FileExists(SystemFile("TELMXSVC.EXE")));
@@ -338,15 +343,18 @@ TEST_F(Msi, UninstallRemovesTheServiceWithoutAWorkingTool) {
       "QLN2Svc was still registered: deleted through the service control manager (stopped first "
       "if it ran).";
   enum class Tools { kInstalledOnly, kNone, kSystemNeverEnds };
+  const std::string message_file = "C:\\windows\\system32\\drivers\\qln2\\" + kMessageFile;
   const struct {
     Tools tools;
     std::string package;
     std::vector<std::string> removal;
+    bool viewer = false;  // holds the message file loaded, as Event Viewer can
   } cases[] = {
       {Tools::kInstalledOnly,
        MsiPath(),
        {system_tool + " is not there.", "Running \"" + installed_tool + "\" -remove",
-        "telmxsvc.exe -remove exit code 0.", "QLN2Svc is not registered."}},
+        "telmxsvc.exe -remove exit code 0.", "QLN2Svc is not registered."},
+       true},
       {Tools::kNone,
        MsiPath(),
        {system_tool + " is not there.", installed_tool + " is not there.", deleted}},
@@ -371,7 +379,10 @@ TEST_F(Msi, UninstallRemovesTheServiceWithoutAWorkingTool) {
       WriteFile(keep, "");
       WriteFile(child, "");
     }
+    std::optional<HeldFile> viewer;
+    if (c.viewer) viewer.emplace(message_file, true);
     const MsiRun removal = Msiexec("/x \"" + WindowsPath(c.package) + "\"", "uninstall");
+    viewer.reset();
     if (c.tools == Tools::kSystemNeverEnds) {
       // The program that the tool left behind ran too, and no longer runs:
       // nothing holds its marker, which it kept running.
@@ -383,6 +394,10 @@ TEST_F(Msi, UninstallRemovesTheServiceWithoutAWorkingTool) {
     EXPECT_EQ(removal.exit_code, 0);
     std::vector<std::string> expected = c.removal;
     expected.push_back("Event source \"Orvane Quillon 2 Setup\" removed.");
+    expected.push_back(c.viewer ? message_file +
+                                      " is in use (Windows error 32): it is removed at the next "
+                                      "start of Windows."
+                                : message_file + " removed.");
     EXPECT_EQ(ActionRun(removal.log, "RemoveService"), expected) << removal.log;
     EXPECT_FALSE(ServiceRegistered());
     EXPECT_EQ(Products(), "");
