@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "console/format.h"
 #include "deploy/deploy.h"
 #include "deploy/question.h"
@@ -50,6 +51,40 @@ constexpr char kPendingSuffix[] = ".~qln2";
 
 std::string PendingName(const std::string& target, std::uint32_t process_id) {
   return target + kPendingSuffix + "." + std::to_string(process_id);
+}
+
+// The waits between the tries of a rename over a target that a program holds
+// open: a scanner or a backup agent that reads a file lets go of it within
+// about two seconds.
+constexpr std::uint32_t kReleaseWaitsMs[] = {50, 150, 300, 500, 1000};
+
+// True when `error` is a rename's refusal of a target that is open or in use.
+bool RefusedInUse(WinError error) {
+  return error == kErrorAccessDenied || error == kErrorSharingViolation;
+}
+
+// Renames `from` over `to`, trying again within kReleaseWaitsMs while `to`
+// is held. Returns the Windows error of the last try.
+WinError MoveOverWhenReleased(DeployOs& os, const std::string& from, const std::string& to) {
+  WinError error = os.MoveOver(from, to);
+  for (const std::uint32_t wait : kReleaseWaitsMs) {
+    if (!RefusedInUse(error)) break;
+    os.Wait(wait);
+    error = os.MoveOver(from, to);
+  }
+  return error;
+}
+
+// A source whose new file this run left waiting for the next start of
+// Windows (a staged file in use) is copied from the copy that waits: what
+// that start makes of it.
+std::string CurrentSource(const DeployContext& ctx, const std::string& source) {
+  if (ctx.waiting_copies == nullptr) return source;
+  const std::string waiting = WaitingCopyName(source);
+  for (const std::string& copy : *ctx.waiting_copies) {
+    if (EqualsIgnoringAsciiCase(copy, waiting)) return waiting;
+  }
+  return source;
 }
 
 // Removes a file even when it is read-only, hidden or system.
@@ -182,7 +217,11 @@ WinError ReplaceInUse(const DeployContext& ctx, const std::string& pending,
   WinError error = os.MoveOver(pending, waiting);
   if (error != kErrorSuccess) return error;
   error = os.ReplaceAtRestart(waiting, target);
-  if (error != kErrorSuccess) os.MoveOver(waiting, pending);
+  if (error != kErrorSuccess) {
+    os.MoveOver(waiting, pending);
+  } else if (ctx.waiting_copies != nullptr) {
+    ctx.waiting_copies->push_back(waiting);
+  }
   return error;
 }
 
@@ -203,14 +242,17 @@ WinError ReplaceTarget(const DeployContext& ctx, const std::string& source,
   if (!prepared) {
     if (const WinError error = PutBeside(os, source, target); error != kErrorSuccess) return error;
   }
-  WinError error = os.MoveOver(pending, target);
+  WinError error = MoveOverWhenReleased(os, pending, target);
   if (error == kErrorSuccess) {
     // A copy that an earlier run left for the restart would put its file
     // back over this one.
     Discard(os, WaitingCopyName(target));
     return kErrorSuccess;
   }
-  if (ctx.restart != nullptr && os.CheckReplaceable(target).when == Replaceable::kAtRestart) {
+  // Still refused: a program has the target in use, unless no restart could
+  // replace it either.
+  if (ctx.restart != nullptr && RefusedInUse(error) &&
+      os.CheckReplaceable(target).when != Replaceable::kNever) {
     error = ReplaceInUse(ctx, pending, target, error);
     if (error == kErrorSuccess) {
       at_restart = true;
@@ -244,18 +286,20 @@ int AskQuestion(const DeployContext& ctx, const char* question, bool answer_yes)
 int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder,
                       const std::string& target_folder, const std::string& file_name,
                       bool answer_yes) {
-  const std::string source = source_folder + file_name;
+  const std::string given_source = source_folder + file_name;
   const std::string target = target_folder + file_name;
-  TracePaths(ctx, source, target);
+  TracePaths(ctx, given_source, target);
 
-  if (source.size() > kPathMax || target.size() > kPathMax) {
-    if (ctx.verbose)
-      ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
-    return Failed(ctx, source, target, kErrorFilenameExcedRange);
+  if (given_source.size() > kPathMax || target.size() > kPathMax) {
+    if (ctx.verbose) {
+      ctx.console.PrintText("CopyFile error on source file = >%s<\n", given_source.c_str());
+    }
+    return Failed(ctx, given_source, target, kErrorFilenameExcedRange);
   }
+  const std::string source = CurrentSource(ctx, given_source);
   if (!ctx.os.PathExists(source)) {
-    TracePaths(ctx, source, target);
-    return Failed(ctx, source, target, kErrorFileNotFound);
+    TracePaths(ctx, given_source, target);
+    return Failed(ctx, given_source, target, kErrorFileNotFound);
   }
   // A file copied onto itself is in place already; the copy would fail
   // where it is in use, as the running program's own image is.
@@ -266,7 +310,7 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
 
   if (ctx.os.PathExists(target) && CompareVersionStamps(ctx, source, target) == -1) {
     ctx.console.PrintText("\n");
-    ctx.console.PrintText(ctx.messages[kMsgSourceOlder], source.c_str(), target.c_str());
+    ctx.console.PrintText(ctx.messages[kMsgSourceOlder], given_source.c_str(), target.c_str());
     QuestionText question;
     FormatTo(question, ctx.messages[kMsgCopyAnyway], {});
     // Only a yes replaces the newer target; no and cancel both keep it.
@@ -279,8 +323,10 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
     if (at_restart && ctx.at_restart != nullptr) ctx.at_restart->push_back(file_name);
     return kCopyDone;
   }
-  if (ctx.verbose) ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
-  return Failed(ctx, source, target, error);
+  if (ctx.verbose) {
+    ctx.console.PrintText("CopyFile error on source file = >%s<\n", given_source.c_str());
+  }
+  return Failed(ctx, given_source, target, error);
 }
 
 bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
@@ -291,13 +337,13 @@ bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
     WinError error = kErrorSuccess;
     if (source.size() > kPathMax || target.size() > kPathMax) {
       error = kErrorFilenameExcedRange;
-    } else if (!ctx.os.PathExists(source)) {
+    } else if (const std::string from = CurrentSource(ctx, source); !ctx.os.PathExists(from)) {
       error = kErrorFileNotFound;
     } else if (const ReplaceableTarget check = ctx.os.CheckReplaceable(target);
                check.when == Replaceable::kNever) {
       error = check.error;
     } else {
-      error = PutBeside(ctx.os, source, target);
+      error = PutBeside(ctx.os, from, target);
     }
     if (error != kErrorSuccess) {
       DiscardPreparedCopies(ctx);

@@ -1,5 +1,6 @@
 #include "replace/replace.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace qsetup {
@@ -55,8 +56,10 @@ int ReplaceDriver(const ReplaceContext& ctx) {
 
   // An earlier run since the system's last start deleted legacy service
   // keys: the restart they need is still owed, and this run reports it too.
-  RestartRecord restart(ctx.registry, ctx.os);
-  const bool restart_owed = restart.Owed();
+  std::optional<RestartRecord> own_record;
+  RestartRecord& restart =
+      ctx.restart != nullptr ? *ctx.restart : own_record.emplace(ctx.registry, ctx.os);
+  const bool restart_owed = ctx.restart != nullptr ? ctx.restart_owed : restart.Owed();
 
   if (RunSystemTool(ctx, LegacyToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
 
@@ -83,14 +86,17 @@ int ReplaceDriver(const ReplaceContext& ctx) {
     ctx.console.PrintText("lpBuffr2 = >%s<\n", system_folder.c_str());
   }
   bool copy_failed = false;
-  bool at_restart = false;
+  bool at_restart = ctx.at_restart != nullptr && !ctx.at_restart->empty();
   for (const char* file_name : kServiceFiles) {
     switch (ctx.deploy.InstallFile(staging_folder, system_folder, file_name, restart)) {
       case InstallOutcome::kDone:
         break;
       case InstallOutcome::kAtRestart:
         at_restart = true;
-        if (ctx.at_restart != nullptr) ctx.at_restart->push_back(file_name);
+        if (ctx.at_restart != nullptr && std::find(ctx.at_restart->begin(), ctx.at_restart->end(),
+                                                   file_name) == ctx.at_restart->end()) {
+          ctx.at_restart->push_back(file_name);
+        }
         break;
       case InstallOutcome::kFailed:
         copy_failed = true;
