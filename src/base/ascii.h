@@ -34,8 +34,8 @@ constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
 // regard to case and every other byte exactly. An empty part occurs in every
 // text.
 constexpr bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view part) {
-  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
-    if (StartsWithIgnoringAsciiCase(text.substr(at), part)) return true;
+  for (; part.size() <= text.size(); text.remove_prefix(1)) {
+    if (StartsWithIgnoringAsciiCase(text, part)) return true;
   }
   return false;
 }

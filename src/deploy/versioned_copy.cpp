@@ -5,7 +5,6 @@
 #include <optional>
 #include <string_view>
 
-#include "base/ascii.h"
 #include "console/format.h"
 #include "deploy/deploy.h"
 #include "deploy/question.h"
@@ -54,21 +53,22 @@ std::string PendingName(const std::string& target, std::uint32_t process_id) {
 }
 
 // The waits between the tries of a rename over a target that a program holds
-// open: a scanner or a backup agent that reads a file lets go of it within
-// about two seconds.
-constexpr std::uint32_t kReleaseWaitsMs[] = {50, 150, 300, 500, 1000};
+// open, each twice the one before, about two seconds in all: a scanner or a
+// backup agent that reads a file lets go of it within that time.
+constexpr std::uint32_t kFirstReleaseWaitMs = 64;
+constexpr std::uint32_t kLastReleaseWaitMs = 1024;
 
 // True when `error` is a rename's refusal of a target that is open or in use.
 bool RefusedInUse(WinError error) {
   return error == kErrorAccessDenied || error == kErrorSharingViolation;
 }
 
-// Renames `from` over `to`, trying again within kReleaseWaitsMs while `to`
+// Renames `from` over `to`, trying again after each release wait while `to`
 // is held. Returns the Windows error of the last try.
 WinError MoveOverWhenReleased(DeployOs& os, const std::string& from, const std::string& to) {
   WinError error = os.MoveOver(from, to);
-  for (const std::uint32_t wait : kReleaseWaitsMs) {
-    if (!RefusedInUse(error)) break;
+  for (std::uint32_t wait = kFirstReleaseWaitMs; wait <= kLastReleaseWaitMs && RefusedInUse(error);
+       wait *= 2) {
     os.Wait(wait);
     error = os.MoveOver(from, to);
   }
@@ -77,14 +77,15 @@ WinError MoveOverWhenReleased(DeployOs& os, const std::string& from, const std::
 
 // A source whose new file this run left waiting for the next start of
 // Windows (a staged file in use) is copied from the copy that waits: what
-// that start makes of it.
-std::string CurrentSource(const DeployContext& ctx, const std::string& source) {
-  if (ctx.waiting_copies == nullptr) return source;
-  const std::string waiting = WaitingCopyName(source);
-  for (const std::string& copy : *ctx.waiting_copies) {
-    if (EqualsIgnoringAsciiCase(copy, waiting)) return waiting;
+// that start makes of it. Turns `source` into that copy's path.
+void TakeWaitingCopy(const DeployContext& ctx, std::string& source) {
+  if (ctx.waiting_targets == nullptr) return;
+  for (const std::string& target : *ctx.waiting_targets) {
+    if (target == source) {
+      source = WaitingCopyName(source);
+      return;
+    }
   }
-  return source;
 }
 
 // Removes a file even when it is read-only, hidden or system.
@@ -140,7 +141,9 @@ void RemoveLeftovers(DeployOs& os, const std::string& target) {
     const std::optional<std::string> id = PendingId(file.name, target_name);
     if (!id) continue;
     if (!id->empty()) {
-      const unsigned long long value = std::stoull(*id);
+      // At most ten digits, which PendingId checked: no overflow.
+      std::uint64_t value = 0;
+      for (const char digit : *id) value = value * 10 + static_cast<unsigned>(digit - '0');
       if (value != own_id &&
           (value > UINT32_MAX ||
            MayBelongToARunningRun(os, static_cast<std::uint32_t>(value), file))) {
@@ -219,8 +222,8 @@ WinError ReplaceInUse(const DeployContext& ctx, const std::string& pending,
   error = os.ReplaceAtRestart(waiting, target);
   if (error != kErrorSuccess) {
     os.MoveOver(waiting, pending);
-  } else if (ctx.waiting_copies != nullptr) {
-    ctx.waiting_copies->push_back(waiting);
+  } else if (ctx.waiting_targets != nullptr) {
+    ctx.waiting_targets->push_back(target);
   }
   return error;
 }
@@ -286,20 +289,20 @@ int AskQuestion(const DeployContext& ctx, const char* question, bool answer_yes)
 int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder,
                       const std::string& target_folder, const std::string& file_name,
                       bool answer_yes) {
-  const std::string given_source = source_folder + file_name;
+  std::string source = source_folder + file_name;
+  TakeWaitingCopy(ctx, source);
   const std::string target = target_folder + file_name;
-  TracePaths(ctx, given_source, target);
+  TracePaths(ctx, source, target);
 
-  if (given_source.size() > kPathMax || target.size() > kPathMax) {
+  if (source.size() > kPathMax || target.size() > kPathMax) {
     if (ctx.verbose) {
-      ctx.console.PrintText("CopyFile error on source file = >%s<\n", given_source.c_str());
+      ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
     }
-    return Failed(ctx, given_source, target, kErrorFilenameExcedRange);
+    return Failed(ctx, source, target, kErrorFilenameExcedRange);
   }
-  const std::string source = CurrentSource(ctx, given_source);
   if (!ctx.os.PathExists(source)) {
-    TracePaths(ctx, given_source, target);
-    return Failed(ctx, given_source, target, kErrorFileNotFound);
+    TracePaths(ctx, source, target);
+    return Failed(ctx, source, target, kErrorFileNotFound);
   }
   // A file copied onto itself is in place already; the copy would fail
   // where it is in use, as the running program's own image is.
@@ -310,7 +313,7 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
 
   if (ctx.os.PathExists(target) && CompareVersionStamps(ctx, source, target) == -1) {
     ctx.console.PrintText("\n");
-    ctx.console.PrintText(ctx.messages[kMsgSourceOlder], given_source.c_str(), target.c_str());
+    ctx.console.PrintText(ctx.messages[kMsgSourceOlder], source.c_str(), target.c_str());
     QuestionText question;
     FormatTo(question, ctx.messages[kMsgCopyAnyway], {});
     // Only a yes replaces the newer target; no and cancel both keep it.
@@ -324,26 +327,27 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
     return kCopyDone;
   }
   if (ctx.verbose) {
-    ctx.console.PrintText("CopyFile error on source file = >%s<\n", given_source.c_str());
+    ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
   }
-  return Failed(ctx, given_source, target, error);
+  return Failed(ctx, source, target, error);
 }
 
 bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
                    const std::string& target_folder, std::span<const char* const> file_names) {
   for (const char* file_name : file_names) {
-    const std::string source = source_folder + file_name;
+    std::string source = source_folder + file_name;
+    TakeWaitingCopy(ctx, source);
     const std::string target = target_folder + file_name;
     WinError error = kErrorSuccess;
     if (source.size() > kPathMax || target.size() > kPathMax) {
       error = kErrorFilenameExcedRange;
-    } else if (const std::string from = CurrentSource(ctx, source); !ctx.os.PathExists(from)) {
+    } else if (!ctx.os.PathExists(source)) {
       error = kErrorFileNotFound;
     } else if (const ReplaceableTarget check = ctx.os.CheckReplaceable(target);
                check.when == Replaceable::kNever) {
       error = check.error;
     } else {
-      error = PutBeside(ctx.os, from, target);
+      error = PutBeside(ctx.os, source, target);
     }
     if (error != kErrorSuccess) {
       DiscardPreparedCopies(ctx);

@@ -13,6 +13,10 @@ DeployContext WithPrepared(const DeployContext& ctx, PreparedCopies* prepared) {
 
 }  // namespace
 
+bool RecordedRestart::Record() {
+  return record_.Require();
+}
+
 DeploySteps::DeploySteps(const DeployContext& ctx, bool unattended)
     : ctx_(WithPrepared(ctx, &prepared_)), unattended_(unattended) {}
 

@@ -11,7 +11,7 @@ namespace qsetup {
 class RecordedRestart final : public RestartNeed {
  public:
   explicit RecordedRestart(RestartRecord& record) : record_(record) {}
-  bool Record() override { return record_.Require(); }
+  bool Record() override;
 
  private:
   RestartRecord& record_;

@@ -33,7 +33,7 @@ class RunSteps final : public SetupSteps {
         // Where nobody can see the console, nobody can answer the overwrite
         // question either: the run goes on as an unattended one would.
         answer_yes_(settings.unattended || !console.Seen()) {
-    deploy_.waiting_copies = &waiting_copies_;
+    deploy_.waiting_targets = &waiting_targets_;
   }
 
   bool FindHidDevice() override { return qsetup::FindHidDevice(detect_) == 1; }
@@ -66,10 +66,10 @@ class RunSteps final : public SetupSteps {
   const std::vector<std::string>& at_restart() const { return at_restart_; }
 
  private:
-  FailedCopy failed_copy_;                   // the run's first
-  std::optional<LegacyRemoval> legacy_;      // once the replacement ran
-  std::vector<std::string> at_restart_;      // the files that the next start completes
-  std::vector<std::string> waiting_copies_;  // and their copies that wait for it
+  FailedCopy failed_copy_;                    // the run's first
+  std::optional<LegacyRemoval> legacy_;       // once the replacement ran
+  std::vector<std::string> at_restart_;       // the files that the next start completes
+  std::vector<std::string> waiting_targets_;  // whose copy waits beside them for it
   ConsoleTrace trace_;
   DetectContext detect_;
   DeployContext deploy_;

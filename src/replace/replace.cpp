@@ -1,6 +1,5 @@
 #include "replace/replace.h"
 
-#include <algorithm>
 #include <optional>
 
 namespace qsetup {
@@ -18,6 +17,14 @@ bool RunSystemTool(const ReplaceContext& ctx, std::string (*path_in)(const std::
 
 std::string LegacyToolPath(const std::string& folder) {
   return folder + kLegacyToolName;
+}
+
+// Adds `name` to `names` unless it is there (a staged file's name, say).
+void AddOnce(std::vector<std::string>& names, const char* name) {
+  for (const std::string& listed : names) {
+    if (listed == name) return;
+  }
+  names.push_back(name);
 }
 
 }  // namespace
@@ -56,10 +63,9 @@ int ReplaceDriver(const ReplaceContext& ctx) {
 
   // An earlier run since the system's last start deleted legacy service
   // keys: the restart they need is still owed, and this run reports it too.
-  std::optional<RestartRecord> own_record;
-  RestartRecord& restart =
-      ctx.restart != nullptr ? *ctx.restart : own_record.emplace(ctx.registry, ctx.os);
-  const bool restart_owed = ctx.restart != nullptr ? ctx.restart_owed : restart.Owed();
+  RestartRecord own_record(ctx.registry, ctx.os);
+  RestartRecord& restart = ctx.restart != nullptr ? *ctx.restart : own_record;
+  const bool restart_owed = ctx.restart != nullptr ? ctx.restart_owed : own_record.Owed();
 
   if (RunSystemTool(ctx, LegacyToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
 
@@ -93,10 +99,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
         break;
       case InstallOutcome::kAtRestart:
         at_restart = true;
-        if (ctx.at_restart != nullptr && std::find(ctx.at_restart->begin(), ctx.at_restart->end(),
-                                                   file_name) == ctx.at_restart->end()) {
-          ctx.at_restart->push_back(file_name);
-        }
+        if (ctx.at_restart != nullptr) AddOnce(*ctx.at_restart, file_name);
         break;
       case InstallOutcome::kFailed:
         copy_failed = true;
