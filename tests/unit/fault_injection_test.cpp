@@ -192,12 +192,14 @@ std::vector<Scenario> Scenarios() {
       // one refused rename, a backup agent holds the remover until the
       // restart, an event viewer has the staged installer loaded; and the
       // staged service tool is held open, so that its new copy waits in the
-      // staging directory, from where it is installed.
+      // staging directory, from where it is installed. Windows holds the
+      // adapter's HID collection for itself.
       {"files held with all sharing flags",
        {"/Q"},
        "C:\\Pkg\\setup.exe",
        [](Machine& m) {
          m.AttachHidAdapter();
+         m.detect.hid_interfaces.back().exclusive = true;
          for (const char* file : kInstalledFiles) {
            m.deploy.AddFile(std::string(kSystem) + file, Stamped("2.0", file));
          }
