@@ -57,6 +57,7 @@ class PosixDeployOs final : public DeployOs {
   WinError CopyToNew(const std::string&, const std::string&) override { return kErrorAccessDenied; }
   WinError FlushFile(const std::string&) override { return kErrorAccessDenied; }
   WinError MoveOver(const std::string&, const std::string&) override { return kErrorAccessDenied; }
+  void Wait(std::uint32_t) override {}
   bool SameFile(const std::string&, const std::string&) override { return false; }
   ReplaceableTarget CheckReplaceable(const std::string&) override { return {}; }
   WinError ReplaceAtRestart(const std::string&, const std::string&) override {

@@ -30,4 +30,14 @@ constexpr bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && StartsWithIgnoringAsciiCase(a, b);
 }
 
+// True when `part` occurs anywhere in `text`, ASCII letters compared without
+// regard to case and every other byte exactly. An empty part occurs in every
+// text.
+constexpr bool ContainsIgnoringAsciiCase(std::string_view text, std::string_view part) {
+  for (; part.size() <= text.size(); text.remove_prefix(1)) {
+    if (StartsWithIgnoringAsciiCase(text, part)) return true;
+  }
+  return false;
+}
+
 }  // namespace qsetup

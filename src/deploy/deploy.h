@@ -77,6 +77,10 @@ struct DeployContext {
   // that the machine owes that start; its name is added to `at_restart`.
   RestartNeed* restart = nullptr;
   std::vector<std::string>* at_restart = nullptr;
+  // When set, the targets whose new file the run left waiting beside them
+  // for the next start of Windows (WaitingCopyName); a later copy from such
+  // a target, by the same path, copies from its waiting copy instead.
+  std::vector<std::string>* waiting_targets = nullptr;
 };
 
 // Copies `file_name` from `source_folder` to `target_folder` (both ending in

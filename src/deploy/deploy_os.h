@@ -68,8 +68,13 @@ class DeployOs {
 
   // Renames `from` to `to` in one step, replacing an existing `to`, and
   // returns once the rename is on the disk; on failure both are left as
-  // they were. Returns the Windows error.
+  // they were. Returns the Windows error. An existing `to` that any program
+  // holds open is refused, even where it shares everything (a scanner, a
+  // backup agent); `from` may be held so.
   virtual WinError MoveOver(const std::string& from, const std::string& to) = 0;
+
+  // Waits `milliseconds`, for a program that holds a file to let go.
+  virtual void Wait(std::uint32_t milliseconds) = 0;
 
   // True when `a` and `b` both name one existing file, as the file system
   // tells it (its volume and its index there): "." and "..", a short name and
@@ -78,9 +83,10 @@ class DeployOs {
   virtual bool SameFile(const std::string& a, const std::string& b) = 0;
 
   // Whether a file can take the place of `target`, told without changing
-  // it: a target in use (a sharing violation) can be replaced at the next
-  // start of Windows; a directory, or a file that the installer may not
-  // write, never.
+  // it, as a rename over it would meet it: a target that a program holds
+  // open, with whatever sharing, or runs from (a sharing violation) can be
+  // replaced at the next start of Windows; a directory, or a file that the
+  // installer may not write, never.
   virtual ReplaceableTarget CheckReplaceable(const std::string& target) = 0;
 
   // Leaves to the next start of Windows, before any program runs, the rename

@@ -52,6 +52,42 @@ std::string PendingName(const std::string& target, std::uint32_t process_id) {
   return target + kPendingSuffix + "." + std::to_string(process_id);
 }
 
+// The waits between the tries of a rename over a target that a program holds
+// open, each twice the one before, about two seconds in all: a scanner or a
+// backup agent that reads a file lets go of it within that time.
+constexpr std::uint32_t kFirstReleaseWaitMs = 64;
+constexpr std::uint32_t kLastReleaseWaitMs = 1024;
+
+// True when `error` is a rename's refusal of a target that is open or in use.
+bool RefusedInUse(WinError error) {
+  return error == kErrorAccessDenied || error == kErrorSharingViolation;
+}
+
+// Renames `from` over `to`, trying again after each release wait while `to`
+// is held. Returns the Windows error of the last try.
+WinError MoveOverWhenReleased(DeployOs& os, const std::string& from, const std::string& to) {
+  WinError error = os.MoveOver(from, to);
+  for (std::uint32_t wait = kFirstReleaseWaitMs; wait <= kLastReleaseWaitMs && RefusedInUse(error);
+       wait *= 2) {
+    os.Wait(wait);
+    error = os.MoveOver(from, to);
+  }
+  return error;
+}
+
+// A source whose new file this run left waiting for the next start of
+// Windows (a staged file in use) is copied from the copy that waits: what
+// that start makes of it. Turns `source` into that copy's path.
+void TakeWaitingCopy(const DeployContext& ctx, std::string& source) {
+  if (ctx.waiting_targets == nullptr) return;
+  for (const std::string& target : *ctx.waiting_targets) {
+    if (target == source) {
+      source = WaitingCopyName(source);
+      return;
+    }
+  }
+}
+
 // Removes a file even when it is read-only, hidden or system.
 void Discard(DeployOs& os, const std::string& path) {
   os.SetAttributes(path, kAttributeNormal);
@@ -105,7 +141,9 @@ void RemoveLeftovers(DeployOs& os, const std::string& target) {
     const std::optional<std::string> id = PendingId(file.name, target_name);
     if (!id) continue;
     if (!id->empty()) {
-      const unsigned long long value = std::stoull(*id);
+      // At most ten digits, which PendingId checked: no overflow.
+      std::uint64_t value = 0;
+      for (const char digit : *id) value = value * 10 + static_cast<unsigned>(digit - '0');
       if (value != own_id &&
           (value > UINT32_MAX ||
            MayBelongToARunningRun(os, static_cast<std::uint32_t>(value), file))) {
@@ -182,7 +220,11 @@ WinError ReplaceInUse(const DeployContext& ctx, const std::string& pending,
   WinError error = os.MoveOver(pending, waiting);
   if (error != kErrorSuccess) return error;
   error = os.ReplaceAtRestart(waiting, target);
-  if (error != kErrorSuccess) os.MoveOver(waiting, pending);
+  if (error != kErrorSuccess) {
+    os.MoveOver(waiting, pending);
+  } else if (ctx.waiting_targets != nullptr) {
+    ctx.waiting_targets->push_back(target);
+  }
   return error;
 }
 
@@ -203,14 +245,17 @@ WinError ReplaceTarget(const DeployContext& ctx, const std::string& source,
   if (!prepared) {
     if (const WinError error = PutBeside(os, source, target); error != kErrorSuccess) return error;
   }
-  WinError error = os.MoveOver(pending, target);
+  WinError error = MoveOverWhenReleased(os, pending, target);
   if (error == kErrorSuccess) {
     // A copy that an earlier run left for the restart would put its file
     // back over this one.
     Discard(os, WaitingCopyName(target));
     return kErrorSuccess;
   }
-  if (ctx.restart != nullptr && os.CheckReplaceable(target).when == Replaceable::kAtRestart) {
+  // Still refused: a program has the target in use, unless no restart could
+  // replace it either.
+  if (ctx.restart != nullptr && RefusedInUse(error) &&
+      os.CheckReplaceable(target).when != Replaceable::kNever) {
     error = ReplaceInUse(ctx, pending, target, error);
     if (error == kErrorSuccess) {
       at_restart = true;
@@ -244,13 +289,15 @@ int AskQuestion(const DeployContext& ctx, const char* question, bool answer_yes)
 int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder,
                       const std::string& target_folder, const std::string& file_name,
                       bool answer_yes) {
-  const std::string source = source_folder + file_name;
+  std::string source = source_folder + file_name;
+  TakeWaitingCopy(ctx, source);
   const std::string target = target_folder + file_name;
   TracePaths(ctx, source, target);
 
   if (source.size() > kPathMax || target.size() > kPathMax) {
-    if (ctx.verbose)
+    if (ctx.verbose) {
       ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
+    }
     return Failed(ctx, source, target, kErrorFilenameExcedRange);
   }
   if (!ctx.os.PathExists(source)) {
@@ -279,7 +326,9 @@ int CopyVersionedFile(const DeployContext& ctx, const std::string& source_folder
     if (at_restart && ctx.at_restart != nullptr) ctx.at_restart->push_back(file_name);
     return kCopyDone;
   }
-  if (ctx.verbose) ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
+  if (ctx.verbose) {
+    ctx.console.PrintText("CopyFile error on source file = >%s<\n", source.c_str());
+  }
   return Failed(ctx, source, target, error);
 }
 
@@ -294,7 +343,8 @@ WinError CopyWhole(const DeployContext& ctx, const std::string& source, const st
 bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
                    const std::string& target_folder, std::span<const char* const> file_names) {
   for (const char* file_name : file_names) {
-    const std::string source = source_folder + file_name;
+    std::string source = source_folder + file_name;
+    TakeWaitingCopy(ctx, source);
     const std::string target = target_folder + file_name;
     WinError error = kErrorSuccess;
     if (source.size() > kPathMax || target.size() > kPathMax) {

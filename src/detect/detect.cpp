@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/ascii.h"
+
 namespace qsetup {
 namespace {
 
@@ -18,7 +20,9 @@ struct KnownId {
   const char* trace;
 };
 
-// Tested in this order against every hardware id.
+// Tested in this order against every hardware id, ASCII letters without
+// regard to case, as Windows matches hardware ids (the USB hub driver spells
+// them in capitals, older Windows as here).
 constexpr KnownId kKnownIds[] = {
     {"USB\\Vid_7a5c&Pid_4001", &DetectionFlags::qln2_usb,
      "FindExistingDevice - QLN2 USB ID found !\n"},
@@ -85,7 +89,7 @@ void ScanIdList(const DetectContext& context, DetectionFlags& flags, const char*
       context.trace->Line("FindExistingDevice - Device ID %s was found \n", text.c_str());
     }
     for (const KnownId& known : kKnownIds) {
-      if (text.find(known.id) == std::string::npos) continue;
+      if (!ContainsIgnoringAsciiCase(text, known.id)) continue;
       flags.*known.flag = true;
       if (context.trace != nullptr) context.trace->Pause(known.trace);
     }
@@ -107,7 +111,10 @@ int FindHidDevice(const DetectContext& context) {
   for (std::uint32_t index = 0; interfaces->EnumInterface(index); ++index) {
     const std::optional<std::string> path = interfaces->DevicePath();
     if (!path) continue;
-    const std::unique_ptr<HidDevice> device = context.os.OpenDevice(*path);
+    std::unique_ptr<HidDevice> device = context.os.OpenDevice(*path, DeviceAccess::kReadWrite);
+    // Windows opens keyboard and mouse collections for itself alone; their
+    // attributes need no access.
+    if (!device) device = context.os.OpenDevice(*path, DeviceAccess::kNone);
     if (!device) continue;
     // A device whose attributes cannot be read is not known to be the
     // adapter.

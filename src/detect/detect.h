@@ -33,8 +33,9 @@ struct DetectionFlags {
   bool taskel_pci = false;    // PCI\VEN_1002&DEV_5159&SUBSYS_029A1F7D
 };
 
-// 1 when the adapter is attached as a HID device that can be opened for
-// reading and writing (vendor 0x7A5C, product 0x4001 or 0x4003), else 0.
+// 1 when the adapter is attached as a HID device that can be opened, for
+// reading and writing or else for no access (vendor 0x7A5C, product 0x4001
+// or 0x4003), else 0.
 // With `force_usb` it answers 1 without looking at any device. Prints nothing.
 int FindHidDevice(const DetectContext& context);
 

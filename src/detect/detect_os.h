@@ -16,7 +16,14 @@ struct HidAttributes {
   std::uint16_t product_id = 0;
 };
 
-// A device opened for reading and writing; closed when destroyed.
+// What a device is opened for.
+enum class DeviceAccess {
+  kReadWrite,  // reading and writing
+  kNone,       // neither: enough for its attributes, and granted where Windows holds the
+               // device for itself alone (a keyboard or mouse collection)
+};
+
+// An opened device; closed when destroyed.
 class HidDevice {
  public:
   virtual ~HidDevice() = default;
@@ -78,9 +85,9 @@ class DetectOs {
   // platform gives none.
   virtual std::unique_ptr<HidInterfaceSet> OpenHidInterfaces() = 0;
 
-  // Opens a device path for reading and writing, shared for reading and
-  // writing, as an existing file. Null when it cannot be opened.
-  virtual std::unique_ptr<HidDevice> OpenDevice(const std::string& path) = 0;
+  // Opens a device path for `access`, shared for reading and writing, as an
+  // existing file. Null when it cannot be opened.
+  virtual std::unique_ptr<HidDevice> OpenDevice(const std::string& path, DeviceAccess access) = 0;
 
   // The set of all present devices of every setup class; null when the
   // platform gives none.

@@ -11,17 +11,11 @@ DeployContext WithPrepared(const DeployContext& ctx, PreparedCopies* prepared) {
   return with;
 }
 
-// The restart record as deployment asks for it.
-class RecordedRestart final : public RestartNeed {
- public:
-  explicit RecordedRestart(RestartRecord& record) : record_(record) {}
-  bool Record() override { return record_.Require(); }
-
- private:
-  RestartRecord& record_;
-};
-
 }  // namespace
+
+bool RecordedRestart::Record() {
+  return record_.Require();
+}
 
 DeploySteps::DeploySteps(const DeployContext& ctx, bool unattended)
     : ctx_(WithPrepared(ctx, &prepared_)), unattended_(unattended) {}

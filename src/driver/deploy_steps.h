@@ -7,6 +7,16 @@
 
 namespace qsetup {
 
+// The restart record as deployment asks for it.
+class RecordedRestart final : public RestartNeed {
+ public:
+  explicit RecordedRestart(RestartRecord& record) : record_(record) {}
+  bool Record() override;
+
+ private:
+  RestartRecord& record_;
+};
+
 class DeploySteps final : public ReplaceDeploySteps {
  public:
   // `unattended` answers every overwrite question with yes in advance.

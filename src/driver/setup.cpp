@@ -32,17 +32,32 @@ class RunSteps final : public SetupSteps {
         settings_(settings),
         // Where nobody can see the console, nobody can answer the overwrite
         // question either: the run goes on as an unattended one would.
-        answer_yes_(settings.unattended || !console.Seen()) {}
+        answer_yes_(settings.unattended || !console.Seen()) {
+    deploy_.waiting_targets = &waiting_targets_;
+  }
 
   bool FindHidDevice() override { return qsetup::FindHidDevice(detect_) == 1; }
   bool FindExistingDevice() override { return qsetup::FindExistingDevice(detect_, flags_) != 0; }
   bool StagePackage() override {
-    return qsetup::StagePackage(deploy_, settings_.source_dir, answer_yes_) != kSetCopyFailed;
+    // A staged file in use is replaced at the next start of Windows, as an
+    // installed one is; whether that start was owed already is asked first.
+    restart_owed_ = restart_.Owed();
+    staged_ = true;
+    RecordedRestart need(restart_);
+    DeployContext ctx = deploy_;
+    ctx.restart = &need;
+    ctx.at_restart = &at_restart_;
+    return qsetup::StagePackage(ctx, settings_.source_dir, answer_yes_) != kSetCopyFailed;
   }
   int ReplaceDriver() override {
     DeploySteps steps(deploy_, answer_yes_);
-    return qsetup::ReplaceDriver({registry_, replace_os_, system_, console_, steps,
-                                  settings_.verbose, &legacy_, &at_restart_});
+    ReplaceContext ctx{registry_, replace_os_,       system_,  console_,
+                       steps,     settings_.verbose, &legacy_, &at_restart_};
+    if (staged_) {
+      ctx.restart = &restart_;
+      ctx.restart_owed = restart_owed_;
+    }
+    return qsetup::ReplaceDriver(ctx);
   }
 
   // Puts the event source's message file into the staging directory.
@@ -56,9 +71,10 @@ class RunSteps final : public SetupSteps {
   const std::vector<std::string>& at_restart() const { return at_restart_; }
 
  private:
-  FailedCopy failed_copy_;               // the run's first
-  std::optional<LegacyRemoval> legacy_;  // once the replacement ran
-  std::vector<std::string> at_restart_;  // the files that the next start completes
+  FailedCopy failed_copy_;                    // the run's first
+  std::optional<LegacyRemoval> legacy_;       // once the replacement ran
+  std::vector<std::string> at_restart_;       // the files that the next start completes
+  std::vector<std::string> waiting_targets_;  // whose copy waits beside them for it
   ConsoleTrace trace_;
   DetectContext detect_;
   DeployContext deploy_;
@@ -67,8 +83,11 @@ class RunSteps final : public SetupSteps {
   SystemDirectoryOs& system_;
   Console& console_;
   const RunSettings& settings_;
-  const bool answer_yes_;  // the overwrite question is not put
-  DetectionFlags flags_;   // the run's: set by the scan, never cleared
+  const bool answer_yes_;                          // the overwrite question is not put
+  DetectionFlags flags_;                           // the run's: set by the scan, never cleared
+  RestartRecord restart_{registry_, replace_os_};  // the run's
+  bool staged_ = false;                            // the staging asked the record
+  bool restart_owed_ = false;                      // what the record said then
 };
 
 // The run lock as a run takes it: held, or none because there is none to be

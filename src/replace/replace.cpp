@@ -19,6 +19,14 @@ std::string LegacyToolPath(const std::string& folder) {
   return folder + kLegacyToolName;
 }
 
+// Adds `name` to `names` unless it is there (a staged file's name, say).
+void AddOnce(std::vector<std::string>& names, const char* name) {
+  for (const std::string& listed : names) {
+    if (listed == name) return;
+  }
+  names.push_back(name);
+}
+
 }  // namespace
 
 std::string QuoteProgramPath(const std::string& path) {
@@ -55,8 +63,9 @@ int ReplaceDriver(const ReplaceContext& ctx) {
 
   // An earlier run since the system's last start deleted legacy service
   // keys: the restart they need is still owed, and this run reports it too.
-  RestartRecord restart(ctx.registry, ctx.os);
-  const bool restart_owed = restart.Owed();
+  RestartRecord own_record(ctx.registry, ctx.os);
+  RestartRecord& restart = ctx.restart != nullptr ? *ctx.restart : own_record;
+  const bool restart_owed = ctx.restart != nullptr ? ctx.restart_owed : own_record.Owed();
 
   if (RunSystemTool(ctx, LegacyToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
 
@@ -83,14 +92,14 @@ int ReplaceDriver(const ReplaceContext& ctx) {
     ctx.console.PrintText("lpBuffr2 = >%s<\n", system_folder.c_str());
   }
   bool copy_failed = false;
-  bool at_restart = false;
+  bool at_restart = ctx.at_restart != nullptr && !ctx.at_restart->empty();
   for (const char* file_name : kServiceFiles) {
     switch (ctx.deploy.InstallFile(staging_folder, system_folder, file_name, restart)) {
       case InstallOutcome::kDone:
         break;
       case InstallOutcome::kAtRestart:
         at_restart = true;
-        if (ctx.at_restart != nullptr) ctx.at_restart->push_back(file_name);
+        if (ctx.at_restart != nullptr) AddOnce(*ctx.at_restart, file_name);
         break;
       case InstallOutcome::kFailed:
         copy_failed = true;

@@ -120,8 +120,14 @@ struct ReplaceContext {
   // When set, told who removed legacy service keys (for the run's report),
   // once the sequence has come as far as the purge.
   std::optional<LegacyRemoval>* removal = nullptr;
-  // When set, given the files that the next start of Windows completes.
+  // When set, the files that the next start of Windows completes: those that
+  // earlier steps of the run left for it, to which the sequence adds its own.
   std::vector<std::string>* at_restart = nullptr;
+  // When set, the run's restart record, which an earlier step (the staging)
+  // already asked whether a restart was owed before the run, and what it
+  // answered; else the sequence asks its own.
+  RestartRecord* restart = nullptr;
+  bool restart_owed = false;
 };
 
 // "path" in quotes, so that a blank in it cannot end the program name.

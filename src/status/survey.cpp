@@ -33,10 +33,9 @@ class WatchedDetectOs final : public DetectOs {
     if (!set) hid_refused = true;
     return set;
   }
-  std::unique_ptr<HidDevice> OpenDevice(const std::string& path) override {
-    // A device that cannot be opened (another program holds it) is not the
-    // adapter to SETUP.EXE either.
-    return os_.OpenDevice(path);
+  std::unique_ptr<HidDevice> OpenDevice(const std::string& path, DeviceAccess access) override {
+    // A device that cannot be opened is not the adapter to SETUP.EXE either.
+    return os_.OpenDevice(path, access);
   }
   std::unique_ptr<DeviceSet> OpenPresentDevices() override {
     std::unique_ptr<DeviceSet> set = os_.OpenPresentDevices();

@@ -74,6 +74,10 @@ WinError Win32DeployOs::MoveOver(const std::string& from, const std::string& to)
   return LastError();
 }
 
+void Win32DeployOs::Wait(std::uint32_t milliseconds) {
+  ::Sleep(milliseconds);
+}
+
 namespace {
 
 struct FileIdentity {
@@ -120,15 +124,17 @@ ReplaceableTarget Win32DeployOs::CheckReplaceable(const std::string& target) {
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
     return {Replaceable::kNever, ERROR_ACCESS_DENIED};
   }
-  // The right to write finds a program that runs from the file, or holds it
-  // open, as a sharing violation. A read-only file refuses it as access, so
-  // its right to be deleted is asked instead: the copy clears the attribute
-  // before it replaces it.
+  // A rename over the file is refused while any program holds it open, even
+  // one that shares reading, writing and deletion (a scanner, a backup
+  // agent): an open that shares nothing finds such a holder as a sharing
+  // violation, and the right to write finds a program that runs from the
+  // file. A read-only file refuses that right as access, so its right to be
+  // deleted is asked instead: the copy clears the attribute before it
+  // replaces it. The open is closed at once.
   const DWORD access =
       (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? DELETE : GENERIC_WRITE | DELETE;
-  const UniqueFile file(::CreateFileW(AsWide(path), access,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const UniqueFile file(::CreateFileW(AsWide(path), access, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file) return {};
   const DWORD error = LastError();
   if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {

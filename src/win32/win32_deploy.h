@@ -12,6 +12,7 @@ class Win32DeployOs final : public DeployOs {
   WinError CopyToNew(const std::string& source, const std::string& target) override;
   WinError FlushFile(const std::string& path) override;
   WinError MoveOver(const std::string& from, const std::string& to) override;
+  void Wait(std::uint32_t milliseconds) override;
   bool SameFile(const std::string& a, const std::string& b) override;
   ReplaceableTarget CheckReplaceable(const std::string& target) override;
   WinError ReplaceAtRestart(const std::string& from, const std::string& to) override;

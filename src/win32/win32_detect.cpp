@@ -158,13 +158,13 @@ std::unique_ptr<HidInterfaceSet> Win32DetectOs::OpenHidInterfaces() {
   return std::make_unique<Win32HidInterfaceSet>(*setup, guid, std::move(set));
 }
 
-std::unique_ptr<HidDevice> Win32DetectOs::OpenDevice(const std::string& path) {
+std::unique_ptr<HidDevice> Win32DetectOs::OpenDevice(const std::string& path, DeviceAccess access) {
   // Without hid.dll an opened device could not tell what it is.
   const HidApi* api = Hid();
   if (api == nullptr) return nullptr;
-  UniqueFile file(::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                nullptr));
+  const DWORD rights = access == DeviceAccess::kReadWrite ? GENERIC_READ | GENERIC_WRITE : 0;
+  UniqueFile file(::CreateFileA(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Win32HidDevice>(*api, std::move(file));
 }

@@ -45,7 +45,7 @@ class Win32DetectOs final : public DetectOs {
   explicit Win32DetectOs(LibrarySearch search) : search_(search) {}
 
   std::unique_ptr<HidInterfaceSet> OpenHidInterfaces() override;
-  std::unique_ptr<HidDevice> OpenDevice(const std::string& path) override;
+  std::unique_ptr<HidDevice> OpenDevice(const std::string& path, DeviceAccess access) override;
   std::unique_ptr<DeviceSet> OpenPresentDevices() override;
   std::unique_ptr<MemoryBlock> AllocateZeroed(std::uint32_t size) override;
 

@@ -25,13 +25,20 @@ struct FakeDeployFile {
 
 class FakeDeployOs : public DeployOs {
  public:
-  std::map<std::string, FakeDeployFile> files;     // by Key()
-  std::set<std::string> directories;               // by Key()
-  std::set<std::string> locked;                    // in use: cannot be written, replaced or removed
-  std::set<std::string> running_images;            // a running program's image: may be renamed
-  std::set<std::string> unreadable;                // cannot be opened for reading
-  std::set<std::string> copy_breaks;               // a copy from this source stops half way
-  std::set<std::string> move_fails;                // a rename onto this target fails
+  std::map<std::string, FakeDeployFile> files;  // by Key()
+  std::set<std::string> directories;            // by Key()
+  std::set<std::string> locked;                 // in use: cannot be written, replaced or removed
+  std::set<std::string> running_images;         // a running program's image: may be renamed
+  std::set<std::string> unreadable;             // cannot be opened for reading
+  std::set<std::string> copy_breaks;            // a copy from this source stops half way
+  std::set<std::string> move_fails;             // a rename onto this target fails
+  std::map<std::string, WinError> move_errors;  // a rename onto this target fails so
+  // Held open with all sharing flags (a scanner, a backup agent): it can be
+  // opened for writing and renamed, and a rename over it is refused with
+  // access denied, as often as its number says, then the holder lets go; a
+  // hold of kHeldUntilRestart never ends before Windows starts again.
+  static constexpr int kHeldUntilRestart = -1;
+  std::map<std::string, int> held;
   std::set<std::string> flush_fails;               // writing this file to the disk fails
   std::string current_directory;                   // what relative paths start from
   std::uint32_t process_id = 4242;                 // this process's
@@ -49,6 +56,7 @@ class FakeDeployOs : public DeployOs {
   std::vector<std::string> opened;
   std::vector<std::string> copies;  // "source>target"
   std::vector<std::string> made_directories;
+  std::vector<std::uint32_t> waits;  // milliseconds
   std::size_t reads = 0;
   std::size_t largest_read = 0;
 
@@ -143,9 +151,16 @@ class FakeDeployOs : public DeployOs {
     if (Fails(faults, "MoveOver", to)) return kErrorSharingViolation;
     const auto it = files.find(Key(from));
     if (it == files.end()) return kErrorFileNotFound;
+    if (const auto error = move_errors.find(Key(to)); error != move_errors.end()) {
+      return error->second;
+    }
     if (move_fails.count(Key(to)) != 0 || locked.count(Key(to)) != 0 ||
         locked.count(Key(from)) != 0) {
       return kErrorSharingViolation;
+    }
+    if (const auto hold = held.find(Key(to)); hold != held.end()) {
+      if (hold->second != kHeldUntilRestart && --hold->second == 0) held.erase(hold);
+      return kErrorAccessDenied;
     }
     // A running program's image can be renamed, not replaced.
     if (!Writable(to) || running_images.count(Key(to)) != 0) return kErrorAccessDenied;
@@ -154,7 +169,16 @@ class FakeDeployOs : public DeployOs {
     files.erase(it);
     files[Key(to)] = moved;
     if (running_images.erase(Key(from)) != 0) running_images.insert(Key(to));
+    if (const auto hold = held.find(Key(from)); hold != held.end()) {
+      held[Key(to)] = hold->second;
+      held.erase(Key(from));
+    }
     return kErrorSuccess;
+  }
+
+  void Wait(std::uint32_t milliseconds) override {
+    if (Fails(faults, "Wait")) return;  // woken early
+    waits.push_back(milliseconds);
   }
 
   ReplaceableTarget CheckReplaceable(const std::string& target) override {
@@ -162,7 +186,8 @@ class FakeDeployOs : public DeployOs {
     const std::string key = Key(target);
     if (directories.count(key) != 0) return {Replaceable::kNever, kErrorAccessDenied};
     if (files.count(key) == 0) return {};
-    if (locked.count(key) != 0 || running_images.count(key) != 0) {
+    // As an open that shares nothing finds them.
+    if (locked.count(key) != 0 || running_images.count(key) != 0 || held.count(key) != 0) {
       return {Replaceable::kAtRestart, kErrorSharingViolation};
     }
     return {};
@@ -185,6 +210,7 @@ class FakeDeployOs : public DeployOs {
   void Restart() {
     locked.clear();
     running_images.clear();
+    held.clear();
     for (const auto& [from, to] : at_restart) {
       const auto it = files.find(from);
       if (it == files.end()) continue;

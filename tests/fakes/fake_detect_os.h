@@ -20,6 +20,9 @@ struct FakeHidInterface {
   bool detail_fails = false;     // the detail record cannot be fetched
   bool open_fails = false;       // held exclusively by another program, say
   bool attributes_fail = false;  // HidD_GetAttributes fails
+  // A keyboard or mouse collection, which Windows holds for itself alone: an
+  // open for reading and writing is refused, one for no access is not.
+  bool exclusive = false;
 };
 
 // A present device with its hardware-id property.
@@ -48,7 +51,7 @@ class FakeDetectOs : public DetectOs {
   // What happened.
   int hid_sets_opened = 0;
   int device_sets_opened = 0;
-  std::vector<std::string> opened_paths;
+  std::vector<std::string> opened_paths;   // each open, also one that was refused
   std::vector<std::uint32_t> allocations;  // sizes, in order
   std::vector<std::uint32_t> read_sizes;   // the size passed with each read
   int live_objects = 0;                    // sets, devices and blocks not yet released
@@ -60,11 +63,13 @@ class FakeDetectOs : public DetectOs {
     return std::make_unique<InterfaceSet>(*this);
   }
 
-  std::unique_ptr<HidDevice> OpenDevice(const std::string& path) override {
-    opened_paths.push_back(path);
+  std::unique_ptr<HidDevice> OpenDevice(const std::string& path, DeviceAccess access) override {
+    opened_paths.push_back(access == DeviceAccess::kReadWrite ? path : path + " (no access)");
     const auto it = std::find_if(hid_interfaces.begin(), hid_interfaces.end(),
                                  [&](const FakeHidInterface& i) { return i.path == path; });
-    if (it == hid_interfaces.end() || it->open_fails || Fails(faults, "OpenDevice", path)) {
+    if (it == hid_interfaces.end() || it->open_fails ||
+        (it->exclusive && access == DeviceAccess::kReadWrite) ||
+        Fails(faults, "OpenDevice", path)) {
       return nullptr;
     }
     return std::make_unique<Device>(*this, *it);

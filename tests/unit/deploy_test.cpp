@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
 #include <string_view>
 
 #include "catalog/messages.h"
@@ -274,6 +275,119 @@ TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
       EXPECT_EQ(local_io.out, "CopyFile source = >C:\\pkg\\A.DLL<\r\nCopyFile dest = >" + target +
                                   "<\r\nCopyFile error on source file = >C:\\pkg\\A.DLL<\r\n");
     }
+}
+
+// The restart record as the copy asks for it.
+struct FakeRestartNeed final : RestartNeed {
+  bool fails = false;  // it cannot be written
+  int asked = 0;
+  bool Record() override {
+    ++asked;
+    return !fails;
+  }
+};
+
+TEST_F(DeployTest, TargetsInUseAreReplacedOnceReleasedOrAtTheRestart) {
+  const std::string target = "C:\\WINDOWS\\system32\\A.DLL";
+  const std::string waiting = target + ".~qln2next";
+  const std::string aside = target + ".~qln2old.4242";
+  constexpr int kForever = FakeDeployOs::kHeldUntilRestart;
+  const struct {
+    const char* name;
+    std::function<void(FakeDeployOs&)> prepare;
+    bool record_fails;
+    int result;
+    const char* now;            // the target's content after the copy
+    const char* after_restart;  // and after the next start of Windows
+    bool at_restart;            // named as completed by that start
+    std::size_t waits;
+  } cases[] = {
+      // A scanner holds it with all sharing flags for a moment.
+      {"refused once, then released", [&](FakeDeployOs& fs) { fs.held[fs.Key(target)] = 1; }, false,
+       kCopyDone, "new", "new", false, 1},
+      {"refused twice", [&](FakeDeployOs& fs) { fs.held[fs.Key(target)] = 2; }, false, kCopyDone,
+       "new", "new", false, 2},
+      // Held for good, but shared for deletion: it steps aside.
+      {"held with all sharing flags", [&](FakeDeployOs& fs) { fs.held[fs.Key(target)] = kForever; },
+       false, kCopyDone, "new", "new", true, 5},
+      {"a program runs from it",
+       [&](FakeDeployOs& fs) { fs.running_images.insert(fs.Key(target)); }, false, kCopyDone, "new",
+       "new", true, 5},
+      // Held without sharing deletion: the copy waits for the restart.
+      {"held open", [&](FakeDeployOs& fs) { fs.locked.insert(fs.Key(target)); }, false, kCopyDone,
+       "old", "new", true, 5},
+      // Without the record nothing is left for the restart.
+      {"the record cannot be written",
+       [&](FakeDeployOs& fs) { fs.held[fs.Key(target)] = kForever; }, true, kCopyFailed, "old",
+       "old", false, 5},
+      {"the rename fails for another reason",
+       [&](FakeDeployOs& fs) {
+         fs.locked.insert(fs.Key(target));
+         fs.move_errors[fs.Key(target)] = kErrorDiskFull;
+       },
+       false, kCopyFailed, "old", "old", false, 0},
+      // A later run that replaced the file at once: the copy that an
+      // earlier one left for the restart would put the older file back.
+      {"an earlier run's copy waits",
+       [&](FakeDeployOs& fs) {
+         fs.AddFile(waiting, "older");
+         fs.at_restart.emplace_back(fs.Key(waiting), fs.Key(target));
+       },
+       false, kCopyDone, "new", "new", false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeDeployOs fresh;
+    fresh.AddDirectory("C:\\pkg");
+    fresh.AddFile("C:\\pkg\\A.DLL", "new");
+    fresh.AddFile(target, "old");
+    c.prepare(fresh);
+    FakeRestartNeed need;
+    need.fails = c.record_fails;
+    std::vector<std::string> at_restart;
+    DeployContext ctx{fresh, system, console, MessageTable(texts.data()), false};
+    ctx.restart = &need;
+    ctx.at_restart = &at_restart;
+    EXPECT_EQ(CopyVersionedFile(ctx, kPkg, kSys, "A.DLL", true), c.result);
+    EXPECT_EQ(fresh.File(target).data, c.now);
+    EXPECT_EQ(at_restart,
+              c.at_restart ? std::vector<std::string>{"A.DLL"} : std::vector<std::string>{});
+    EXPECT_EQ(fresh.waits.size(), c.waits);
+    // Bounded: about two seconds in all.
+    std::uint32_t waited = 0;
+    for (const std::uint32_t wait : fresh.waits) waited += wait;
+    EXPECT_LE(waited, 2000u);
+    EXPECT_EQ(need.asked > 0, c.at_restart || c.record_fails);
+    EXPECT_FALSE(fresh.HasFile(target + ".~qln2.4242")) << "a pending copy was left";
+    fresh.Restart();
+    EXPECT_EQ(fresh.File(target).data, c.after_restart);
+    EXPECT_FALSE(fresh.HasFile(waiting));
+    EXPECT_FALSE(fresh.HasFile(aside));
+  }
+}
+
+TEST_F(DeployTest, ThePreparedCopiesAreWhatIsInstalled) {
+  os.AddFile("C:\\pkg\\A.DLL", "new");
+  os.AddFile("C:\\pkg\\B.DLL", "new");
+  os.AddFile("C:\\WINDOWS\\system32\\B.DLL", "old");
+  PreparedCopies prepared;
+  DeployContext ctx = Ctx();
+  ctx.prepared = &prepared;
+  const char* const files[] = {"A.DLL", "B.DLL"};
+  ASSERT_TRUE(PrepareCopies(ctx, kPkg, kSys, files));
+  EXPECT_EQ(os.copies.size(), 2u);
+  // The package is gone by the time of the copies: they take what was
+  // prepared, and copy nothing again.
+  os.files.erase(os.Key("C:\\pkg\\A.DLL"));
+  os.AddFile("C:\\pkg\\B.DLL", "changed after the check");
+  os.AddFile("C:\\pkg\\A.DLL", "changed after the check");
+  for (const char* file : files)
+    EXPECT_EQ(CopyVersionedFile(ctx, kPkg, kSys, file, true), kCopyDone);
+  EXPECT_EQ(os.copies.size(), 2u);
+  EXPECT_EQ(os.File("C:\\WINDOWS\\system32\\A.DLL").data, "new");
+  EXPECT_EQ(os.File("C:\\WINDOWS\\system32\\B.DLL").data, "new");
+  EXPECT_TRUE(prepared.targets.empty());
+  EXPECT_EQ(os.FileCount(), 4u);
 }
 
 TEST_F(DeployTest, LeftoversOfInterruptedRunsGoAndCopiesOfRunningOnesStay) {

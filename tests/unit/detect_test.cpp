@@ -112,6 +112,17 @@ TEST_F(DetectTest, ProbeGoesOnPastAnInterfaceThatFails) {
   }
 }
 
+TEST_F(DetectTest, ProbeReadsWhatWindowsHoldsForItselfWithoutAccess) {
+  // A service processor that also presents a virtual keyboard: Windows holds
+  // that collection for itself, and here the adapter's too.
+  os.hid_interfaces = {{"keyboard", {0x7A5C, 0x4002}}, {"adapter", {0x7A5C, 0x4003}}};
+  for (FakeHidInterface& device : os.hid_interfaces) device.exclusive = true;
+  EXPECT_EQ(Probe(), 1);
+  EXPECT_EQ(os.opened_paths, (std::vector<std::string>{"keyboard", "keyboard (no access)",
+                                                       "adapter", "adapter (no access)"}));
+  EXPECT_EQ(os.live_objects, 0);
+}
+
 TEST_F(DetectTest, ProbeWithoutInterfacesOrWithoutASet) {
   EXPECT_EQ(Probe(), 0);
   os.hid_set_fails = true;
@@ -129,7 +140,13 @@ TEST_F(DetectTest, ScanDecidesFromTheIdsItSees) {
       {{}, 0, "0000"},
       {{kAdapterId}, 1, "1000"},
       {{"USB\\Vid_7a5c&Pid_4001&Rev_0100"}, 1, "1000"},
-      {{"USB\\VID_7A5C&PID_4001"}, 0, "0000"},
+      // As Windows matches hardware ids: ASCII letters in any case, the rest
+      // exactly (the USB hub driver of current Windows writes capitals).
+      {{"USB\\VID_7A5C&PID_4001&REV_0100"}, 1, "1000"},
+      {{"usb\\vid_7a5c&pid_4003"}, 1, "0100"},
+      {{"USB\\VID_7A5C&PID_4001", "USB\\VID_7A5C&PID_4004"}, 0, "1010"},
+      {{"pci\\ven_1002&dev_5159&subsys_029a1f7d"}, 1, "0001"},
+      {{"USB/VID_7A5C&PID_4001", "USB\\VID_7A5C PID_4003"}, 0, "0000"},
       {{std::string("x") + kAltAdapterId + "y"}, 1, "0100"},
       {{kKzId}, 0, "0010"},
       {{kAdapterId, kKzId}, 0, "1010"},

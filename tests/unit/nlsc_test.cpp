@@ -498,6 +498,18 @@ TEST(CompiledEventMessages, EveryLanguageHasTheEnglishMessages) {
       std::sort(english_insertions->begin(), english_insertions->end());
       EXPECT_EQ(insertions, english_insertions);
     }
+    // The files that the next start completes in the events that install,
+    // the Windows error's text in those that fail with it.
+    for (const std::uint32_t message_id : ids) {
+      SCOPED_TRACE(message_id);
+      const std::optional<std::vector<int>> insertions = Insertions(messages[language][message_id]);
+      ASSERT_TRUE(insertions);
+      const auto shows = [&](EventFact fact) {
+        return std::count(insertions->begin(), insertions->end(), static_cast<int>(fact)) == 1;
+      };
+      EXPECT_EQ(shows(kFactFilesAtRestart), message_id == 1 || message_id == 16);
+      EXPECT_EQ(shows(kFactWindowsErrorText), message_id == 2 || message_id == 302);
+    }
   }
 }
 

@@ -516,6 +516,40 @@ std::vector<OutcomeRow> OutcomeRows() {
         Facts("16", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none", "-", "-", "-",
               "-", "TELMXW.DLL")},
        kStagedSetup},
+      {"TargetsInUse",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.replace.AddKey("SOFTWARE");
+         t.deploy.AddFile("C:\\WINDOWS\\system32\\TELMXW.DLL", "!@#$2.0$#@!");
+         t.deploy.AddFile("C:\\WINDOWS\\system32\\TELMXSVC.EXE", "!@#$2.0$#@!");
+         t.deploy.locked.insert(t.deploy.Key("C:\\WINDOWS\\system32\\TELMXW.DLL"));
+         t.deploy.running_images.insert(t.deploy.Key("C:\\WINDOWS\\system32\\TELMXSVC.EXE"));
+       },
+       {"/Q"},
+       1,
+       {kWarning, 1,
+        Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none", "-", "-", "-", "-",
+              "TELMXW.DLL, TELMXSVC.EXE")},
+       kStagedSetup},
+      // Staged files in use: the installer loaded by an event viewer, and a
+      // library held open, whose copy waits in the staging directory; no
+      // legacy key was removed by anyone.
+      {"StagedFilesInUse",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.replace.AddKey("SOFTWARE");
+         for (const char* file : {"SETUP.EXE", "TELMXW.DLL"}) {
+           t.deploy.AddFile(std::string(kStaging) + file, "!@#$2.0$#@!");
+         }
+         t.deploy.held[t.deploy.Key(kStagedSetup)] = testing::FakeDeployOs::kHeldUntilRestart;
+         t.deploy.locked.insert(t.deploy.Key(std::string(kStaging) + "TELMXW.DLL"));
+       },
+       {"/Q"},
+       1,
+       {kWarning, 1,
+        Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none", "-", "-", "-", "-",
+              "SETUP.EXE, TELMXW.DLL")},
+       kStagedSetup},
       // The one that no restart can take: nothing was removed.
       {"DirectoryInATargetsPlace",
        [](SetupMainTest& t) {

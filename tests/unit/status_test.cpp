@@ -415,11 +415,15 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     bool running;  // a program runs from it, rather than holding it open
     const char* line;
     const char* restart;
+    const char* also_held = nullptr;  // a second file held open
   } cases[] = {
       {"TELMXW.DLL", false, "  TELMXW.DLL      2.0, and 2.1.0 at the next start of Windows\r\n",
        "Restart owed      yes: the next start of Windows completes TELMXW.DLL\r\n"},
       {"TELMXSVC.EXE", true, "  TELMXSVC.EXE    2.1.0 (the package's)\r\n",
        "Restart owed      yes\r\n"},
+      {"TELMXREM.EXE", false, "  TELMXREM.EXE    2.0, and 2.1.0 at the next start of Windows\r\n",
+       "Restart owed      yes: the next start of Windows completes TELMXW.DLL, TELMXREM.EXE\r\n",
+       "TELMXW.DLL"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -428,6 +432,9 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     m.Install("2.0");
     const std::string target = m.deploy.Key(std::string(kSystem) + c.file);
     (c.running ? m.deploy.running_images : m.deploy.locked).insert(target);
+    if (c.also_held != nullptr) {
+      m.deploy.locked.insert(m.deploy.Key(std::string(kSystem) + c.also_held));
+    }
     ASSERT_EQ(m.Setup({"/Q"}), 1);
     m.console.out.clear();
     m.replace.writes.clear();
@@ -435,8 +442,22 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     EXPECT_NE(m.status.out.find(c.line), std::string::npos) << m.status.out;
     EXPECT_NE(m.status.out.find(c.restart), std::string::npos) << m.status.out;
 
+    // A second run before the restart, from a newer package: the newer file
+    // is the one that the restart puts in place.
+    for (const char* file : kPackageFiles) {
+      m.deploy.AddFile(std::string("C:\\Pkg\\") + file, Stamped("2.2.0", file));
+    }
+    ASSERT_EQ(m.Setup({"/Q"}), 1);
     m.deploy.Restart();
     m.replace.Restart(*m.replace.start_time + kMinute * 60);
+    for (const char* file : kInstalledFiles) {
+      EXPECT_EQ(m.deploy.File(std::string(kSystem) + file).data, Stamped("2.2.0", file)) << file;
+    }
+    // Back to the report's own package.
+    for (const char* file : kPackageFiles) {
+      m.deploy.AddFile(std::string("C:\\Pkg\\") + file, Stamped(kVersion, file));
+    }
+    ASSERT_EQ(m.Setup({"/Q"}), 0);
     const StatusReport after = m.Survey();
     EXPECT_TRUE(after.current);
     for (const StampedFile& file : after.installed.files)

@@ -95,7 +95,12 @@ TEST(HardwareIdScan, RegisteredDevicesDecide) {
            kPause + Found("USB\\Vid_7a5c&Pid_4001") +
            "FindExistingDevice - QLN2 USB ID found !\r\n" + kPause,
        "FindExistingDevice = 1, flags 1000, last error 259\r\n"},
-      {"CAPITALS", {{"USB\\VID_7A5C&PID_4003"}}, Found("USB\\VID_7A5C&PID_4003"), kNothingFound},
+      // As the USB hub driver of current Windows spells it.
+      {"CAPITALS",
+       {{"USB\\VID_7A5C&PID_4003&REV_0100"}},
+       Found("USB\\VID_7A5C&PID_4003&REV_0100") +
+           "FindExistingDevice - alt QLN2 USB ID found !\r\n" + kPause,
+       "FindExistingDevice = 1, flags 0100, last error 259\r\n"},
       {"MODULE",
        {{"USB\\Vid_7a5c&Pid_4003"}, {"USB\\Vid_7a5c&Pid_4004"}},
        Found("USB\\Vid_7a5c&Pid_4003") + "FindExistingDevice - alt QLN2 USB ID found !\r\n" +

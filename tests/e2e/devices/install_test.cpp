@@ -100,7 +100,8 @@ TEST_F(Installer, ForcedWithSkipHidRunsTheFullScan) {
 }
 
 TEST_F(Installer, AdapterWithoutWorkingDriverIsInstalledWithANotice) {
-  const RegisteredDevice adapter(InstanceId("INSTALL"), {"USB\\Vid_7a5c&Pid_4001&Rev_0100"});
+  // As the USB hub driver of current Windows spells it.
+  const RegisteredDevice adapter(InstanceId("INSTALL"), {"USB\\VID_7A5C&PID_4001&REV_0100"});
   ASSERT_TRUE(adapter.registered());
   const RunResult r = Setup({"/Q"});
   EXPECT_EQ(r.exit_code, 16);
@@ -119,7 +120,7 @@ TEST_F(Installer, TaskelWithModuleIsInstalledToo) {
 
 TEST_F(Installer, AdapterWithManagementModuleOnlyIsNotFound) {
   const RegisteredDevice adapter(InstanceId("ALT"), {"USB\\Vid_7a5c&Pid_4003"});
-  const RegisteredDevice module(InstanceId("KZ"), {"USB\\Vid_7a5c&Pid_4004"});
+  const RegisteredDevice module(InstanceId("KZ"), {"USB\\VID_7A5C&PID_4004&REV_0100"});
   const RunResult r = Setup({"/Q"});
   EXPECT_EQ(r.exit_code, 8);
   EXPECT_EQ(r.out, std::string(kBanner) + kNotFound + kFailed);

@@ -386,7 +386,8 @@ TEST_F(StatusProgram, RestartOwedAfterARunEndedMidway) {
 }
 
 TEST_F(StatusProgram, AdapterOnTheScanRoute) {
-  const RegisteredDevice adapter(InstanceId("STATUS"), {"USB\\Vid_7a5c&Pid_4001&Rev_0100"});
+  // As the USB hub driver of current Windows spells it.
+  const RegisteredDevice adapter(InstanceId("STATUS"), {"USB\\VID_7A5C&PID_4001&REV_0100"});
   ASSERT_TRUE(adapter.registered());
   for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/H"}}) {
     SCOPED_TRACE(::testing::PrintToString(args));
