@@ -439,7 +439,7 @@ constexpr EventType kError = EventType::kError;
 constexpr EventType kWarning = EventType::kWarning;
 // The message file that runs register, in the staging directory.
 const std::string kStagedMessages = std::string(kStaging) + kMessageFileName;
-const char* const kStagedSetup = kStagedMessages.c_str();
+const char* const kRegisteredMessages = kStagedMessages.c_str();
 const std::string kWow64Messages =
     std::string("C:\\WINDOWS\\SysWOW64\\drivers\\qln2\\") + kMessageFileName;
 // SETUP.EXE in C:\Пакет, whose letters the ANSI code page lacks.
@@ -457,7 +457,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        0,
        {EventType::kInformation, 0,
         Facts("0", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none")},
-       kStagedSetup},
+       kRegisteredMessages},
       {"LegacyKeysRemoved",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
@@ -467,7 +467,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        1,
        {kWarning, 1,
         Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "removed by this run")},
-       kStagedSetup},
+       kRegisteredMessages},
       {"LegacyKeysRemovedWhileARestartWasOwed",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
@@ -478,7 +478,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        1,
        {kWarning, 1,
         Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "removed by this run")},
-       kStagedSetup},
+       kRegisteredMessages},
       {"RestartOwedByAnEndedRun",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
@@ -488,7 +488,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        1,
        {kWarning, 1,
         Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "removed by an earlier run")},
-       kStagedSetup},
+       kRegisteredMessages},
       // The first copy that failed: staging's, whose source was missing.
       {"MissingPackageFile",
        [](SetupMainTest& t) {
@@ -501,7 +501,7 @@ std::vector<OutcomeRow> OutcomeRows() {
         Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "-", "C:\\Pkg\\\\TELMXSVC.EXE",
               "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXSVC.EXE", "2",
               "The system cannot find the file specified.")},
-       kStagedSetup},
+       kRegisteredMessages},
       // Held open: the next start of Windows replaces it.
       {"TargetInUse",
        [](SetupMainTest& t) {
@@ -515,7 +515,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kWarning, 16,
         Facts("16", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "none", "-", "-", "-",
               "-", "TELMXW.DLL")},
-       kStagedSetup},
+       kRegisteredMessages},
       {"TargetsInUse",
        [](SetupMainTest& t) {
          t.AttachHidAdapter();
@@ -530,7 +530,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kWarning, 1,
         Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none", "-", "-", "-", "-",
               "TELMXW.DLL, TELMXSVC.EXE")},
-       kStagedSetup},
+       kRegisteredMessages},
       // Staged files in use: the installer loaded by an event viewer, and a
       // library held open, whose copy waits in the staging directory; no
       // legacy key was removed by anyone.
@@ -541,7 +541,8 @@ std::vector<OutcomeRow> OutcomeRows() {
          for (const char* file : {"SETUP.EXE", "TELMXW.DLL"}) {
            t.deploy.AddFile(std::string(kStaging) + file, "!@#$2.0$#@!");
          }
-         t.deploy.held[t.deploy.Key(kStagedSetup)] = testing::FakeDeployOs::kHeldUntilRestart;
+         t.deploy.held[t.deploy.Key(std::string(kStaging) + "SETUP.EXE")] =
+             testing::FakeDeployOs::kHeldUntilRestart;
          t.deploy.locked.insert(t.deploy.Key(std::string(kStaging) + "TELMXW.DLL"));
        },
        {"/Q"},
@@ -549,7 +550,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kWarning, 1,
         Facts("1", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "none", "-", "-", "-", "-",
               "SETUP.EXE, TELMXW.DLL")},
-       kStagedSetup},
+       kRegisteredMessages},
       // The one that no restart can take: nothing was removed.
       {"DirectoryInATargetsPlace",
        [](SetupMainTest& t) {
@@ -562,13 +563,13 @@ std::vector<OutcomeRow> OutcomeRows() {
         Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "HID probe", "-",
               "C:\\WINDOWS\\system32\\drivers\\qln2\\TELMXREM.EXE",
               "C:\\WINDOWS\\system32\\TELMXREM.EXE", "5", "Access is denied.")},
-       kStagedSetup},
+       kRegisteredMessages},
       {"NoAdapter",
        [](SetupMainTest&) {},
        {"/Q"},
        8,
        {kWarning, 8, Facts("8", "C:\\Pkg\\setup.exe /Q", kSource, "hardware-id scan", "-")},
-       kStagedSetup},
+       kRegisteredMessages},
       // A 32-bit program on 64-bit Windows registers the path under which
       // 64-bit event viewers find the staged message file.
       {"AdapterWithoutDriverOn64BitWindows",
@@ -587,7 +588,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        0,
        {EventType::kInformation, 0,
         Facts("0", "C:\\Pkg\\setup.exe -fu /q", kSource, "forced", "none")},
-       kStagedSetup},
+       kRegisteredMessages},
       {"ForcedScanFromAFolderWithABlank",
        [](SetupMainTest&) {},
        {"-FU", "/H", "", "a\tb"},
@@ -595,7 +596,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {kWarning, 8,
         Facts("8", "\"C:\\Program Files\\Pkg\\setup.exe\" -FU /H \"\" \"a\tb\"",
               "C:\\Program Files\\Pkg\\", "hardware-id scan", "-")},
-       kStagedSetup,
+       kRegisteredMessages,
        "C:\\Program Files\\Pkg\\setup.exe"},
       // Nothing was installed, and the exit code says 0.
       {"InvalidForceCode",
@@ -624,7 +625,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        0,
        {EventType::kInformation, 0,
         Facts("0", "C:\\?????\\setup.exe /Q", "C:\\8D2B~1\\", "HID probe", "none")},
-       kStagedSetup,
+       kRegisteredMessages,
        "C:\\?????\\setup.exe"},
       // Nothing was changed; the source directory as Windows names it.
       {"SourceDirectoryWithoutShortName",
@@ -695,8 +696,8 @@ TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
     bool staging;  // the staging directory is there, and the message file can be put there
     bool rewritten;
   } cases[] = {
-      {kStagedSetup, 7, false, false},
-      {kStagedSetup, 4, false, true},
+      {kRegisteredMessages, 7, false, false},
+      {kRegisteredMessages, 4, false, true},
       // An earlier version's file: given up only for this version's in place.
       {staged_setup, 7, true, true},
       {staged_setup, 7, false, false},
@@ -706,7 +707,7 @@ TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
     SCOPED_TRACE(::testing::Message()
                  << c.file << ", types " << c.types << ", staging " << c.staging);
     deploy.directories.erase(deploy.Key(kStaging));
-    deploy.files.erase(deploy.Key(kStagedSetup));
+    deploy.files.erase(deploy.Key(kRegisteredMessages));
     if (c.staging) deploy.AddDirectory(kStaging);
     source.values = {{"eventmessagefile", {RegistryValue::Type::kExpandString, c.file}},
                      {"typessupported", {RegistryValue::Type::kDword, {}, c.types}}};
@@ -716,9 +717,10 @@ TEST_F(SetupMainTest, EventSourceIsRewrittenOnlyWhenItNamesAnotherFile) {
     const bool rewritten =
         std::count(plan.operations.begin(), plan.operations.end(), "SetValue") == 2;
     EXPECT_EQ(rewritten, c.rewritten);
-    EXPECT_EQ(source.values.at("eventmessagefile").text, c.rewritten ? kStagedSetup : c.file);
+    EXPECT_EQ(source.values.at("eventmessagefile").text,
+              c.rewritten ? kRegisteredMessages : c.file);
     EXPECT_EQ(source.values.at("typessupported").number, c.rewritten ? 7u : c.types);
-    EXPECT_EQ(deploy.HasFile(kStagedSetup), c.staging);
+    EXPECT_EQ(deploy.HasFile(kRegisteredMessages), c.staging);
   }
 }
 
@@ -737,7 +739,9 @@ TEST_F(SetupMainTest, RunsSucceedWhileTheRegisteredMessageFileIsLoaded) {
       {"second run", [](SetupMainTest&) {}, {"/Q"}},
       {"repair", [](SetupMainTest&) {}, {"-FU", "/Q"}},
       {"repair of a damaged message file",
-       [](SetupMainTest& t) { t.deploy.files.at(t.deploy.Key(kStagedSetup)).data = "damaged"; },
+       [](SetupMainTest& t) {
+         t.deploy.files.at(t.deploy.Key(kRegisteredMessages)).data = "damaged";
+       },
        {"-FU", "/Q"},
        true},
       // The earlier version's file is given up, and removed where it can be.
@@ -745,7 +749,7 @@ TEST_F(SetupMainTest, RunsSucceedWhileTheRegisteredMessageFileIsLoaded) {
        [&](SetupMainTest& t) {
          t.deploy.AddFile(older, "!@#$2.0$#@!messages");
          t.deploy.AddFile(oldest, "!@#$1.9$#@!messages");
-         t.deploy.files.erase(t.deploy.Key(kStagedSetup));
+         t.deploy.files.erase(t.deploy.Key(kRegisteredMessages));
          t.replace.FindKey(kEventSource)->values["eventmessagefile"].text = older;
        },
        {"/Q"},
@@ -769,13 +773,15 @@ TEST_F(SetupMainTest, RunsSucceedWhileTheRegisteredMessageFileIsLoaded) {
     EXPECT_EQ(Run(c.args), 0);
     EXPECT_EQ(std::any_of(deploy.copies.begin(), deploy.copies.end(),
                           [](const std::string& copy) {
-                            return copy.find(std::string(">") + kStagedSetup) != std::string::npos;
+                            return copy.find(std::string(">") + kRegisteredMessages) !=
+                                   std::string::npos;
                           }),
               c.copied);
     EXPECT_TRUE(Installed());
     EXPECT_EQ(deploy.File(loaded).data, content);
-    EXPECT_EQ(replace.FindKey(kEventSource)->values.at("eventmessagefile").text, kStagedSetup);
-    EXPECT_TRUE(deploy.HasFile(kStagedSetup));
+    EXPECT_EQ(replace.FindKey(kEventSource)->values.at("eventmessagefile").text,
+              kRegisteredMessages);
+    EXPECT_TRUE(deploy.HasFile(kRegisteredMessages));
     EXPECT_FALSE(deploy.HasFile(oldest));
   }
 }
