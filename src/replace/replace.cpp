@@ -55,7 +55,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
 
   // An earlier run since the system's last start deleted legacy service
   // keys: the restart they need is still owed, and this run reports it too.
-  RestartRecord restart(ctx.registry, ctx.os);
+  RestartRecord restart(ctx.registry);
   const bool restart_owed = restart.Owed();
 
   if (RunSystemTool(ctx, LegacyToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
