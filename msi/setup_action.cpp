@@ -9,8 +9,9 @@
 // - RemoveService (deferred, as the system, on uninstall) leaves no QLN2Svc
 //   service and no event source of SETUP.EXE behind, unless another product
 //   of the upgrade code stays installed;
-// - RequestRestart (immediate, after InstallFinalize) passes SETUP.EXE's
-//   request for a restart on to the installer.
+// - RequestRestart (immediate, after InstallFinalize) asks the installer for
+//   a restart when SETUP.EXE's restart record says that one is owed: a
+//   deferred action may not, and shares nothing else with it.
 #include <windows.h>
 // windows.h first: the installer's headers build on its types.
 #include <msi.h>
@@ -26,20 +27,10 @@
 #include "msi/service_removal.h"
 #include "msi/setup_outcome.h"
 #include "win32/handles.h"
+#include "win32/win32_registry.h"
 
 namespace qsetup::msi {
 namespace {
-
-// A deferred action may not change the installer's run modes, so RunSetup
-// leaves this global atom behind for RequestRestart.
-constexpr wchar_t kRestartAtom[] = L"Orvane.QLN2.SetupAskedForRestart";
-
-void ClearRestartRequest() {
-  // An atom counts its additions; one deletion takes one away.
-  for (ATOM atom = ::GlobalFindAtomW(kRestartAtom); atom != 0 && ::GlobalDeleteAtom(atom) == 0;
-       atom = ::GlobalFindAtomW(kRestartAtom)) {
-  }
-}
 
 // A console that the system made for a tool of SETUP.EXE may outlive the
 // tool for a moment, with the tool's current directory, the installed
@@ -104,7 +95,6 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
   const std::vector<std::wstring> data = ActionData(install, 2);
   const std::wstring& folder = data[0];
   const std::wstring& switches = data[1];
-  ClearRestartRequest();
 
   // SETUP.EXE would report success without installing anything.
   if (const std::optional<std::string> invalid = InvalidForceCode(Narrow(switches))) {
@@ -125,7 +115,6 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
     WaitWhileFolderInUse(folder);
     return ERROR_INSTALL_FAILURE;
   }
-  if (outcome.restart) ::GlobalAddAtomW(kRestartAtom);
   return ERROR_SUCCESS;
 }
 
@@ -139,9 +128,10 @@ extern "C" __declspec(dllexport) UINT WINAPI RemoveService(MSIHANDLE install) {
 }
 
 extern "C" __declspec(dllexport) UINT WINAPI RequestRestart(MSIHANDLE install) {
-  if (::GlobalFindAtomW(kRestartAtom) == 0) return ERROR_SUCCESS;
-  ClearRestartRequest();
-  ::MsiSetMode(install, MSIRUNMODE_REBOOTATEND, TRUE);
+  win32::Win32ReadOnlyRegistryOs registry;
+  const RestartRequest request = RequestOfRestartRecord(registry);
+  LogLine(install, Widen(request.log_line));
+  if (request.restart) ::MsiSetMode(install, MSIRUNMODE_REBOOTATEND, TRUE);
   return ERROR_SUCCESS;
 }
 

@@ -5,6 +5,7 @@
 
 #include "driver/exit_codes.h"
 #include "driver/settings.h"
+#include "replace/restart_record.h"
 
 namespace qsetup::msi {
 
@@ -14,22 +15,21 @@ SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code) {
   const std::string code = "SETUP.EXE exit code " + std::to_string(exit_code) + ": ";
   switch (exit_code) {
     case kExitInstalled:
-      return {true, false, code + "installed."};
+      return {true, code + "installed."};
     case kExitAdapterNoDriver:
-      return {true, false,
+      return {true,
               code + "installed; the adapter has no working USB driver (see the notice above)."};
     case kExitRestartNeeded:
-      return {true, true,
+      return {true,
               code + "installed; older service registrations were removed, restart the machine."};
     case kExitFailed:
-      return {false, false,
-              code +
-                  "a file could not be copied, or the system directory is unusable; "
-                  "SETUPSWITCHES=\"/Q /D\" traces every copy into this log."};
+      return {false, code +
+                         "a file could not be copied, or the system directory is unusable; "
+                         "SETUPSWITCHES=\"/Q /D\" traces every copy into this log."};
     case kExitNoAdapter:
-      return {false, false, code + "no adapter was found; SETUP.EXE changed nothing."};
+      return {false, code + "no adapter was found; SETUP.EXE changed nothing."};
     default:
-      return {false, false, code + "not a code that SETUP.EXE returns."};
+      return {false, code + "not a code that SETUP.EXE returns."};
   }
 }
 
@@ -58,7 +58,21 @@ std::string RunLine(std::string_view program, const ProgramRun& run, std::uint32
 
 SetupOutcome OutcomeOfSetupRun(const ProgramRun& run) {
   if (run.end == ProgramRun::End::kExited) return OutcomeOfExitCode(run.exit_code);
-  return {false, false, RunLine("SETUP.EXE", run, kSetupMinutes)};
+  return {false, RunLine("SETUP.EXE", run, kSetupMinutes)};
+}
+
+RestartRequest RequestOfRestartRecord(RegistryOs& registry) {
+  const std::string record = "HKEY_LOCAL_MACHINE\\" + RestartRecordPath();
+  WinError error = kErrorSuccess;
+  if (RestartRecorded(registry, &error)) {
+    return {true, "A restart is owed (" + record +
+                      " is there until Windows starts again): the installation asks for it."};
+  }
+  if (error != kErrorSuccess) {
+    return {false, record + " could not be read: " + WindowsErrorText(error) +
+                       "; the installation asks for no restart."};
+  }
+  return {false, "No restart is owed."};
 }
 
 namespace {

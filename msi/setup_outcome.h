@@ -1,8 +1,8 @@
 // What the MSI makes of a run of SETUP.EXE: whether its switches may run at
 // all, how long it and the service tool may run, whether the installation
 // goes on or rolls back after its run, whether the machine must restart, the
-// line that the custom action adds to the MSI log after a program's own, and
-// how SETUP.EXE's output is decoded.
+// lines that the custom actions add to the MSI log after a program's own,
+// and how SETUP.EXE's output is decoded.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/registry.h"
 #include "base/win_errors.h"
 #include "driver/setup.h"
 #include "replace/replace.h"
@@ -51,7 +52,6 @@ std::string RunLine(std::string_view program, const ProgramRun& run, std::uint32
 
 struct SetupOutcome {
   bool succeeded = false;  // false: the action fails and the MSI rolls back
-  bool restart = false;    // the MSI asks for a restart at its end (3010)
   std::string log_line;
 };
 
@@ -59,6 +59,19 @@ struct SetupOutcome {
 // did not start, did not end within kSetupMinutes, or whose exit code is
 // unknown rolls the installation back.
 SetupOutcome OutcomeOfSetupRun(const ProgramRun& run);
+
+struct RestartRequest {
+  bool restart = false;  // the MSI asks for a restart at its end (3010)
+  std::string log_line;
+};
+
+// An installation that ran SETUP.EXE asks for a restart when SETUP.EXE's
+// restart record says that the machine owes one, as it says to SETUP.EXE
+// and QLN2STAT.EXE: after 1, and after 16 where older service registrations
+// were removed. The record, not the action that ran SETUP.EXE, carries it
+// to the action that asks, which runs in another process, maybe another
+// window station.
+RestartRequest RequestOfRestartRecord(RegistryOs& registry);
 
 // The first argument of `switches` that is an invalid force code, as
 // SETUP.EXE's C runtime splits its command line into arguments: blanks

@@ -23,6 +23,7 @@ inline constexpr WinError kErrorInsufficientBuffer = 122;
 inline constexpr WinError kErrorFilenameExcedRange = 206;
 inline constexpr WinError kErrorMoreData = 234;
 inline constexpr WinError kErrorNoMoreItems = 259;
+inline constexpr WinError kErrorElevationRequired = 740;
 inline constexpr WinError kErrorKeyDeleted = 1018;
 inline constexpr WinError kErrorServiceDoesNotExist = 1060;
 inline constexpr WinError kErrorNoUnicodeTranslation = 1113;

@@ -10,20 +10,26 @@ namespace {
 // Opens `name` below `parent` for reading and tells whether the key gives the
 // purge `rights`. A key that may not be read cannot be opened with rights
 // that include reading either.
-PurgeFate Grants(RegistryKey& parent, const std::string& name, std::uint32_t rights,
+PurgeFate Grants(RegistryKey& parent, const std::string& name, std::uint32_t rights, bool elevated,
                  RegistryKeyPtr& key, WinError& error) {
   const WinError opened = parent.OpenSubkey(name, kKeyRead, key);
-  if (opened == kErrorAccessDenied && (rights & kKeyRead) == kKeyRead) return PurgeFate::kKept;
   bool granted = false;
-  error = opened == kErrorSuccess ? key->CheckAccess(rights, granted) : opened;
-  if (error != kErrorSuccess) return PurgeFate::kUnknown;
-  return granted ? PurgeFate::kDeleted : PurgeFate::kKept;
+  if (opened != kErrorAccessDenied || (rights & kKeyRead) != kKeyRead) {
+    error = opened == kErrorSuccess ? key->CheckAccess(rights, granted) : opened;
+    if (error != kErrorSuccess) return PurgeFate::kUnknown;
+  }
+  if (granted) return PurgeFate::kDeleted;
+  if (!elevated) {
+    error = kErrorElevationRequired;
+    return PurgeFate::kUnknown;
+  }
+  return PurgeFate::kKept;
 }
 
 // The fate of the subkeys of `key` that the purge meets at `level` below the
 // service key (1: children, 2: grandchildren, 3: their subkeys, which are
 // never deleted). kDeleted when the purge deletes every one of them.
-PurgeFate ForeseeSubkeys(RegistryKey& key, int level, WinError& error) {
+PurgeFate ForeseeSubkeys(RegistryKey& key, int level, bool elevated, WinError& error) {
   std::string name;
   for (std::uint32_t index = 0;; ++index) {
     const WinError status = key.EnumSubkey(index, name);
@@ -36,22 +42,25 @@ PurgeFate ForeseeSubkeys(RegistryKey& key, int level, WinError& error) {
       return PurgeFate::kUnknown;
     }
     RegistryKeyPtr sub;
-    PurgeFate fate = Grants(key, name, level == 1 ? kChildRights : kGrandchildRights, sub, error);
-    if (fate == PurgeFate::kDeleted) fate = ForeseeSubkeys(*sub, level + 1, error);
+    PurgeFate fate =
+        Grants(key, name, level == 1 ? kChildRights : kGrandchildRights, elevated, sub, error);
+    if (fate == PurgeFate::kDeleted) fate = ForeseeSubkeys(*sub, level + 1, elevated, error);
     if (fate != PurgeFate::kDeleted) return fate;
   }
 }
 
 }  // namespace
 
-PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, WinError& error) {
+PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, bool elevated,
+                       WinError& error) {
   error = kErrorSuccess;
   RegistryKeyPtr service;
-  const PurgeFate fate = Grants(services, name, kServiceKeyRights, service, error);
-  return fate == PurgeFate::kDeleted ? ForeseeSubkeys(*service, 1, error) : fate;
+  const PurgeFate fate = Grants(services, name, kServiceKeyRights, elevated, service, error);
+  return fate == PurgeFate::kDeleted ? ForeseeSubkeys(*service, 1, elevated, error) : fate;
 }
 
-LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown) {
+LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown,
+                                         bool elevated) {
   LegacyServiceKeys keys;
   RegistryKeyPtr services;
   keys.error = registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services);
@@ -68,7 +77,7 @@ LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unk
     }
     if (!IsLegacyServiceName(name)) continue;
     WinError error = kErrorSuccess;
-    switch (ForeseePurge(*services, name, error)) {
+    switch (ForeseePurge(*services, name, elevated, error)) {
       case PurgeFate::kDeleted:
         ++keys.deleted;
         break;
@@ -76,6 +85,7 @@ LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unk
         ++keys.kept;
         break;
       case PurgeFate::kUnknown:
+        ++keys.unknown;
         unknown.Unknown(name, error);
         break;
     }

@@ -63,7 +63,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
 
   // An earlier run since the system's last start deleted legacy service
   // keys: the restart they need is still owed, and this run reports it too.
-  RestartRecord own_record(ctx.registry, ctx.os);
+  RestartRecord own_record(ctx.registry);
   RestartRecord& restart = ctx.restart != nullptr ? *ctx.restart : own_record;
   const bool restart_owed = ctx.restart != nullptr ? ctx.restart_owed : own_record.Owed();
 

@@ -174,13 +174,18 @@ enum class PurgeFate {
 // The purge's fate for the service key `name` below `services` (open for
 // reading), told from the key's tree and the rights that each of the purge's
 // steps needs, without changing anything. `error` receives the status that
-// left the fate unknown.
-PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, WinError& error);
+// left the fate unknown. The rights are checked against this process's
+// token; `elevated` says that it has the Administrators enabled, as
+// SETUP.EXE's has. Without that, a right that the key refuses may be one
+// that SETUP.EXE is given: the fate is unknown, kErrorElevationRequired.
+PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, bool elevated,
+                       WinError& error);
 
 // The legacy service keys, each by its fate in the purge.
 struct LegacyServiceKeys {
   int deleted = 0;  // the keys that PurgeLegacyServices deletes
   int kept = 0;     // those that it leaves in place
+  int unknown = 0;  // those whose fate cannot be told
   // The registry status that kept the walk of the Services key from its end;
   // kErrorSuccess when every legacy key was looked at.
   WinError error = kErrorSuccess;
@@ -195,9 +200,11 @@ class UnknownFates {
   virtual void Unknown(const std::string& name, WinError error) = 0;
 };
 
-// Foresees the purge in one walk of the Services key, changing nothing; the
-// keys whose fate cannot be told go to `unknown`, counted as neither.
-LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown);
+// Foresees the purge in one walk of the Services key, changing nothing, with
+// this process's rights (`elevated` as for ForeseePurge); the keys whose fate
+// cannot be told also go to `unknown`.
+LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown,
+                                         bool elevated);
 
 // Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators
 // full control and nobody else anything. The key's DACL must be readable.

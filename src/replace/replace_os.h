@@ -47,11 +47,6 @@ class ReplaceOs {
   // cannot be started.
   virtual ToolProcessPtr StartTool(const std::string& application,
                                    const std::string& command_line) = 0;
-
-  // When the system last started, in 100-nanosecond intervals since
-  // 1 January 1601 (UTC), as far as the clock tells; nullopt when it cannot
-  // be told.
-  virtual std::optional<std::uint64_t> SystemStartTime() = 0;
 };
 
 }  // namespace qsetup

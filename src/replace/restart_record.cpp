@@ -1,12 +1,11 @@
 #include "replace/restart_record.h"
 
-#include <optional>
 #include <string>
 
 namespace qsetup {
 namespace {
 
-// Removes the record: it is stale, or was made for nothing.
+// Removes the record: it was made for nothing.
 void ClearRestartRecord(RegistryOs& registry) {
   RegistryKeyPtr product;
   if (registry.OpenLocalMachineKey(std::string("SOFTWARE\\") + kProductKeyName,
@@ -19,19 +18,7 @@ void ClearRestartRecord(RegistryOs& registry) {
 }  // namespace
 
 bool RestartRecord::Owed() {
-  const std::optional<std::uint64_t> started = os_.SystemStartTime();
-  const RestartRecordState state = ReadRestartRecord(registry_, started);
-  if (state == RestartRecordState::kStale) ClearRestartRecord(registry_);
-  // A run was ended between making the record and writing its time. The
-  // record is volatile, so it was made since this start of the system.
-  if (state == RestartRecordState::kUntimed && started) {
-    RegistryKeyPtr writable;
-    if (registry_.OpenLocalMachineKey(RestartRecordPath(), kKeySetValue | kKey64BitView,
-                                      writable) == kErrorSuccess) {
-      writable->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
-    }
-  }
-  owed_ = IsOwed(state);
+  owed_ = RestartRecorded(registry_);
   return owed_;
 }
 
@@ -56,10 +43,6 @@ void RestartRecord::BeforeDeletion() {
     return;
   }
   made_ = true;
-  // A record without the time stays owed until Windows takes it away.
-  if (const std::optional<std::uint64_t> started = os_.SystemStartTime()) {
-    record->SetValue(kStartTimeValue, {RegistryValue::Type::kQword, {}, *started});
-  }
 }
 
 bool RestartRecord::Require() {

@@ -257,8 +257,12 @@ std::string ReportText(const StatusReport& r) {
   }
   text.Put("%-18s", "Adapter");
   text.Put(found, r.route == Route::kNone ? "" : RouteText(r.route));
-  text.Put("; SETUP.EXE would end with %s",
-           Decimal(static_cast<std::uint32_t>(r.setup_exit_code), number));
+  if (r.setup_exit_code) {
+    text.Put("; SETUP.EXE would end with %s",
+             Decimal(static_cast<std::uint32_t>(*r.setup_exit_code), number));
+  } else {
+    text.Put("; SETUP.EXE's exit code cannot be told (see below)");
+  }
   if (r.package_error != kErrorSuccess) {
     text.Put(": the package directory %s", UnusableSourceReason(r.package_error));
   }
@@ -324,7 +328,9 @@ std::string ReportJson(const StatusReport& r) {
   json.MaybeString("route", r.route == Route::kNone ? nullptr : RouteText(r.route));
   json.Bool("hidProbe", r.hid_found);
   json.Bool("scan", r.scan_found);
-  json.Number("setupExitCode", static_cast<std::uint32_t>(r.setup_exit_code));
+  std::optional<std::uint32_t> setup_exit_code;
+  if (r.setup_exit_code) setup_exit_code = static_cast<std::uint32_t>(*r.setup_exit_code);
+  json.Number("setupExitCode", setup_exit_code);
   json.End();
 
   json.MaybeString("systemDirectory", r.system_dir);
@@ -354,6 +360,7 @@ std::string ReportJson(const StatusReport& r) {
   }
   json.End(']');
   json.Bool("runInProgress", r.run_in_progress);
+  json.Bool("elevated", r.elevated);
   json.Bool("current", r.current);
   json.Number("exitCode", static_cast<std::uint32_t>(r.exit_code));
 

@@ -96,7 +96,9 @@ struct StatusReport {
   std::optional<bool> hid_found;
   std::optional<bool> scan_found;
   Route route = Route::kNone;  // kNone: the system directory is unusable
-  int setup_exit_code = 0;     // what SETUP.EXE would return, if its copies succeed
+  // What SETUP.EXE would return, if its copies succeed; none when legacy
+  // service keys whose fate cannot be told decide it.
+  std::optional<int> setup_exit_code;
 
   FileSet installed;  // the service's files in the system directory
   FileSet staged;     // the package in the staging directory
@@ -113,6 +115,9 @@ struct StatusReport {
 
   bool restart_owed = false;  // the installed files with `at_restart` wait for it
   std::optional<bool> run_in_progress;
+  // Whether the report has the Administrators' rights, as SETUP.EXE has:
+  // without them it cannot tell which legacy service keys SETUP.EXE deletes.
+  std::optional<bool> elevated;
 
   bool current = false;
   int exit_code = kStatusNotCurrent;

@@ -62,8 +62,12 @@ class StatusOs {
   // Windows error in `error`.
   virtual ReadableFilePtr OpenForReading(const std::string& path, WinError& error) = 0;
 
-  // When the system last started, as ReplaceOs::SystemStartTime tells it.
-  virtual std::optional<std::uint64_t> SystemStartTime() = 0;
+  // Sets `elevated` when this process's token has BUILTIN\Administrators
+  // enabled, as SETUP.EXE's has: only then does a key's security, checked
+  // against it, tell what SETUP.EXE may do. A token that user account
+  // control filtered holds the group for denial only. Returns kErrorSuccess,
+  // or why it cannot be told.
+  virtual WinError CheckElevated(bool& elevated) = 0;
 
   // The state of the service `name`, asked of the service control manager
   // with query rights only.

@@ -112,6 +112,7 @@ class Survey {
 
   StatusPlatform& p_;
   StatusReport& report_;
+  int legacy_service_keys_unknown_ = 0;
   std::unique_ptr<char[]> block_;  // the stamp reader's, for every file
 };
 
@@ -248,16 +249,27 @@ void Survey::SurveyLegacy(const std::string& system_dir) {
    public:
     explicit Faults(Survey& survey) : survey_(survey) {}
     void Unknown(const std::string& name, WinError error) override {
-      survey_.FaultOn("tell whether SETUP.EXE can delete the registry key", kServicesPath + name,
-                      error);
+      survey_.FaultOn(error == kErrorElevationRequired
+                          ? "tell without elevation whether SETUP.EXE can delete the registry key"
+                          : "tell whether SETUP.EXE can delete the registry key",
+                      kServicesPath + name, error);
     }
 
    private:
     Survey& survey_;
   } faults(*this);
-  const LegacyServiceKeys keys = CountLegacyServiceKeys(p_.registry, faults);
+  // A token that user account control filtered is refused what SETUP.EXE's
+  // is given.
+  bool elevated = false;
+  if (const WinError error = p_.os.CheckElevated(elevated); error == kErrorSuccess) {
+    report_.elevated = elevated;
+  } else {
+    Fault("tell whether QLN2STAT.EXE runs elevated", {}, error);
+  }
+  const LegacyServiceKeys keys = CountLegacyServiceKeys(p_.registry, faults, elevated);
   report_.legacy_service_keys = keys.deleted;
   report_.legacy_service_keys_kept = keys.kept;
+  legacy_service_keys_unknown_ = keys.unknown;
   if (keys.error != kErrorSuccess) Fault("list the registry key", kServicesPath, keys.error);
 
   if (system_dir.empty()) return;
@@ -338,22 +350,25 @@ void Survey::Run(const char* command_path, bool skip_hid) {
   // keys or an earlier run left one owed.
   SurveyLegacy(system_dir);
   WinError record_error = kErrorSuccess;
-  const std::optional<std::uint64_t> started = p_.os.SystemStartTime();
-  const RestartRecordState record = ReadRestartRecord(p_.registry, started, &record_error);
-  report_.restart_owed = IsOwed(record);
+  report_.restart_owed = RestartRecorded(p_.registry, &record_error);
   if (record_error != kErrorSuccess)
     Fault("read the restart record", kProductKeyName, record_error);
-  // A record is then owed, as SETUP.EXE takes it, though it may be stale.
-  if (report_.restart_owed && !started) Fault("tell when the system last started", {});
   report_.setup_exit_code = kExitFailed;
   if (!system_dir.empty()) {
     SurveyAdapter(skip_hid);
     // A package directory that SETUP.EXE cannot use ends its run with 2
-    // before detection; the adapter is reported all the same.
+    // before detection; the adapter is reported all the same. Keys whose
+    // fate is unknown leave the code unknown where they would change it.
     if (report_.package_error == kErrorSuccess) {
-      report_.setup_exit_code = OutcomeExitCode(
-          report_.route, report_.scan_found.value_or(true),
-          ReplacementResult(false, report_.legacy_service_keys > 0, report_.restart_owed));
+      const auto outcome = [&](bool removed) {
+        return OutcomeExitCode(report_.route, report_.scan_found.value_or(true),
+                               ReplacementResult(false, removed, report_.restart_owed));
+      };
+      const int kept = outcome(report_.legacy_service_keys > 0);
+      report_.setup_exit_code = kept;
+      if (legacy_service_keys_unknown_ > 0 && outcome(true) != kept) {
+        report_.setup_exit_code = std::nullopt;
+      }
     }
   }
   ReadStamps(report_.installed, system_dir.empty() ? system_dir : SystemFolder(system_dir),

@@ -62,8 +62,4 @@ ToolProcessPtr Win32ReplaceOs::StartTool(const std::string& application,
   return std::make_unique<Win32ToolProcess>(info.hProcess, info.hThread);
 }
 
-std::optional<std::uint64_t> Win32ReplaceOs::SystemStartTime() {
-  return ReadSystemStartTime();
-}
-
 }  // namespace qsetup::win32

@@ -6,7 +6,6 @@
 
 #include "win32/handles.h"
 #include "win32/win32_files.h"
-#include "win32/win32_replace.h"
 #include "win32/win32_run_lock.h"
 #include "win32/win32_text.h"
 
@@ -75,8 +74,21 @@ ReadableFilePtr Win32StatusOs::OpenForReading(const std::string& path, WinError&
   return OpenReadableFile(path, &error);
 }
 
-std::optional<std::uint64_t> Win32StatusOs::SystemStartTime() {
-  return ReadSystemStartTime();
+WinError Win32StatusOs::CheckElevated(bool& elevated) {
+  elevated = false;
+  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+  PSID sid = nullptr;
+  if (!::AllocateAndInitializeSid(&nt_authority, 2, SECURITY_BUILTIN_DOMAIN_RID,
+                                  DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, &sid)) {
+    return ::GetLastError();
+  }
+  const UniqueSid administrators(sid);
+  // Without a token of its own, the thread's is the process's: a group
+  // for denial only is not a member.
+  BOOL member = FALSE;
+  if (!::CheckTokenMembership(nullptr, administrators.get(), &member)) return ::GetLastError();
+  elevated = member != FALSE;
+  return kErrorSuccess;
 }
 
 ServiceQuery Win32StatusOs::QueryService(const std::string& name) {

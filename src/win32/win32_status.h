@@ -13,7 +13,7 @@ class Win32StatusOs final : public StatusOs {
   std::optional<std::string> Utf16ToUtf8(std::u16string_view text) override;
   WinError FindPath(const std::string& path) override;
   ReadableFilePtr OpenForReading(const std::string& path, WinError& error) override;
-  std::optional<std::uint64_t> SystemStartTime() override;
+  WinError CheckElevated(bool& elevated) override;
   ServiceQuery QueryService(const std::string& name) override;
   RunLockProbe FindRunLock() override;
 };

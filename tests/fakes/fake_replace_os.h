@@ -94,7 +94,9 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
   int open_keys = 0;
   int open_tools = 0;
   int empty_name_uses = 0;  // opens and deletions through "", which name the key itself
-  std::optional<std::uint64_t> start_time = 133'000'000'000'000'000;  // the system's last start
+  // The process's token as user account control filters it: Administrators
+  // for denial only, so a key gives it what it gives Users, reading.
+  bool filtered_token = false;
   FaultPlan* faults = nullptr;
 
   // Creates `path` (separated by backslashes) below HKEY_LOCAL_MACHINE, and
@@ -140,6 +142,7 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
       parent = found.get();
     }
     if (!found) return kErrorFileNotFound;
+    if (!Grants(access)) return kErrorAccessDenied;
     key = std::make_unique<FakeRegistryKey>(*this, found, access);
     return kErrorSuccess;
   }
@@ -147,15 +150,12 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
   ToolProcessPtr StartTool(const std::string& application,
                            const std::string& command_line) override;
 
-  std::optional<std::uint64_t> SystemStartTime() override {
-    if (Fails(faults, "SystemStartTime")) return std::nullopt;
-    return start_time;
-  }
-
   // The system starts again: volatile keys are gone.
-  void Restart(std::uint64_t new_start_time) {
-    DropVolatile(local_machine);
-    start_time = new_start_time;
+  void Restart() { DropVolatile(local_machine); }
+
+  // What the token may open: a filtered one no more than reading.
+  bool Grants(std::uint32_t access) const {
+    return !filtered_token || (access & ~(kKeyRead | kKey64BitView)) == 0;
   }
 
   static std::vector<std::string> Split(const std::string& path) {
@@ -232,7 +232,7 @@ inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32
   }
   const std::shared_ptr<FakeKey> sub = key_->Find(name);
   if (!sub) return kErrorFileNotFound;
-  if (!sub->openable) return kErrorAccessDenied;
+  if (!sub->openable || !os_.Grants(access)) return kErrorAccessDenied;
   key = std::make_unique<FakeRegistryKey>(os_, sub, access);
   return kErrorSuccess;
 }
@@ -347,7 +347,7 @@ inline WinError FakeRegistryKey::CheckAccess(std::uint32_t access, bool& granted
   if (key_->deleted) return kErrorKeyDeleted;
   if (Fails(os_.faults, "CheckAccess")) return kErrorAccessDenied;
   if ((access_ & kReadControl) != kReadControl) return kErrorAccessDenied;
-  std::uint32_t rights = key_->openable ? 0xFFFFFFFFu : 0;
+  std::uint32_t rights = key_->openable ? (os_.filtered_token ? kKeyRead : 0xFFFFFFFFu) : 0;
   if (!key_->deletable) rights &= ~kDelete;
   if (!key_->dacl_readable) rights &= ~kReadControl;
   if (!key_->dacl_writable) rights &= ~kWriteDac;

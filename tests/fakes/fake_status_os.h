@@ -1,5 +1,5 @@
 // The status report's own services on a machine of fakes: its files are the
-// deployment fake's, its clock the replacement fake's, so that the report and
+// deployment fake's, its token the replacement fake's, so that the report and
 // SETUP.EXE look at one machine. It holds no operation that could change it.
 #pragma once
 
@@ -91,9 +91,13 @@ class FakeStatusOs : public StatusOs {
                                               open_files);
   }
 
-  std::optional<std::uint64_t> SystemStartTime() override {
-    if (Fails(faults, "SystemStartTime")) return std::nullopt;
-    return replace_.start_time;
+  // As CheckTokenMembership for BUILTIN\Administrators: false in a token
+  // that user account control filtered, where the group is for denial only.
+  WinError CheckElevated(bool& elevated) override {
+    elevated = false;
+    if (Fails(faults, "CheckElevated")) return kErrorAccessDenied;
+    elevated = !replace_.filtered_token;
+    return kErrorSuccess;
   }
 
   ServiceQuery QueryService(const std::string& name) override {

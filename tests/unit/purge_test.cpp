@@ -45,26 +45,41 @@ class PurgeTest : public ::testing::Test {
 
   // Purges, after the status report's foresight of the purge, which must
   // come true: every key that it foresees deleted is deleted, every other
-  // one stays. A buffer that the heap refuses cannot be foreseen.
+  // one stays. A buffer that the heap refuses cannot be foreseen. Foreseen
+  // from a token that user account control filtered, each fate that it
+  // tells comes true too, and the others are unknown for want of elevation.
   int Purge() {
     const int failures = std::exchange(os.local_machine_open_failures, 0);
     const std::size_t events = os.events.size();
     struct : UnknownFates {
       int count = 0;
-      void Unknown(const std::string&, WinError) override { ++count; }
-    } unknown;
-    const LegacyServiceKeys foreseen = CountLegacyServiceKeys(os, unknown);
+      std::vector<WinError> errors;
+      void Unknown(const std::string&, WinError error) override {
+        ++count;
+        errors.push_back(error);
+      }
+    } unknown, filtered_unknown;
+    const LegacyServiceKeys foreseen = CountLegacyServiceKeys(os, unknown, true);
+    os.filtered_token = true;
+    const LegacyServiceKeys filtered = CountLegacyServiceKeys(os, filtered_unknown, false);
+    os.filtered_token = false;
     os.events.resize(events);
     os.local_machine_open_failures = failures;
     const int before = LegacyKeys();
 
-    RestartRecord restart(os, os);
+    RestartRecord restart(os);
     const int result = PurgeLegacyServices(os, restart);
     if (!os.heap_exhausted && failures < 2) {
       EXPECT_EQ(foreseen.error, kErrorSuccess);
       EXPECT_EQ(unknown.count, 0);
       EXPECT_EQ(foreseen.deleted, before - LegacyKeys()) << "deleted";
       EXPECT_EQ(foreseen.kept, LegacyKeys()) << "kept";
+      EXPECT_EQ(filtered.deleted + filtered.kept + filtered.unknown,
+                foreseen.deleted + foreseen.kept)
+          << "not elevated";
+      EXPECT_LE(filtered.deleted, foreseen.deleted) << "not elevated";
+      EXPECT_LE(filtered.kept, foreseen.kept) << "not elevated";
+      EXPECT_THAT(filtered_unknown.errors, ::testing::Each(kErrorElevationRequired));
     }
     return result;
   }

@@ -30,6 +30,7 @@ const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EX
                                      "ENGLISH.NLS", "JAPANESE.NLS", "QLN2STAT.EXE"};
 const char* const kInstalledFiles[] = {"TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE"};
 constexpr std::uint64_t kMinute = 60 * 10'000'000;
+constexpr std::uint64_t kStarted = 133'000'000'000'000'000;  // the system's start, as a FILETIME
 // C:\Пакет\QLN2STAT.EXE, whose letters code page 1252 lacks.
 constexpr char16_t kCyrillicStatus[] = u"C:\\\u041F\u0430\u043A\u0435\u0442\\QLN2STAT.EXE";
 
@@ -84,13 +85,13 @@ struct Machine : testing::FakeMachine {
       replace.AddKey(kServices + std::string(key));
     }
   }
-  // What an ended run leaves: a record made `age` minutes before the
-  // system's last start (negative: after it).
+  // What an ended run leaves: a record, which holds the system's start as
+  // an earlier version took it from the clock, `age` minutes before the
+  // start as the clock tells it now (positive: the clock was set ahead).
   void RecordRestart(int age = -1) {
     FakeKey& record = replace.AddKey(kRecord);
     record.volatile_key = true;
-    record.values["systemstarttime"] = {
-        RegistryValue::Type::kQword, {}, *replace.start_time - kMinute * age};
+    record.values["systemstarttime"] = {RegistryValue::Type::kQword, {}, kStarted - kMinute * age};
   }
   // The package installed, as SETUP.EXE leaves it.
   void Install(const std::string& version = kVersion) {
@@ -201,20 +202,22 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
          m.RecordRestart();
        },
        false, Route::kHidProbe, 1},
-      {"adapter over HID, record from before the last start",
+      // A clock set an hour ahead (a time correction, a virtual machine
+      // restored from a saved state): only a start of Windows ends the record.
+      {"adapter over HID, record from before a clock step",
        [](Machine& m) {
          m.AttachHidAdapter();
          m.RecordRestart(60);
        },
-       false, Route::kHidProbe, 0},
-      // A run ended before it wrote the time: owed, with nothing to fault.
-      {"adapter over HID, record without its time",
+       false, Route::kHidProbe, 1},
+      // As this version makes it: owed, with nothing to fault.
+      {"adapter over HID, record without a time",
        [](Machine& m) {
          m.AttachHidAdapter();
          m.replace.AddKey(kRecord).volatile_key = true;
        },
        false, Route::kHidProbe, 1},
-      // A time that is not a QWORD proves no restart: owed, not stale.
+      // Whatever it holds.
       {"adapter over HID, record whose time is no QWORD",
        [](Machine& m) {
          m.AttachHidAdapter();
@@ -328,8 +331,8 @@ TEST(StatusReport, CurrentOnlyWithThePackagesFilesAndService) {
       {"installed", [](Machine&) {}, true, kStatusCurrent},
       {"installed, restart owed", [](Machine& m) { m.RecordRestart(); }, true,
        kStatusCurrentRestartOwed},
-      {"installed, record from before the last start", [](Machine& m) { m.RecordRestart(60); },
-       true, kStatusCurrent},
+      {"installed, record from before a clock step", [](Machine& m) { m.RecordRestart(60); }, true,
+       kStatusCurrentRestartOwed},
       // The installer's comparison: the value of the stamp's digits.
       {"the same value, written otherwise", install("TELMXW.DLL", Stamped("2.1.0.", "x")), true,
        kStatusCurrent},
@@ -449,7 +452,7 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     }
     ASSERT_EQ(m.Setup({"/Q"}), 1);
     m.deploy.Restart();
-    m.replace.Restart(*m.replace.start_time + kMinute * 60);
+    m.replace.Restart();
     for (const char* file : kInstalledFiles) {
       EXPECT_EQ(m.deploy.File(std::string(kSystem) + file).data, Stamped("2.2.0", file)) << file;
     }
@@ -496,6 +499,72 @@ TEST(StatusReport, OlderSoftwareAndTheRunLock) {
     report = m.Survey();
     EXPECT_EQ(report.run_in_progress, lock.in_progress);
     EXPECT_EQ(report.faults.size(), lock.faults);
+  }
+}
+
+// From a console that is not elevated, Administrators is a group for denial
+// only: the keys refuse the report what they give SETUP.EXE. Each key's fate
+// that rests on that is unknown, and so is an exit code that rests on it;
+// SETUP.EXE, elevated, then decides as the elevated report foretold.
+TEST(StatusReport, NotElevatedItForetellsOnlyWhatItCanKnow) {
+  struct Row {
+    const char* name;
+    std::function<void(Machine&)> prepare;
+    std::optional<int> setup_exit_code;  // as the report foretells it without elevation
+    std::size_t unknown_keys;
+  };
+  const Row rows[] = {
+      {"legacy keys",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.AddLegacyKeys();
+       },
+       std::nullopt, 2},
+      {"no legacy keys", [](Machine& m) { m.AttachHidAdapter(); }, 0, 0},
+      {"legacy keys, a restart owed",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.AddLegacyKeys();
+         m.RecordRestart();
+       },
+       1, 2},
+      {"legacy keys on the scan route",
+       [](Machine& m) {
+         m.AddDevice("USB\\Vid_7a5c&Pid_4001");
+         m.AddLegacyKeys();
+       },
+       16, 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Machine m;
+    row.prepare(m);
+    m.replace.filtered_token = true;
+    const StatusReport report = m.Survey();
+    EXPECT_EQ(report.elevated, false);
+    EXPECT_EQ(report.setup_exit_code, row.setup_exit_code);
+    EXPECT_EQ(report.legacy_service_keys, 0);
+    ASSERT_EQ(report.faults.size(), row.unknown_keys);
+    for (const StatusFault& fault : report.faults) {
+      EXPECT_STREQ(fault.operation,
+                   "tell without elevation whether SETUP.EXE can delete the registry key");
+      EXPECT_EQ(fault.error, kErrorElevationRequired);
+    }
+    m.Status({});
+    EXPECT_EQ(m.status.out.find("SETUP.EXE would end with") == std::string::npos,
+              !row.setup_exit_code)
+        << m.status.out;
+    m.status.out.clear();
+    m.Status({"/JSON"});
+    EXPECT_EQ(ParseJson(m.status.out).at("elevated"), "false");
+
+    m.replace.filtered_token = false;
+    const StatusReport elevated = m.Survey();
+    ASSERT_TRUE(elevated.setup_exit_code);
+    if (row.setup_exit_code) {
+      EXPECT_EQ(elevated.setup_exit_code, row.setup_exit_code);
+    }
+    EXPECT_EQ(m.Setup({"/Q"}), *elevated.setup_exit_code);
   }
 }
 
@@ -737,6 +806,7 @@ TEST(StatusReport, JsonForScripts) {
       {"waitingForRestart", "[]"},
       {"restartOwed", "false"},
       {"runInProgress", "true"},
+      {"elevated", "true"},
       {"current", "false"},
       {"exitCode", "3"},
       {"faults/0/operation", "\"open\""},

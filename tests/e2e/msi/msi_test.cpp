@@ -289,6 +289,8 @@ TEST_F(Msi, AdapterWithoutWorkingDriverIsInstalledAndUninstalled) {
                                            "SETUP.EXE exit code 16: installed; the adapter has no "
                                            "working USB driver (see the notice above)."))
       << run.log;
+  EXPECT_EQ(ActionRun(run.log, "RequestRestart"), std::vector<std::string>{"No restart is owed."})
+      << run.log;
   const std::string product = InstalledProduct();
   ExpectPackageInstalled();
   EXPECT_TRUE(ServiceRegistered());
@@ -428,10 +430,28 @@ TEST_F(Msi, RemovedLegacyServiceKeysAskForARestart) {
   EXPECT_EQ(keys.out, "vanwdgsv no\r\nvanwdgex_helper no\r\nqsetup_other yes\r\n");
   EXPECT_NE(Products().find(ProductLine(QSETUP_PRODUCT_VERSION_TEXT)), std::string::npos);
 
+  EXPECT_EQ(ActionRun(run.log, "RequestRestart"),
+            std::vector<std::string>{"A restart is owed (HKEY_LOCAL_MACHINE\\SOFTWARE\\Orvane\\"
+                                     "Quillon 2 Setup\\RebootRequired is there until Windows "
+                                     "starts again): the installation asks for it."})
+      << run.log;
+
   // The restart is owed until Windows starts again: the next installation
   // before it asks for it too.
   ASSERT_EQ(Msiexec("/x \"" + WindowsPath(MsiPath()) + "\"", "uninstall").exit_code, 0);
   EXPECT_EQ(Install("SETUPSWITCHES=\"/Q -FU\"").exit_code, 3010);
+
+  // On the scan route SETUP.EXE ends with 16, which does not tell of the
+  // restart; its record does.
+  ASSERT_EQ(Msiexec("/x \"" + WindowsPath(MsiPath()) + "\"", "uninstall").exit_code, 0);
+  const RegisteredDevice adapter(InstanceId("MSI"), {"USB\\Vid_7a5c&Pid_4001&Rev_0100"});
+  ASSERT_TRUE(adapter.registered());
+  const MsiRun scan = Install();
+  EXPECT_EQ(scan.exit_code, 3010);
+  EXPECT_EQ(SetupRun(scan.log).back(),
+            "SETUP.EXE exit code 16: installed; the adapter has no working USB driver (see the "
+            "notice above).")
+      << scan.log;
 }
 
 // Run with /D, SETUP.EXE traces every copy, and never waits for a key:
