@@ -83,11 +83,11 @@ class RunSteps final : public SetupSteps {
   SystemDirectoryOs& system_;
   Console& console_;
   const RunSettings& settings_;
-  const bool answer_yes_;                          // the overwrite question is not put
-  DetectionFlags flags_;                           // the run's: set by the scan, never cleared
-  RestartRecord restart_{registry_, replace_os_};  // the run's
-  bool staged_ = false;                            // the staging asked the record
-  bool restart_owed_ = false;                      // what the record said then
+  const bool answer_yes_;             // the overwrite question is not put
+  DetectionFlags flags_;              // the run's: set by the scan, never cleared
+  RestartRecord restart_{registry_};  // the run's
+  bool staged_ = false;               // the staging asked the record
+  bool restart_owed_ = false;         // what the record said then
 };
 
 // The run lock as a run takes it: held, or none because there is none to be
