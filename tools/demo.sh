@@ -7,8 +7,10 @@
 # administrator would (interactively when standard input is a terminal,
 # unattended otherwise), shows the report again with what it leaves out
 # (the legacy tool's run, the service keys by name), and runs SETUP.EXE once
-# more to show a repeated installation, and the report after it. Extra
-# arguments go to SETUP.EXE.
+# more to show a repeated installation, and the report after it. After each
+# run of SETUP.EXE it shows the run's event as the Application log renders
+# it and the report's lastRun, and after the report what its least obvious
+# lines mean. Extra arguments go to SETUP.EXE.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -98,6 +100,50 @@ setup_meaning() {
   esac
 }
 
+# Wine's event log keeps no events: it writes each one (its id, then its
+# insertion strings) on these debug channels, from which the demo takes the
+# run's event.
+event_trace="-all,+eventlog,fixme+advapi"
+events="$build/demo-events.log"
+
+# The run's event as the Application log renders it: by the message file
+# that the event source's registration names, in the system's language.
+show_event() {
+  echo "== the run's event, as the Application log shows it (its source's message file:"
+  echo "   $(wine "$fixtures/event_message.exe" source | tr -d '\r' | sed -n 's/^EventMessageFile=\(REG_[A-Z_]* \)\{0,1\}//p'))"
+  local -a event=()
+  mapfile -t event < <(python3 - "$events" <<'PY'
+import re, sys
+lines = open(sys.argv[1], encoding="utf-8", errors="replace").read().splitlines()
+event = []
+for line in lines:
+    m = re.match(r"^[0-9a-f]+:fixme:advapi:ReportEventW \([^,]*,0x[0-9a-f]+,0x[0-9a-f]+,0x([0-9a-f]+),", line)
+    if m:
+        event = [str(int(m.group(1), 16))]
+        continue
+    m = re.match(r'^[0-9a-f]+:(?:trace|warn|err):eventlog:ReportEventW L"(.*)"$', line)
+    if m and event:
+        event.append(re.sub(r"\\([0-9a-f]{4}|.)", lambda x: chr(int(x.group(1), 16))
+                            if len(x.group(1)) == 4 else {"n": "\n", "r": "\r", "t": "\t"}.get(
+                                x.group(1), x.group(1)), m.group(1)))
+print("\n".join(event))
+PY
+  )
+  if [ ${#event[@]} -eq 0 ]; then
+    echo "   (no event was written)"
+    return
+  fi
+  echo "   event ${event[0]}:"
+  wine "$fixtures/event_message.exe" render "${event[@]}" | tr -d '\r' | sed 's/^/   /'
+}
+
+# lastRun of the report: what fleets that do not collect the event log see.
+show_last_run() {
+  echo "== lastRun of QLN2STAT.EXE /JSON"
+  wine "$package/QLN2STAT.EXE" /JSON </dev/null | python3 -c \
+    'import json, sys; print("   " + json.dumps(json.load(sys.stdin)["lastRun"]))' || true
+}
+
 run_setup() {
   local args=("$@")
   echo
@@ -105,21 +151,33 @@ run_setup() {
     echo "== wine $package/SETUP.EXE ${args[*]:-}"
     echo
     set +e
-    wine "$package/SETUP.EXE" "${args[@]}"
+    WINEDEBUG=$event_trace wine "$package/SETUP.EXE" "${args[@]}" 2>"$events"
   else
     echo "== wine $package/SETUP.EXE /Q ${args[*]:-}   (no terminal: unattended)"
     echo
     set +e
-    wine "$package/SETUP.EXE" /Q "${args[@]}" </dev/null
+    WINEDEBUG=$event_trace wine "$package/SETUP.EXE" /Q "${args[@]}" </dev/null 2>"$events"
   fi
   rc=$?
   set -e
   echo
   echo "== SETUP.EXE exit code $rc: $(setup_meaning "$rc")"
+  echo "   (the dots: one for each 5 seconds that a tool of the older or the new software ran)"
+  show_event
+  show_last_run
+}
+
+# What the report's lines that puzzle most mean.
+explain_report() {
+  echo "   (\"legacy tool present\": the older software's vanwdgsv.exe is still in the system"
+  echo "   directory; SETUP.EXE runs it to remove that software and leaves the file. The service's"
+  echo "   state is the service control manager's: \"stopped\" until Windows or an administrator"
+  echo "   starts it.)"
 }
 
 run_setup "$@"
 status
+explain_report
 echo "== what the report does not show"
 echo "   the legacy tool was run as: $(tr -d '\r' < "$sys/qsetup-tools.log" 2>/dev/null | cut -d'|' -f1)"
 service_keys

@@ -1,3 +1,5 @@
+#include <array>
+
 #include "deploy/deploy.h"
 
 namespace qsetup {
@@ -11,7 +13,16 @@ int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool u
   ctx.os.MakeDirectory(staging);  // already there on a repeated run
   const std::string source_folder = source_dir + "\\";
 
-  bool failed = false;
+  // A package that lacks a file fails by the rule that the status report
+  // predicts with; every file is still tried.
+  std::array<PackageFileState, kStagedFiles.size()> states;
+  for (std::size_t i = 0; i < states.size(); ++i) {
+    const std::string source = source_folder + kStagedFiles[i];
+    states[i] = ctx.os.OpenForReading(source) ? PackageFileState::kReadable
+                : ctx.os.PathExists(source)   ? PackageFileState::kUnreadable
+                                              : PackageFileState::kAbsent;
+  }
+  bool failed = CheckPackage(states).lacking != nullptr;
   for (const char* file : kStagedFiles) {
     if (CopyVersionedFile(ctx, source_folder, staging, file, unattended) == kCopyFailed) {
       failed = true;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "driver/run_lock.h"
+#include "replace/last_run.h"
 
 namespace qsetup {
 
@@ -17,6 +18,9 @@ class DriverOs {
   // neither the system nor the Administrators group owns: that is not the
   // lock of a run.
   virtual std::unique_ptr<RunLock> OpenRunLock() = 0;
+
+  // The system clock's time now, in UTC.
+  virtual UtcTime Now() = 0;
 };
 
 }  // namespace qsetup

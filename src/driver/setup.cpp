@@ -10,6 +10,7 @@
 #include "driver/exit_codes.h"
 #include "driver/outcome_event.h"
 #include "driver/settings.h"
+#include "replace/last_run.h"
 #include "replace/replace.h"
 
 namespace qsetup {
@@ -204,6 +205,10 @@ int SetupMain(int argc, char** argv, Platform& platform) {
       // The restart record stays until Windows starts again: every run until
       // then reports the restart, and a run ended at any point loses none.
       ReportOutcome(platform.event_log, facts);
+      // The outcome's record, for fleets that do not collect the event log;
+      // one that cannot be written changes nothing of the run.
+      RecordLastRun(platform.registry, static_cast<std::uint32_t>(exit_code), facts.event,
+                    platform.driver.Now(), steps.at_restart());
     }
   }
 

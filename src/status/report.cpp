@@ -201,16 +201,17 @@ class JsonOut {
 
   std::string Take() { return std::move(out_); }
 
+  void Raw(const char* key, const char* text) {
+    Name(key);
+    out_ += text;
+  }
+
  private:
   void Name(const char* key) {
     if (!first_) out_ += ',';
     first_ = false;
     if (key == nullptr) return;
     out_.append("\"").append(key).append("\":");
-  }
-  void Raw(const char* key, const char* text) {
-    Name(key);
-    out_ += text;
   }
 
   std::string out_;
@@ -245,6 +246,9 @@ std::string ReportText(const StatusReport& r) {
            kStatusProgramName);
 
   SetLines(text, "Package", r.package, nullptr);
+  if (r.package_none) {
+    text.Line("", "no package here: current means this program's version, " QSETUP_PRODUCT_VERSION);
+  }
 
   // The routes by the names that SETUP.EXE's events give them.
   const char* found = "not found (%s)";
@@ -265,6 +269,8 @@ std::string ReportText(const StatusReport& r) {
   }
   if (r.package_error != kErrorSuccess) {
     text.Put(": the package directory %s", UnusableSourceReason(r.package_error));
+  } else if (r.package_lacks != nullptr) {
+    text.Put(": the package lacks %s, or it cannot be read", r.package_lacks);
   }
   text.Put("\r\n");
 
@@ -299,6 +305,18 @@ std::string ReportText(const StatusReport& r) {
   }
   text.Put("\r\n");
   text.Line("Run in progress", "%s", YesNo(r.run_in_progress));
+  const std::string* run = r.last_run.fields;
+  if (!run[kLastRunTime].empty()) {
+    text.Put("%-18s%s, SETUP.EXE %s: exit code %s, event %s", "Last run", run[kLastRunTime].c_str(),
+             run[kLastRunVersion].c_str(), run[kLastRunExitCode].c_str(),
+             run[kLastRunEventId].c_str());
+    if (!run[kLastRunAtRestart].empty()) {
+      text.Put("; the next start of Windows completes %s", run[kLastRunAtRestart].c_str());
+    }
+    text.Put("\r\n");
+  } else {
+    text.Line("Last run", "none recorded");
+  }
   text.Line("Current", "%s (exit code %s)",
             r.current ? "yes" : "no: not installed, older or incomplete",
             Decimal(static_cast<std::uint32_t>(r.exit_code), number));
@@ -322,6 +340,8 @@ std::string ReportJson(const StatusReport& r) {
   json.MaybeString("unusable", r.package_error != kErrorSuccess
                                    ? UnusableSourceReason(r.package_error)
                                    : nullptr);
+  json.Bool("none", r.package_none);
+  json.MaybeString("lacks", r.package_lacks);
   json.End();
 
   json.Begin("adapter");
@@ -361,6 +381,21 @@ std::string ReportJson(const StatusReport& r) {
   json.End(']');
   json.Bool("runInProgress", r.run_in_progress);
   json.Bool("elevated", r.elevated);
+  const std::string* run = r.last_run.fields;
+  if (!run[kLastRunTime].empty()) {
+    json.Begin("lastRun");
+    json.Raw("exitCode", run[kLastRunExitCode].c_str());
+    json.Raw("eventId", run[kLastRunEventId].c_str());
+    json.String("time", run[kLastRunTime]);
+    json.String("version", run[kLastRunVersion]);
+    json.Begin("waitingForRestart", '[');
+    std::string_view rest = run[kLastRunAtRestart];
+    for (std::string_view file; !(file = NextWord(rest)).empty();) json.String(nullptr, file);
+    json.End(']');
+    json.End();
+  } else {
+    json.Raw("lastRun", "null");
+  }
   json.Bool("current", r.current);
   json.Number("exitCode", static_cast<std::uint32_t>(r.exit_code));
 

@@ -18,6 +18,7 @@
 #include "detect/detect_os.h"
 #include "driver/decision.h"
 #include "driver/source_directory.h"
+#include "replace/last_run.h"
 #include "status/status_os.h"
 
 namespace qsetup {
@@ -86,6 +87,12 @@ struct StatusReport {
   // Why SETUP.EXE cannot use the package directory (SourceDirectory::error),
   // and ends with 2; kErrorSuccess when it can.
   WinError package_error = kErrorSuccess;
+  // No file that SETUP.EXE stages is there: the program lies alone, and
+  // "current" means its own version.
+  bool package_none = false;
+  // The first file that SETUP.EXE's staging lacks (not there, or not
+  // readable), so that the run ends with 2; null when none is lacking.
+  const char* package_lacks = nullptr;
 
   // The system directory, where the installed files lie (SysWOW64 for the
   // 32-bit program on 64-bit Windows); none when it is unusable.
@@ -118,6 +125,9 @@ struct StatusReport {
   // Whether the report has the Administrators' rights, as SETUP.EXE has:
   // without them it cannot tell which legacy service keys SETUP.EXE deletes.
   std::optional<bool> elevated;
+
+  // SETUP.EXE's record of its last run; its fields empty when none is.
+  LastRun last_run;
 
   bool current = false;
   int exit_code = kStatusNotCurrent;

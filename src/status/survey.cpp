@@ -1,3 +1,4 @@
+#include <array>
 #include <memory>
 #include <new>
 
@@ -11,6 +12,7 @@
 #include "replace/replace.h"
 #include "replace/restart_record.h"
 #include "status/status.h"
+#include "version.h"
 
 namespace qsetup {
 namespace {
@@ -195,6 +197,18 @@ void Survey::SurveyPackage(const char* command_path) {
   std::string folder = source.path;
   if (!folder.empty() && !folder.ends_with('\\') && !folder.ends_with('/')) folder += '\\';
   ReadStamps(report_.package, folder, kReportedFiles);
+
+  // Staging's own rule on what was found.
+  std::array<PackageFileState, kStagedFiles.size()> states;
+  for (std::size_t i = 0; i < states.size(); ++i) {
+    const StampedFile::State state = FindFile(report_.package, kStagedFiles[i])->state;
+    states[i] = state == StampedFile::State::kAbsent       ? PackageFileState::kAbsent
+                : state == StampedFile::State::kUnreadable ? PackageFileState::kUnreadable
+                                                           : PackageFileState::kReadable;
+  }
+  const PackageCheck check = CheckPackage(states);
+  report_.package_none = !check.any;
+  if (check.any && source.usable()) report_.package_lacks = check.lacking;
 }
 
 void Survey::SurveyAdapter(bool skip_hid) {
@@ -306,13 +320,17 @@ void Survey::Decide() {
   bool current = report_.service_registered && report_.service_runs_system_tool;
   // A file in use counts by the copy that the next start puts in its place.
   for (const StampedFile& installed : report_.installed.files) {
+    // Against the package's file, or where it has none, this program's own
+    // version, as a program copied without its package is.
     const StampedFile* packaged = FindFile(report_.package, installed.name);
     const std::optional<std::string> version = installed.at_restart ? installed.at_restart
                                                : installed.state == StampedFile::State::kStamped
                                                    ? std::optional(installed.version)
                                                    : std::nullopt;
-    if (!version || packaged == nullptr || packaged->state != StampedFile::State::kStamped ||
-        CompareStampValues(*version, packaged->version) != 0) {
+    const char* reference = packaged->state == StampedFile::State::kStamped
+                                ? packaged->version.c_str()
+                                : QSETUP_PRODUCT_VERSION;
+    if (!version || CompareStampValues(*version, reference) != 0) {
       current = false;
     }
   }
@@ -362,7 +380,9 @@ void Survey::Run(const char* command_path, bool skip_hid) {
     if (report_.package_error == kErrorSuccess) {
       const auto outcome = [&](bool removed) {
         return OutcomeExitCode(report_.route, report_.scan_found.value_or(true),
-                               ReplacementResult(false, removed, report_.restart_owed));
+                               report_.package_lacks != nullptr
+                                   ? kReplaceCopyFailed
+                                   : ReplacementResult(false, removed, report_.restart_owed));
       };
       const int kept = outcome(report_.legacy_service_keys > 0);
       report_.setup_exit_code = kept;
@@ -378,6 +398,11 @@ void Survey::Run(const char* command_path, bool skip_hid) {
              kStagedFiles);
   SurveyService(native_dir);
   SurveyRunLock();
+  WinError last_run_error = kErrorSuccess;
+  if (!ReadLastRun(p_.registry, report_.last_run, last_run_error) &&
+      last_run_error != kErrorSuccess) {
+    Fault("read the last run's record", kProductKeyName, last_run_error);
+  }
   Decide();
 }
 

@@ -69,3 +69,14 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
   return Allocate(size);
 }
+
+// The runtime's start-up code applies the image's pseudo-relocations, which
+// the linker makes for data that code takes from a DLL without importing it
+// as such. The programs import only functions: the list is empty, and its
+// relocator, with the error reporting that it links, would never act. An
+// image that has some after all ends at its start.
+extern "C" char __RUNTIME_PSEUDO_RELOC_LIST__;
+extern "C" char __RUNTIME_PSEUDO_RELOC_LIST_END__;
+extern "C" void _pei386_runtime_relocator() {
+  if (&__RUNTIME_PSEUDO_RELOC_LIST__ != &__RUNTIME_PSEUDO_RELOC_LIST_END__) std::abort();
+}

@@ -88,4 +88,10 @@ std::unique_ptr<RunLock> Win32DriverOs::OpenRunLock() {
   return std::make_unique<Win32RunLock>(std::move(created.mutex));
 }
 
+UtcTime Win32DriverOs::Now() {
+  SYSTEMTIME now;
+  ::GetSystemTime(&now);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
+}
+
 }  // namespace qsetup::win32

@@ -33,6 +33,7 @@ class Win32SourceDirectoryOs final : public SourceDirectoryOs {
 class Win32DriverOs final : public DriverOs {
  public:
   std::unique_ptr<RunLock> OpenRunLock() override;
+  UtcTime Now() override;
 };
 
 }  // namespace qsetup::win32

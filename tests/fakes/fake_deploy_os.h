@@ -121,6 +121,7 @@ class FakeDeployOs : public DeployOs {
     copies.push_back(source + ">" + target);
     const auto from = files.find(Key(source));
     if (from == files.end()) return kErrorFileNotFound;
+    if (unreadable.count(Key(source)) != 0) return kErrorAccessDenied;
     if (files.count(Key(target)) != 0) return kErrorFileExists;
     if (locked.count(Key(target)) != 0) return kErrorSharingViolation;
     if (!Writable(target)) return kErrorAccessDenied;

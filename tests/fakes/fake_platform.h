@@ -63,6 +63,9 @@ class FakeDriverOs : public DriverOs {
 
   FaultPlan* faults = nullptr;
   int locks_held = 0;
+  UtcTime now = {2026, 12, 8, 10, 24, 29};
+
+  UtcTime Now() override { return now; }
 
   std::unique_ptr<RunLock> OpenRunLock() override {
     if (Fails(faults, "OpenRunLock") || !lock_available) return nullptr;

@@ -69,6 +69,8 @@ constexpr char kPackage[] = "C:\\Pkg\\";
 constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr char kApplicationLog[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
 constexpr char kEventSource[] = "Orvane Quillon 2 Setup";
+constexpr char kProduct[] = "SOFTWARE\\Orvane\\Quillon 2 Setup";
+constexpr char kEarlierRun[] = "2 2 2026-12-01T08:00:00Z 2.0";
 const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EXE",  "TELMXSVC.EXE",
                                      "ENGLISH.NLS", "JAPANESE.NLS", kMessageFileName};
 // An earlier version's message file in the staging directory.
@@ -101,6 +103,8 @@ struct Machine : testing::FakeMachine {
     }
     replace.AddKey("SOFTWARE\\Microsoft");
     replace.AddKey(kApplicationLog);
+    // An earlier run's record, which a run replaces only at its end.
+    replace.AddKey(kProduct).values["lastrun"] = {RegistryValue::Type::kString, kEarlierRun};
     // A device and a HID interface that are not the adapter.
     detect.devices.push_back({testing::MultiSz({"PCI\\VEN_8086&DEV_1234", "PCI\\CC_0600"}), 0});
     detect.hid_interfaces.push_back({"\\\\?\\hid#vid_046d&pid_c077", {0x046D, 0xC077}});
@@ -291,6 +295,20 @@ bool RecordOperationFailed(const FaultPlan& plan) {
   const std::string& subject = plan.failed_subject();
   return subject == "SOFTWARE" || subject.find("Orvane\\Quillon 2 Setup") != std::string::npos ||
          subject == "RebootRequired";
+}
+
+// The last run's record as it is stored; empty when there is none.
+std::string LastRunRecord(const Machine& m) {
+  const testing::FakeKey* product =
+      const_cast<testing::FakeReplaceOs&>(m.replace).FindKey(kProduct);
+  if (product == nullptr || product->values.count("lastrun") == 0) return {};
+  return product->values.at("lastrun").text;
+}
+
+// True when the operation that failed wrote the last run's record, which
+// is then lost and changes nothing else.
+bool LastRunOperationFailed(const FaultPlan& plan) {
+  return plan.failed_subject() == "LastRun";
 }
 
 // True when the operation that failed wrote the run's event or registered
@@ -555,6 +573,16 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
     const testing::LoggedEvent& event = m.event_log.events.back();
     EXPECT_EQ(event.strings.at(1), std::to_string(exit_code));
     EXPECT_EQ(event.id % 100, static_cast<std::uint32_t>(exit_code));
+    // A run that took the machine replaced the last run's record whole with
+    // its own, unless writing it failed; any other kept the earlier one.
+    const std::string record = LastRunRecord(m);
+    const std::string own = std::to_string(exit_code) + " " + std::to_string(event.id) +
+                            " 2026-12-08T10:24:29Z " QSETUP_PRODUCT_VERSION_TEXT;
+    if (event.id < 100 && !LastRunOperationFailed(m.plan) && !RecordOperationFailed(m.plan)) {
+      EXPECT_EQ(record.substr(0, own.size()), own) << "the last run's record";
+    } else {
+      EXPECT_TRUE(record == kEarlierRun || record.starts_with(own)) << record;
+    }
   }
 
   // The restart that deleted legacy service keys need stays recorded until
@@ -618,7 +646,7 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
         // does or says; only a file that waits for the restart needs the
         // record, and without it the copy fails.
         if ((RecordOperationFailed(m.plan) && !clean_left_for_restart) ||
-            EventLogOperationFailed(m.plan)) {
+            EventLogOperationFailed(m.plan) || LastRunOperationFailed(m.plan)) {
           EXPECT_EQ(exit_code, scenario.clean_exit_code) << "the outcome changed";
           EXPECT_EQ(m.console.out, clean_output) << "the output changed";
         }
@@ -636,6 +664,10 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
         m.plan.KillAt(k);
         EXPECT_THROW(RunSetup(m, scenario), testing::Killed);
         m.plan.KillAt(0);
+        // Ended before its outcome was known, it left the earlier record.
+        if (m.event_log.events.empty()) {
+          EXPECT_EQ(LastRunRecord(m), kEarlierRun) << "an ended run changed the last run's record";
+        }
         m.console.in = input;
         m.console.keys = keys;
         m.deploy.process_id = 4243;

@@ -79,8 +79,10 @@ TEST_F(SetupMainTest, NoAdapterChangesNothing) {
   EXPECT_TRUE(console.keys.empty());
   EXPECT_TRUE(deploy.copies.empty());
   EXPECT_TRUE(deploy.made_directories.empty());
-  // No tool started, no key opened but the event source's.
-  EXPECT_EQ(replace.events, std::vector<std::string>{std::string("open HKLM\\") + kApplicationLog});
+  // No tool started, no key opened but the event source's and that of the
+  // last run's record.
+  EXPECT_EQ(replace.events, (std::vector<std::string>{std::string("open HKLM\\") + kApplicationLog,
+                                                      "open HKLM\\SOFTWARE"}));
 }
 
 TEST_F(SetupMainTest, UnattendedRunsDoNotWait) {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -25,6 +26,7 @@ constexpr char kSystem[] = "C:\\WINDOWS\\system32\\";
 constexpr char kStaging[] = "C:\\WINDOWS\\system32\\drivers\\qln2\\";
 constexpr char kServices[] = "SYSTEM\\CurrentControlSet\\Services\\";
 constexpr char kRecord[] = "SOFTWARE\\Orvane\\Quillon 2 Setup\\RebootRequired";
+constexpr char kProduct[] = "SOFTWARE\\Orvane\\Quillon 2 Setup";
 constexpr char kVersion[] = "2.1.0";
 const char* const kPackageFiles[] = {"SETUP.EXE",   "TELMXW.DLL",   "TELMXREM.EXE", "TELMXSVC.EXE",
                                      "ENGLISH.NLS", "JAPANESE.NLS", "QLN2STAT.EXE"};
@@ -172,6 +174,7 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     Route route;
     int setup_exit_code;
     WinError package_error = kErrorSuccess;  // why SETUP.EXE cannot use the package directory
+    const char* lacks = nullptr;             // the package file that staging lacks
   };
   const Row rows[] = {
       {"no adapter", [](Machine&) {}, false, Route::kHardwareIdScan, 8},
@@ -269,6 +272,19 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
          m.source_dir.module = {kCyrillicStatus, false, ""};
        },
        false, Route::kHidProbe, 2, kErrorNoUnicodeTranslation},
+      // Staging stops the run before anything is removed.
+      {"package without TELMXW.DLL",
+       [](Machine& m) {
+         m.AttachHidAdapter();
+         m.deploy.files.erase(m.deploy.Key("C:\\Pkg\\TELMXW.DLL"));
+       },
+       false, Route::kHidProbe, 2, kErrorSuccess, "TELMXW.DLL"},
+      {"package without its catalogs, no adapter",
+       [](Machine& m) {
+         m.deploy.files.erase(m.deploy.Key("C:\\Pkg\\ENGLISH.NLS"));
+         m.deploy.files.erase(m.deploy.Key("C:\\Pkg\\JAPANESE.NLS"));
+       },
+       false, Route::kHardwareIdScan, 8, kErrorSuccess, "ENGLISH.NLS"},
       {"package directory longer than 255 characters",
        [](Machine& m) {
          m.AttachHidAdapter();
@@ -286,6 +302,7 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     EXPECT_EQ(report.route, row.route);
     EXPECT_EQ(report.setup_exit_code, row.setup_exit_code);
     EXPECT_EQ(report.package_error, row.package_error);
+    EXPECT_STREQ(report.package_lacks, row.lacks);
     // Only an unusable system directory is a failure to read here.
     EXPECT_EQ(report.faults.size(), row.route == Route::kNone ? 1u : 0u);
     EXPECT_EQ(report.hid_found.has_value(), !row.skip_hid && row.route != Route::kNone);
@@ -296,6 +313,15 @@ TEST(StatusDecision, EachRowIsReportedAsSetupDecidesIt) {
     const int setup_exit_code = m.Setup(row.skip_hid ? std::vector<std::string>{"/Q", "/H"}
                                                      : std::vector<std::string>{"/Q"});
     EXPECT_EQ(setup_exit_code, report.setup_exit_code) << "SETUP.EXE decided otherwise";
+    // The run's record, where the run took the machine: its outcome is its
+    // event's id.
+    const StatusReport recorded = m.Survey(row.skip_hid);
+    const std::string* run = recorded.last_run.fields;
+    const bool held = row.route != Route::kNone && row.package_error == kErrorSuccess;
+    EXPECT_EQ(run[kLastRunExitCode], held ? std::to_string(setup_exit_code) : "");
+    EXPECT_EQ(run[kLastRunEventId], held ? std::to_string(setup_exit_code) : "");
+    EXPECT_EQ(run[kLastRunTime], held ? "2026-12-08T10:24:29Z" : "");
+    EXPECT_EQ(run[kLastRunVersion], held ? kVersion : "");
     if (setup_exit_code == 0 || setup_exit_code == 1 || setup_exit_code == 16) {
       m.replace.writes.clear();
       m.replace.events.clear();
@@ -444,6 +470,13 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     ASSERT_EQ(m.Status({}), kStatusCurrentRestartOwed);
     EXPECT_NE(m.status.out.find(c.line), std::string::npos) << m.status.out;
     EXPECT_NE(m.status.out.find(c.restart), std::string::npos) << m.status.out;
+    // The run's record names what waits, and outlives the restart.
+    const std::string last_run = std::string("Last run          2026-12-08T10:24:29Z, SETUP.EXE ") +
+                                 kVersion +
+                                 ": exit code 1, event 1; the next start of Windows "
+                                 "completes " +
+                                 c.file + "\r\n";
+    EXPECT_NE(m.status.out.find(last_run), std::string::npos) << m.status.out;
 
     // A second run before the restart, from a newer package: the newer file
     // is the one that the restart puts in place.
@@ -465,7 +498,70 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     EXPECT_TRUE(after.current);
     for (const StampedFile& file : after.installed.files)
       EXPECT_FALSE(file.at_restart) << file.name;
+    EXPECT_EQ(after.last_run.fields[kLastRunAtRestart], c.file);
     EXPECT_EQ(after.exit_code, kStatusCurrent);
+  }
+}
+
+// A program copied without its package, or beside one that lacks files:
+// the server is set against the program's own version, and SETUP.EXE,
+// where it is there, ends as staging's rule says.
+TEST(StatusReport, AloneOrBesideABrokenPackage) {
+  const auto without = [](std::vector<const char*> files) {
+    return [files](Machine& m) {
+      for (const char* file : files)
+        m.deploy.files.erase(m.deploy.Key(std::string("C:\\Pkg\\") + file));
+    };
+  };
+  const struct {
+    const char* name;
+    std::function<void(Machine&)> change;  // of an installed machine with the adapter
+    std::string installed;                 // the version installed
+    int exit_code;
+    bool none;
+    const char* lacks;
+    int setup_exit_code;
+    std::size_t faults;
+  } rows[] = {
+      {"alone",
+       without({"SETUP.EXE", "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS",
+                "JAPANESE.NLS"}),
+       kVersion, kStatusCurrent, true, nullptr, 0, 0},
+      {"alone, older software installed",
+       without({"SETUP.EXE", "TELMXW.DLL", "TELMXREM.EXE", "TELMXSVC.EXE", "ENGLISH.NLS",
+                "JAPANESE.NLS"}),
+       "2.0.0", kStatusNotCurrent, true, nullptr, 0, 0},
+      {"beside a package without TELMXW.DLL", without({"TELMXW.DLL"}), kVersion, kStatusCurrent,
+       false, "TELMXW.DLL", 2, 0},
+      {"beside a package whose TELMXW.DLL cannot be read",
+       [](Machine& m) { m.deploy.unreadable.insert(m.deploy.Key("C:\\Pkg\\TELMXW.DLL")); },
+       kVersion, kStatusCurrent, false, "TELMXW.DLL", 2, 1},
+      {"beside a package without JAPANESE.NLS", without({"JAPANESE.NLS"}), kVersion, kStatusCurrent,
+       false, "JAPANESE.NLS", 2, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    Machine m;
+    m.Install(row.installed);
+    m.AttachHidAdapter();
+    row.change(m);
+    const StatusReport report = m.Survey();
+    EXPECT_EQ(report.exit_code, row.exit_code);
+    EXPECT_EQ(report.package_none, row.none);
+    EXPECT_STREQ(report.package_lacks, row.lacks);
+    EXPECT_EQ(report.setup_exit_code, row.setup_exit_code);
+    EXPECT_EQ(report.faults.size(), row.faults);
+    const std::string text = ReportText(report);
+    EXPECT_EQ(text.find("no package here: current means this program's version, 2.1.0") !=
+                  std::string::npos,
+              row.none);
+    if (row.lacks != nullptr) {
+      EXPECT_NE(text.find("SETUP.EXE would end with 2: the package lacks " +
+                          std::string(row.lacks) + ", or it cannot be read"),
+                std::string::npos)
+          << text;
+      EXPECT_EQ(m.Setup({"/Q"}), 2) << "SETUP.EXE decided otherwise";
+    }
   }
 }
 
@@ -578,7 +674,7 @@ TEST(StatusReport, ThePackageWhereSetupFindsIt) {
     const char* command_dir;  // what the code page made of it
     ModulePath module;
     std::string directory;
-    bool current;
+    bool read;  // the package's files were read
     const char* fault;
   } cases[] = {
       // Its short name, under which the fake's files lie.
@@ -605,9 +701,9 @@ TEST(StatusReport, ThePackageWhereSetupFindsIt) {
     m.source_dir.module = c.module;
     const StatusReport report = m.Survey();
     EXPECT_EQ(report.package.directory, c.directory);
-    EXPECT_EQ(report.package.version,
-              c.current ? std::optional<std::string>(kVersion) : std::nullopt);
-    EXPECT_EQ(report.current, c.current);
+    EXPECT_EQ(report.package.version, c.read ? std::optional<std::string>(kVersion) : std::nullopt);
+    // Files that cannot be read are set against the program's own version.
+    EXPECT_TRUE(report.current);
     ASSERT_EQ(report.faults.size(), c.fault != nullptr ? 1u : 0u);
     if (c.fault != nullptr) {
       EXPECT_STREQ(report.faults[0].operation, c.fault);
@@ -679,6 +775,8 @@ TEST(StatusReport, TextForAPerson) {
   m.AddDevice("USB\\Vid_7a5c&Pid_4001&Rev_0100");
   m.status.run_lock = {RunLockPresence::kUnknown, kErrorAccessDenied};
   m.status.services["QLN2Svc"] = {ServiceState::kRunning, kErrorSuccess};
+  m.replace.AddKey(kProduct).values["lastrun"] = {RegistryValue::Type::kString,
+                                                  "1 1 2026-12-08T10:24:29Z 2.1.0 TELMXW.DLL"};
   EXPECT_EQ(m.Status({}), kStatusNotCurrent);
   EXPECT_EQ(m.status.out,
             "QLN2STAT.EXE 2.1.0: Orvane Quillon 2 software on this server\r\n"
@@ -702,6 +800,8 @@ TEST(StatusReport, TextForAPerson) {
             "Older software    legacy tool present, legacy service keys: 2\r\n"
             "Restart owed      yes\r\n"
             "Run in progress   unknown\r\n"
+            "Last run          2026-12-08T10:24:29Z, SETUP.EXE 2.1.0: exit code 1, event 1; the "
+            "next start of Windows completes TELMXW.DLL\r\n"
             "Current           no: not installed, older or incomplete (exit code 3)\r\n"
             "\r\n"
             "Could not open C:\\WINDOWS\\system32\\TELMXREM.EXE: Windows error 5.\r\n"
@@ -741,12 +841,14 @@ TEST(StatusReport, TextForAPerson) {
             "Older software    legacy tool unknown, legacy service keys: 0\r\n"
             "Restart owed      no\r\n"
             "Run in progress   no\r\n"
+            "Last run          none recorded\r\n"
             "Current           no: not installed, older or incomplete (exit code 3)\r\n"
             "\r\n"
             "Could not read the system directory.\r\n");
 }
 
-// The JSON form, read by a real parser: every key and value.
+// The JSON form, read by a real parser: every key of its schema and its
+// value. Keys may be added within a schema, so others are not checked.
 TEST(StatusReport, JsonForScripts) {
   Machine m;
   m.Install();
@@ -762,6 +864,8 @@ TEST(StatusReport, JsonForScripts) {
   }
   m.deploy.AddFile("C:\\Pakete\\\xe9t\xe9\\JAPANESE.NLS", "no stamp");
   m.deploy.unreadable.insert(m.deploy.Key(std::string(kStaging) + "ENGLISH.NLS"));
+  m.replace.AddKey(kProduct).values["lastrun"] = {
+      RegistryValue::Type::kString, "16 16 2026-12-08T10:24:29Z 2.1.0 TELMXW.DLL TELMXSVC.EXE"};
   EXPECT_EQ(m.Status({"/JSON"}), kStatusNotCurrent);
   for (const char c : m.status.out) {
     EXPECT_LT(static_cast<unsigned char>(c), 0x80u) << "JSON beyond ASCII";
@@ -779,6 +883,8 @@ TEST(StatusReport, JsonForScripts) {
       {"package/files/JAPANESE.NLS", "null"},
       {"package/files/QLN2STAT.EXE", "\"2.1.0\""},
       {"package/unusable", "null"},
+      {"package/none", "false"},
+      {"package/lacks", "null"},
       {"adapter/route", "\"HID probe\""},
       {"adapter/hidProbe", "true"},
       {"adapter/scan", "null"},
@@ -807,13 +913,69 @@ TEST(StatusReport, JsonForScripts) {
       {"restartOwed", "false"},
       {"runInProgress", "true"},
       {"elevated", "true"},
+      {"lastRun/exitCode", "16"},
+      {"lastRun/eventId", "16"},
+      {"lastRun/time", "\"2026-12-08T10:24:29Z\""},
+      {"lastRun/version", "\"2.1.0\""},
+      {"lastRun/waitingForRestart/0", "\"TELMXW.DLL\""},
+      {"lastRun/waitingForRestart/1", "\"TELMXSVC.EXE\""},
       {"current", "false"},
       {"exitCode", "3"},
       {"faults/0/operation", "\"open\""},
       {"faults/0/subject", "\"C:\\\\WINDOWS\\\\system32\\\\drivers\\\\qln2\\\\ENGLISH.NLS\""},
       {"faults/0/windowsError", "5"},
   };
-  EXPECT_EQ(ParseJson(m.status.out), expected);
+  const std::map<std::string, std::string> parsed = ParseJson(m.status.out);
+  for (const auto& [key, value] : expected) {
+    const auto found = parsed.find(key);
+    ASSERT_NE(found, parsed.end()) << key << " is missing: " << m.status.out;
+    EXPECT_EQ(found->second, value) << key;
+  }
+}
+
+// The last run's record as the report reads it: SETUP.EXE's form, or a
+// fault and nothing shown.
+TEST(StatusReport, TheLastRunsRecord) {
+  const struct {
+    std::optional<RegistryValue> value;
+    std::vector<std::string> fields;  // empty: none shown
+    WinError error;
+    const char* json;  // the member lastRun
+  } rows[] = {
+      {std::nullopt, {}, kErrorSuccess, "null"},
+      {RegistryValue{RegistryValue::Type::kString, "0 0 2026-12-08T10:24:29Z 2.1.0"},
+       {"0", "0", "2026-12-08T10:24:29Z", "2.1.0", ""},
+       kErrorSuccess,
+       "{\"exitCode\":0,\"eventId\":0,\"time\":\"2026-12-08T10:24:29Z\",\"version\":\"2.1.0\","
+       "\"waitingForRestart\":[]}"},
+      {RegistryValue{RegistryValue::Type::kString, " 1  1 T 2.1.0  A.DLL   B.EXE  "},
+       {"1", "1", "T", "2.1.0", "A.DLL   B.EXE"},
+       kErrorSuccess,
+       "{\"exitCode\":1,\"eventId\":1,\"time\":\"T\",\"version\":\"2.1.0\","
+       "\"waitingForRestart\":[\"A.DLL\",\"B.EXE\"]}"},
+      {RegistryValue{RegistryValue::Type::kString, "1 1 T"}, {}, kErrorInvalidData, "null"},
+      {RegistryValue{RegistryValue::Type::kString, "1x 1 T 2.1.0"}, {}, kErrorInvalidData, "null"},
+      {RegistryValue{RegistryValue::Type::kString, "1 -1 T 2.1.0"}, {}, kErrorInvalidData, "null"},
+      {RegistryValue{RegistryValue::Type::kString, ""}, {}, kErrorInvalidData, "null"},
+      {RegistryValue{RegistryValue::Type::kDword, {}, 1}, {}, kErrorInvalidData, "null"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.value ? row.value->text : "none");
+    Machine m;
+    if (row.value) m.replace.AddKey(kProduct).values["lastrun"] = *row.value;
+    const StatusReport report = m.Survey();
+    for (int i = 0; i < kLastRunFields; ++i) {
+      EXPECT_EQ(report.last_run.fields[i], row.fields.empty() ? "" : row.fields[i]) << i;
+    }
+    ASSERT_EQ(report.faults.size(), row.error != kErrorSuccess ? 1u : 0u);
+    if (row.error != kErrorSuccess) {
+      EXPECT_STREQ(report.faults[0].operation, "read the last run's record");
+      EXPECT_EQ(report.faults[0].error, row.error);
+    }
+    const std::string json = ReportJson(report);
+    EXPECT_NE(json.find(std::string("\"lastRun\":") + row.json + ",\"current\""), std::string::npos)
+        << json;
+  }
 }
 
 // Strings in JSON: escaped so that any parser reads the text back, in ASCII.

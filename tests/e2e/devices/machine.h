@@ -122,6 +122,8 @@ inline void CleanMachine() {
   RunWine(Fixture("service_keys"), {.args = {"remove", "vanwdgsv", "vanwdgex_helper",
                                              "qsetup_other", "vanwdgex_deep", "vanwdgsv_denied"}});
   RunWine(Fixture("restart_record"), {.args = {"remove"}});
+  RunWine("reg",
+          {.args = {"delete", "HKLM\\SOFTWARE\\Orvane\\Quillon 2 Setup", "/v", "LastRun", "/f"}});
   for (const char* file :
        {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {
     fs::remove_all(PathIgnoringCase(UnixSystemDir(), file));

@@ -102,6 +102,19 @@ class StatusProgram : public ::testing::Test {
     return RunWine(PackageDir() + "/SETUP.EXE", {.args = args});
   }
 
+  // The record of SETUP.EXE's last run, which ended with `exit_code`.
+  static void ExpectLastRun(const Report& r, int exit_code) {
+    EXPECT_EQ(r.json.at("lastRun/exitCode"), std::to_string(exit_code));
+    EXPECT_EQ(r.json.at("lastRun/eventId"), std::to_string(exit_code));
+    EXPECT_EQ(r.json.at("lastRun/version"), Quoted(kVersion));
+    const std::string time = r.json.at("lastRun/time");
+    EXPECT_TRUE(time.size() == 22 && time[5] == '-' && time[11] == 'T' && time[20] == 'Z') << time;
+    EXPECT_NE(r.text.find("\r\nLast run          " + time.substr(1, 20) + ", SETUP.EXE " +
+                          kVersion + ": exit code " + std::to_string(exit_code)),
+              std::string::npos)
+        << r.text;
+  }
+
   static void ExpectCurrent(const Report& r, bool restart_owed) {
     EXPECT_EQ(r.exit_code, restart_owed ? 1 : 0);
     for (const char* file : kInstalledFiles) {
@@ -161,11 +174,17 @@ TEST_F(StatusProgram, FreshServerWithoutAdapter) {
       {"runInProgress", "false"},
       // Under Wine every program runs with the Administrators enabled.
       {"elevated", "true"},
+      {"lastRun", "null"},
       {"current", "false"},
       {"exitCode", "3"},
       {"faults", "[]"},
   };
-  EXPECT_EQ(r.json, expected);
+  // Keys may be added within the schema: those of schema 1, with their values.
+  for (const auto& [key, value] : expected) {
+    const auto found = r.json.find(key);
+    ASSERT_NE(found, r.json.end()) << key;
+    EXPECT_EQ(found->second, value) << key;
+  }
   EXPECT_EQ(r.text,
             "QLN2STAT.EXE " + kVersion +
                 ": Orvane Quillon 2 software on this server\r\n"
@@ -188,6 +207,7 @@ TEST_F(StatusProgram, FreshServerWithoutAdapter) {
                 "Older software    legacy tool none, legacy service keys: 0\r\n"
                 "Restart owed      no\r\n"
                 "Run in progress   no\r\n"
+                "Last run          none recorded\r\n"
                 "Current           no: not installed, older or incomplete (exit code 3)\r\n");
 
   // /H leaves the probe out; the scan decides as before.
@@ -197,12 +217,14 @@ TEST_F(StatusProgram, FreshServerWithoutAdapter) {
 
   // As the report said, SETUP.EXE finds no adapter.
   EXPECT_EQ(Setup({"/Q"}).exit_code, 8);
+  ExpectLastRun(Status(), 8);
 }
 
 TEST_F(StatusProgram, ForcedInstallationIsCurrent) {
   ASSERT_EQ(Setup({"-FU", "/Q"}).exit_code, 0);
   const Report r = Status();
   ExpectCurrent(r, /*restart_owed=*/false);
+  ExpectLastRun(r, 0);
   EXPECT_EQ(r.json.at("service/state"), "\"stopped\"");
   // The adapter is still not there: a run without -FU would end with 8.
   EXPECT_EQ(r.json.at("adapter/setupExitCode"), "8");
@@ -221,6 +243,20 @@ TEST_F(StatusProgram, OlderSoftwareAndTheRestartItsRemovalOwes) {
   r = Status();
   EXPECT_EQ(r.json.at("legacy/serviceKeys"), "0");
   ExpectCurrent(r, RestartRecorded());
+  ExpectLastRun(r, 1);
+
+  // A run that is ended before its end (here while it waits for another
+  // run) leaves the record of the last one, and the restart record.
+  {
+    const Held other_run("hold_mutex", {"run"});
+    EXPECT_EQ(RunWine(PackageDir() + "/SETUP.EXE", {.args = {"-FU", "/Q"}, .timeout_seconds = 5})
+                  .exit_code,
+              -1);
+  }
+  const Report after = Status();
+  ExpectLastRun(after, 1);
+  EXPECT_EQ(after.json.at("lastRun/time"), r.json.at("lastRun/time"));
+  EXPECT_EQ(after.json.at("restartOwed"), r.json.at("restartOwed"));
 }
 
 // Keys that the purge cannot delete (one too deep for its two levels, one
@@ -409,7 +445,37 @@ TEST_F(StatusProgram, AdapterOnTheScanRoute) {
   }
   // As the report said, SETUP.EXE takes the scan route and installs.
   ASSERT_EQ(Setup({"/Q"}).exit_code, 16);
-  ExpectCurrent(Status(), RestartRecorded());
+  const Report installed = Status();
+  ExpectCurrent(installed, RestartRecorded());
+  ExpectLastRun(installed, 16);
+
+  // Copied alone into a folder, as detection scripts are, the program sets
+  // the server against its own version.
+  const std::string alone = FreshWorkDir("status-alone");
+  fs::copy_file(PackageDir() + "/QLN2STAT.EXE", alone + "/QLN2STAT.EXE");
+  const Report r = Status({}, alone);
+  EXPECT_EQ(r.exit_code, installed.exit_code);
+  EXPECT_EQ(r.json.at("current"), "true");
+  EXPECT_EQ(r.json.at("package/none"), "true");
+  EXPECT_EQ(r.json.at("package/lacks"), "null");
+  EXPECT_NE(r.text.find("no package here: current means this program's version, " + kVersion),
+            std::string::npos)
+      << r.text;
+
+  // Beside a package without TELMXW.DLL, SETUP.EXE stops at staging, as
+  // the report says it would.
+  const std::string broken = FreshWorkDir("status-broken") + "/pkg";
+  fs::copy(PackageDir(), broken, fs::copy_options::recursive);
+  fs::remove(broken + "/TELMXW.DLL");
+  const Report b = Status({}, broken);
+  EXPECT_EQ(b.exit_code, installed.exit_code);
+  EXPECT_EQ(b.json.at("package/lacks"), "\"TELMXW.DLL\"");
+  EXPECT_EQ(b.json.at("adapter/setupExitCode"), "2");
+  EXPECT_NE(b.text.find("SETUP.EXE would end with 2: the package lacks TELMXW.DLL"),
+            std::string::npos)
+      << b.text;
+  EXPECT_EQ(RunWine(broken + "/SETUP.EXE", {.args = {"/Q"}}).exit_code, 2);
+  ExpectLastRun(Status(), 2);
 }
 
 TEST_F(StatusProgram, ARunInProgressIsSeenWithoutWaitingForIt) {
