@@ -310,8 +310,10 @@ std::string ReportText(const StatusReport& r) {
     text.Put("%-18s%s, SETUP.EXE %s: exit code %s, event %s", "Last run", run[kLastRunTime].c_str(),
              run[kLastRunVersion].c_str(), run[kLastRunExitCode].c_str(),
              run[kLastRunEventId].c_str());
-    if (!run[kLastRunAtRestart].empty()) {
-      text.Put("; the next start of Windows completes %s", run[kLastRunAtRestart].c_str());
+    const char* files = "; the next start of Windows completes %s";
+    std::string_view rest = run[kLastRunAtRestart];
+    for (std::string_view file; !(file = NextWord(rest)).empty(); files = ", %s") {
+      text.Put(files, std::string(file).c_str());
     }
     text.Put("\r\n");
   } else {

@@ -444,15 +444,16 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     bool running;  // a program runs from it, rather than holding it open
     const char* line;
     const char* restart;
+    const char* waiting;              // what the run's record says the restart completes
     const char* also_held = nullptr;  // a second file held open
   } cases[] = {
       {"TELMXW.DLL", false, "  TELMXW.DLL      2.0, and 2.1.0 at the next start of Windows\r\n",
-       "Restart owed      yes: the next start of Windows completes TELMXW.DLL\r\n"},
+       "Restart owed      yes: the next start of Windows completes TELMXW.DLL\r\n", "TELMXW.DLL"},
       {"TELMXSVC.EXE", true, "  TELMXSVC.EXE    2.1.0 (the package's)\r\n",
-       "Restart owed      yes\r\n"},
+       "Restart owed      yes\r\n", "TELMXSVC.EXE"},
       {"TELMXREM.EXE", false, "  TELMXREM.EXE    2.0, and 2.1.0 at the next start of Windows\r\n",
        "Restart owed      yes: the next start of Windows completes TELMXW.DLL, TELMXREM.EXE\r\n",
-       "TELMXW.DLL"},
+       "TELMXW.DLL TELMXREM.EXE", "TELMXW.DLL"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.file);
@@ -470,12 +471,16 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     ASSERT_EQ(m.Status({}), kStatusCurrentRestartOwed);
     EXPECT_NE(m.status.out.find(c.line), std::string::npos) << m.status.out;
     EXPECT_NE(m.status.out.find(c.restart), std::string::npos) << m.status.out;
-    // The run's record names what waits, and outlives the restart.
+    // The run's record names what waits.
+    std::string waiting_text;
+    for (std::string_view rest = c.waiting, file; !(file = NextWord(rest)).empty();) {
+      waiting_text.append(waiting_text.empty() ? "" : ", ").append(file);
+    }
     const std::string last_run = std::string("Last run          2026-12-08T10:24:29Z, SETUP.EXE ") +
                                  kVersion +
                                  ": exit code 1, event 1; the next start of Windows "
                                  "completes " +
-                                 c.file + "\r\n";
+                                 waiting_text + "\r\n";
     EXPECT_NE(m.status.out.find(last_run), std::string::npos) << m.status.out;
 
     // A second run before the restart, from a newer package: the newer file
@@ -489,6 +494,9 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     for (const char* file : kInstalledFiles) {
       EXPECT_EQ(m.deploy.File(std::string(kSystem) + file).data, Stamped("2.2.0", file)) << file;
     }
+    // The second run's record outlives the restart.
+    const StatusReport restarted = m.Survey();
+    EXPECT_EQ(restarted.last_run.fields[kLastRunExitCode], "1");
     // Back to the report's own package.
     for (const char* file : kPackageFiles) {
       m.deploy.AddFile(std::string("C:\\Pkg\\") + file, Stamped(kVersion, file));
@@ -498,7 +506,8 @@ TEST(StatusReport, FilesInUseWaitForTheRestart) {
     EXPECT_TRUE(after.current);
     for (const StampedFile& file : after.installed.files)
       EXPECT_FALSE(file.at_restart) << file.name;
-    EXPECT_EQ(after.last_run.fields[kLastRunAtRestart], c.file);
+    EXPECT_EQ(after.last_run.fields[kLastRunExitCode], "0");
+    EXPECT_EQ(after.last_run.fields[kLastRunAtRestart], "");
     EXPECT_EQ(after.exit_code, kStatusCurrent);
   }
 }
