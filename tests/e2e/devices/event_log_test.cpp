@@ -161,6 +161,7 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
     text += "\r\n";
   }
   if (ShowsFilesAtRestart(id)) text += "Files at the next start: " + strings.at(10) + "\r\n";
+  text += "Run lock: " + strings.at(11) + "\r\n";
   return text;
 }
 
