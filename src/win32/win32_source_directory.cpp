@@ -23,9 +23,9 @@ std::u16string ShortPathName(const std::u16string& path) {
 // there, read without following a link at its end. False when it cannot be
 // opened.
 bool ReadFileIdentity(const std::u16string& path, BY_HANDLE_FILE_INFORMATION& info) {
-  const UniqueFile file(
-      ::CreateFileW(AsWide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  const UniqueFile file(::CreateFileW(
+      AsWide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   return file && ::GetFileInformationByHandle(file.get(), &info);
 }
 
