@@ -47,8 +47,10 @@ class RegistryKey {
  public:
   virtual ~RegistryKey() = default;
 
-  // Opens the subkey `name` with `access` into `key` (options 0). Returns the
-  // registry status; `key` is set only on success.
+  // Opens the subkey `name` itself with `access` into `key`: a symbolic link
+  // is opened as the link, never followed to its target, which may lie
+  // anywhere in the registry. Returns the registry status; `key` is set only
+  // on success.
   virtual WinError OpenSubkey(const std::string& name, std::uint32_t access,
                               RegistryKeyPtr& key) = 0;
 
@@ -64,8 +66,9 @@ class RegistryKey {
   // multi-byte code page).
   virtual WinError EnumSubkey(std::uint32_t index, std::string& name) = 0;
 
-  // Deletes the subkey `name` with its values. Fails for a subkey that still
-  // has subkeys of its own.
+  // Deletes the subkey `name` itself with its values: a symbolic link as the
+  // link, never its target. Fails for a subkey that still has subkeys of its
+  // own.
   virtual WinError DeleteSubkey(const std::string& name) = 0;
 
   // Writes the value `name`.
@@ -101,8 +104,9 @@ class RegistryOs {
  public:
   virtual ~RegistryOs() = default;
 
-  // Opens `path` below HKEY_LOCAL_MACHINE with `access` into `key`. Returns
-  // the registry status.
+  // Opens `path` below HKEY_LOCAL_MACHINE with `access` into `key`, following
+  // the system's links on its way (CurrentControlSet). Returns the registry
+  // status.
   virtual WinError OpenLocalMachineKey(const std::string& path, std::uint32_t access,
                                        RegistryKeyPtr& key) = 0;
 };

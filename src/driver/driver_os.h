@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "driver/run_lock.h"
 #include "replace/last_run.h"
@@ -13,11 +14,14 @@ class DriverOs {
  public:
   virtual ~DriverOs() = default;
 
-  // The run lock, which only the system and administrators can use. Null
-  // when it cannot be had, and when an object of its name exists that
-  // neither the system nor the Administrators group owns: that is not the
-  // lock of a run.
-  virtual std::unique_ptr<RunLock> OpenRunLock() = 0;
+  // The run lock, which only the system and administrators can use. Any
+  // program can make an object of its name first; where one exists that
+  // neither the system nor the Administrators group owns, `name_taken` is
+  // set and the lock is a file in `staging_folder` (made if missing), where
+  // only administrators can make files, held open without sharing. Null when
+  // neither can be had.
+  virtual std::unique_ptr<RunLock> OpenRunLock(const std::string& staging_folder,
+                                               bool& name_taken) = 0;
 
   // The system clock's time now, in UTC.
   virtual UtcTime Now() = 0;

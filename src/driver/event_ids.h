@@ -37,7 +37,8 @@ enum EventFact : int {
   kFactWindowsError,
   kFactWindowsErrorText,
   kFactFilesAtRestart,  // the files that the next start of Windows completes, by ", "
-  kLastFact = kFactFilesAtRestart,
+  kFactRunLock,         // "-", or that an object of the run lock's name was no run's
+  kLastFact = kFactRunLock,
 };
 
 }  // namespace qsetup

@@ -14,19 +14,20 @@ constexpr EventFactLabel kLabels[] = {
     {kFactCopyTarget, "Copy target:"},
     {kFactWindowsError, "Windows error:"},
     {kFactFilesAtRestart, "Files at the next start:"},
+    {kFactRunLock, "Run lock:"},
 };
 
 constexpr EventFactLine kFacts[] = {
-    {kFactVersion},         {kFactExitCode},   {kFactCommandLine},
-    {kFactSourceDirectory}, {kFactRoute},      {kFactLegacyServiceKeys},
-    {kFactFailedCopy},      {kFactCopyTarget}, {kFactWindowsError},
+    {kFactVersion},      {kFactExitCode},          {kFactCommandLine}, {kFactSourceDirectory},
+    {kFactRoute},        {kFactLegacyServiceKeys}, {kFactFailedCopy},  {kFactCopyTarget},
+    {kFactWindowsError}, {kFactRunLock},
 };
 
 // The same facts, and the files that the next start of Windows completes.
 constexpr EventFactLine kFactsWithRestart[] = {
     {kFactVersion},      {kFactExitCode},          {kFactCommandLine}, {kFactSourceDirectory},
     {kFactRoute},        {kFactLegacyServiceKeys}, {kFactFailedCopy},  {kFactCopyTarget},
-    {kFactWindowsError}, {kFactFilesAtRestart},
+    {kFactWindowsError}, {kFactFilesAtRestart},    {kFactRunLock},
 };
 
 // The same facts, with the Windows error's text beside its number.
@@ -34,6 +35,7 @@ constexpr EventFactLine kFactsWithErrorText[] = {
     {kFactVersion},         {kFactExitCode},   {kFactCommandLine},
     {kFactSourceDirectory}, {kFactRoute},      {kFactLegacyServiceKeys},
     {kFactFailedCopy},      {kFactCopyTarget}, {kFactWindowsError, kFactWindowsErrorText},
+    {kFactRunLock},
 };
 
 constexpr EventMessage kMessages[] = {

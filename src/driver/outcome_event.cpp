@@ -148,6 +148,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
       error != kErrorSuccess ? Decimal(error, error_number) : kNoFact,
       !error_text.empty() ? EventString(error_text) : EventString(kNoFact),
       !at_restart.empty() ? std::string_view(at_restart) : kNoFact,
+      facts.run_lock_name_taken ? "its name was taken by an object that no run made" : kNoFact,
   };
   static_assert(std::size(strings) == kLastFact, "one insertion string per fact, in their order");
   log.Report(TypeOf(facts.event), facts.event, strings);

@@ -28,6 +28,7 @@ struct RunFacts {
   std::optional<LegacyRemoval> legacy;      // none: the replacement did not come to the purge
   const FailedCopy* failed_copy = nullptr;  // the run's first; none when error is kErrorSuccess
   const std::vector<std::string>* at_restart = nullptr;  // files that the next start completes
+  bool run_lock_name_taken = false;  // an object of the run lock's name was no run's
 };
 
 // The program's arguments as one command line, each in quotes where it is

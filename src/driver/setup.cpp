@@ -99,8 +99,9 @@ struct RunLockHold {
   bool busy = false;
 };
 
-RunLockHold LockOutOtherRuns(DriverOs& os, Console& console, bool verbose, std::uint32_t wait_ms) {
-  std::unique_ptr<RunLock> lock = os.OpenRunLock();
+RunLockHold LockOutOtherRuns(DriverOs& os, Console& console, bool verbose, std::uint32_t wait_ms,
+                             const std::string& staging_folder, bool& name_taken) {
+  std::unique_ptr<RunLock> lock = os.OpenRunLock(staging_folder, name_taken);
   if (!lock) return {};
   LockWait wait = lock->Hold(0);
   if (wait == LockWait::kTimedOut) {
@@ -176,7 +177,8 @@ int SetupMain(int argc, char** argv, Platform& platform) {
     // waited in vain changes nothing and fails, so that a fleet tool tries
     // again later; the lock is let go before the final key wait.
     const RunLockHold hold =
-        LockOutOtherRuns(platform.driver, console, settings.verbose, platform.run_lock_wait_ms);
+        LockOutOtherRuns(platform.driver, console, settings.verbose, platform.run_lock_wait_ms,
+                         StagingFolder(system_dir.path), facts.run_lock_name_taken);
     if (hold.busy) {
       console.PrintText(messages[kMsgInstallFailed]);
       facts.event = kEventAnotherRunKeptTheMachine;

@@ -60,10 +60,12 @@ std::string DeriveSourceDirectory(const char* command_path, SourceDirectoryOs& o
 SourceDirectory ChooseSourceDirectory(const char* command_path, const ModulePath& module,
                                       SourceDirectoryOs& os) {
   SourceDirectory source;
-  source.path = DeriveSourceDirectory(command_path, os);
+  // A program whose own path cannot be read has only its command path.
+  const bool from_command = module.path.empty() || os.NamesThisProgram(command_path);
+  source.path = DeriveSourceDirectory(from_command ? command_path : module.ansi.c_str(), os);
   // A directory of dots and separators alone (".", ".\") names the current
   // directory without a letter that the code page could have lost.
-  if (source.path.find_first_not_of("./\\") == std::string::npos) return source;
+  if (from_command && source.path.find_first_not_of("./\\") == std::string::npos) return source;
   // The code page lost letters of the program's own path: its short form
   // names the same directory in ASCII, where the volume has short names.
   if (!module.path.empty() && !module.round_trips) {

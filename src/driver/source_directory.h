@@ -21,6 +21,7 @@ struct ModulePath {
   // short form, on a volume that makes none).
   std::string short_ansi;
   WinError error = kErrorSuccess;  // why `path` cannot be read
+  std::string ansi = {};           // `path` in the ANSI code page, where it round-trips
 };
 
 // The operating-system services that the rule needs. Both programs hold
@@ -35,6 +36,11 @@ class SourceDirectoryOs {
 
   // The current directory; empty when it cannot be read.
   virtual std::string ReadCurrentDirectory() = 0;
+
+  // True when `path` names the program's own file (the same volume and file
+  // index, a link at its end not followed), also without its ".exe". False
+  // when either cannot be opened.
+  virtual bool NamesThisProgram(const char* path) = 0;
 
   // True when `byte` leads a double-byte character in the system code page.
   virtual bool IsDbcsLeadByte(unsigned char byte) = 0;
@@ -67,9 +73,12 @@ struct SourceDirectory {
 };
 
 // The source directory of a run started as `command_path` from the program
-// `module`: the command path's directory, unless the ANSI code page cannot
-// hold the program's own path, whose command path then has lost letters;
-// the short (8.3) form of the program's own path names its directory then.
+// `module`: the command path's directory where it names the program's own
+// file, else the directory of the program's own path (a launcher can start
+// the program by its own name and hand it any command line, in any current
+// directory). Where the ANSI code page cannot hold the program's own path,
+// whose command path then has lost letters, the short (8.3) form of that
+// path names its directory.
 SourceDirectory ChooseSourceDirectory(const char* command_path, const ModulePath& module,
                                       SourceDirectoryOs& os);
 

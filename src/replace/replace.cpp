@@ -12,7 +12,8 @@ bool RunSystemTool(const ReplaceContext& ctx, std::string (*path_in)(const std::
                    const char* arguments) {
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   if (!system_dir.Fitted()) return false;
-  return RunTool(ctx.os, ctx.console, path_in(SystemFolder(system_dir.path)), arguments);
+  return RunTool(ctx.os, ctx.console, path_in(SystemFolder(system_dir.path)), arguments,
+                 system_dir.path);
 }
 
 std::string LegacyToolPath(const std::string& folder) {
@@ -35,8 +36,9 @@ std::string QuoteProgramPath(const std::string& path) {
 }
 
 bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
-             const std::string& arguments) {
-  ToolProcessPtr tool = os.StartTool(program, QuoteProgramPath(program) + " " + arguments);
+             const std::string& arguments, const std::string& system_dir) {
+  ToolProcessPtr tool =
+      os.StartTool(program, QuoteProgramPath(program) + " " + arguments, system_dir);
   if (!tool) return false;
   console.PrintText("\n");
   for (int poll = 0; poll < kToolPollLimit; ++poll) {
@@ -108,7 +110,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
   }
   ctx.deploy.DiscardPreparedCopies();
 
-  RunTool(ctx.os, ctx.console, ServiceToolPath(system_folder), "-install -QLN2");
+  RunTool(ctx.os, ctx.console, ServiceToolPath(system_folder), "-install -QLN2", system_dir.path);
   return ReplacementResult(copy_failed, purged, restart_owed, at_restart);
 }
 

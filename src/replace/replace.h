@@ -133,12 +133,14 @@ struct ReplaceContext {
 // "path" in quotes, so that a blank in it cannot end the program name.
 std::string QuoteProgramPath(const std::string& path);
 
-// Runs `program` with `arguments` in a new hidden console and waits for it:
-// "\n", a "." for each poll that finds it running (at most kToolPollLimit),
-// "\n". A tool still running after the last wait is left running. Returns
-// false, printing nothing, when the tool cannot be started.
+// Runs `program` with `arguments` in a new hidden console, with the system
+// directory `system_dir` as its current directory (never the installer's,
+// which may be a folder that users can write), and waits for it: "\n", a
+// "." for each poll that finds it running (at most kToolPollLimit), "\n". A
+// tool still running after the last wait is left running. Returns false,
+// printing nothing, when the tool cannot be started.
 bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
-             const std::string& arguments);
+             const std::string& arguments, const std::string& system_dir);
 
 // Makes sure that the service's files can take their places, and only then
 // runs the legacy restart tool's and the service tool's removal, purges the

@@ -42,11 +42,11 @@ class ReplaceOs {
   virtual ~ReplaceOs() = default;
 
   // Starts the program `application` with `command_line` in a new console
-  // whose window is hidden, with the installer's own startup information,
-  // environment and current directory, inheriting no handles. Null when it
-  // cannot be started.
-  virtual ToolProcessPtr StartTool(const std::string& application,
-                                   const std::string& command_line) = 0;
+  // whose window is hidden, with the installer's own startup information and
+  // environment, in the current directory `directory`, inheriting no
+  // handles. Null when it cannot be started.
+  virtual ToolProcessPtr StartTool(const std::string& application, const std::string& command_line,
+                                   const std::string& directory) = 0;
 };
 
 }  // namespace qsetup

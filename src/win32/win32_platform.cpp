@@ -69,9 +69,42 @@ class Win32RunLock final : public RunLock {
   UniqueHeldMutex held_;  // once held
 };
 
+// The lock where an object of the mutex's name is no run's: a file that only
+// administrators can make, open without sharing, so that no other run can
+// open it until this one closes it, which deletes it.
+class Win32FileRunLock final : public RunLock {
+ public:
+  explicit Win32FileRunLock(std::u16string path) : path_(std::move(path)) {}
+
+  LockWait Hold(std::uint32_t milliseconds) override {
+    constexpr DWORD kPollMs = 500;
+    for (DWORD waited = 0;; waited += kPollMs) {
+      if (file_) return LockWait::kHeld;
+      file_.reset(::CreateFileW(AsWide(path_), GENERIC_WRITE | DELETE, 0, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+      if (file_) continue;
+      // Another run holds it, or has just closed it and its deletion is
+      // pending.
+      const DWORD error = ::GetLastError();
+      if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) {
+        return LockWait::kFailed;
+      }
+      if (waited >= milliseconds) return LockWait::kTimedOut;
+      ::Sleep(kPollMs);
+    }
+  }
+
+ private:
+  std::u16string path_;
+  UniqueFile file_;
+};
+
+constexpr char kRunLockFile[] = "setup-run.lock";
+
 }  // namespace
 
-std::unique_ptr<RunLock> Win32DriverOs::OpenRunLock() {
+std::unique_ptr<RunLock> Win32DriverOs::OpenRunLock(const std::string& staging_folder,
+                                                    bool& name_taken) {
   CreatedMutex created = CreateRunLockMutex(kRunLockSecurity);
   if (!created.mutex && created.error == ERROR_INVALID_OWNER) {
     created = CreateRunLockMutex(kRunLockSecurityOwnDefault);
@@ -83,7 +116,17 @@ std::unique_ptr<RunLock> Win32DriverOs::OpenRunLock() {
   if (created.error == ERROR_ALREADY_EXISTS) {
     bool owned = false;
     ReadRunLockOwner(created.mutex.get(), owned);
-    if (!owned) return nullptr;
+    if (!owned) {
+      name_taken = true;
+      std::u16string folder;
+      std::u16string path;
+      if (FilePath(staging_folder, folder) != kErrorSuccess ||
+          FilePath(staging_folder + kRunLockFile, path) != kErrorSuccess) {
+        return nullptr;
+      }
+      ::CreateDirectoryW(AsWide(folder), nullptr);  // there already after a first run
+      return std::make_unique<Win32FileRunLock>(std::move(path));
+    }
   }
   return std::make_unique<Win32RunLock>(std::move(created.mutex));
 }

@@ -26,13 +26,15 @@ class Win32SourceDirectoryOs final : public SourceDirectoryOs {
   ModulePath ReadModulePath() override;
   std::string ReadCurrentDirectory() override;
   bool IsDbcsLeadByte(unsigned char byte) override;
+  bool NamesThisProgram(const char* path) override;
 };
 
 // SETUP.EXE's alone: the status report never makes, waits for or holds the
 // run lock.
 class Win32DriverOs final : public DriverOs {
  public:
-  std::unique_ptr<RunLock> OpenRunLock() override;
+  std::unique_ptr<RunLock> OpenRunLock(const std::string& staging_folder,
+                                       bool& name_taken) override;
   UtcTime Now() override;
 };
 

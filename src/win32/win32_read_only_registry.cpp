@@ -18,7 +18,7 @@ class Win32ReadOnlyKey final : public RegistryKey {
   WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override {
     if ((access & ~kReadRights) != 0) return kErrorAccessDenied;
     HKEY opened = nullptr;
-    const WinError status = OpenRegistryKey(key_.get(), name, access | view_, opened);
+    const WinError status = OpenRegistrySubkey(key_.get(), name, access | view_, opened);
     if (status == kErrorSuccess) key = std::make_unique<Win32ReadOnlyKey>(opened, view_);
     return status;
   }

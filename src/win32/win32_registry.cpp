@@ -18,17 +18,22 @@ WinError Status(LONG status) {
   return static_cast<WinError>(status);
 }
 
-// Deletes `name` below `key` in the registry view `view`. Only a 32-bit
-// program on 64-bit Windows must name the view, and every such system has
-// RegDeleteKeyExA; it is looked up because older 32-bit systems lack it.
+// Deletes the key `name` below `key` itself, opened in the registry view
+// `view`: a symbolic link as the link. RegDeleteKey would follow a link and
+// delete its target; NtDeleteKey deletes the key that its handle names.
 LONG DeleteKey(HKEY key, const char* name, REGSAM view) {
-  if (view != 0) {
-    LONG(WINAPI * delete_key_ex)(HKEY, LPCSTR, REGSAM, DWORD) = nullptr;
-    if (Resolve(::GetModuleHandleW(L"advapi32.dll"), "RegDeleteKeyExA", delete_key_ex)) {
-      return delete_key_ex(key, name, view, 0);
-    }
+  HKEY opened = nullptr;
+  const LONG status = ::RegOpenKeyExA(key, name, REG_OPTION_OPEN_LINK, DELETE | view, &opened);
+  if (status != ERROR_SUCCESS) return status;
+  const UniqueHkey owner(opened);
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  LONG(NTAPI * delete_key)(HANDLE) = nullptr;
+  ULONG(NTAPI * error_of)(LONG) = nullptr;
+  if (!Resolve(ntdll, "NtDeleteKey", delete_key) ||
+      !Resolve(ntdll, "RtlNtStatusToDosError", error_of)) {
+    return ERROR_PROC_NOT_FOUND;
   }
-  return ::RegDeleteKeyA(key, name);
+  return static_cast<LONG>(error_of(delete_key(opened)));
 }
 
 class Win32RegistryKey final : public RegistryKey {
@@ -39,7 +44,7 @@ class Win32RegistryKey final : public RegistryKey {
 
   WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override {
     HKEY opened = nullptr;
-    const WinError status = OpenRegistryKey(key_.get(), name, access | view_, opened);
+    const WinError status = OpenRegistrySubkey(key_.get(), name, access | view_, opened);
     if (status == kErrorSuccess) key = std::make_unique<Win32RegistryKey>(opened, view_);
     return status;
   }

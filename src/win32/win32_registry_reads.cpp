@@ -22,6 +22,12 @@ WinError OpenRegistryKey(HKEY parent, const std::string& name, std::uint32_t acc
   return Status(::RegOpenKeyExA(parent, name.c_str(), 0, access, &opened));
 }
 
+WinError OpenRegistrySubkey(HKEY parent, const std::string& name, std::uint32_t access,
+                            HKEY& opened) {
+  opened = nullptr;
+  return Status(::RegOpenKeyExA(parent, name.c_str(), REG_OPTION_OPEN_LINK, access, &opened));
+}
+
 WinError EnumRegistrySubkey(HKEY key, std::uint32_t index, std::string& name) {
   char buffer[kKeyNameBuffer] = {};
   DWORD length = sizeof buffer;

@@ -15,6 +15,11 @@ namespace qsetup::win32 {
 // `opened`. Returns the registry status.
 WinError OpenRegistryKey(HKEY parent, const std::string& name, std::uint32_t access, HKEY& opened);
 
+// As OpenRegistryKey, for the key `name` itself: a symbolic link is opened
+// as the link, never followed to its target (REG_OPTION_OPEN_LINK).
+WinError OpenRegistrySubkey(HKEY parent, const std::string& name, std::uint32_t access,
+                            HKEY& opened);
+
 // As RegistryKey::EnumSubkey and RegistryKey::QueryValue.
 WinError EnumRegistrySubkey(HKEY key, std::uint32_t index, std::string& name);
 WinError QueryRegistryValue(HKEY key, const std::string& name, RegistryValue& value);

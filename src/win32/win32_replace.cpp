@@ -42,7 +42,8 @@ class Win32ToolProcess final : public ToolProcess {
 }  // namespace
 
 ToolProcessPtr Win32ReplaceOs::StartTool(const std::string& application,
-                                         const std::string& command_line) {
+                                         const std::string& command_line,
+                                         const std::string& directory) {
   STARTUPINFOA startup;
   ::GetStartupInfoA(&startup);
   startup.lpReserved = nullptr;
@@ -56,7 +57,7 @@ ToolProcessPtr Win32ReplaceOs::StartTool(const std::string& application,
   command.push_back('\0');
   PROCESS_INFORMATION info;
   if (!::CreateProcessA(application.c_str(), command.data(), nullptr, nullptr, FALSE,
-                        CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info)) {
+                        CREATE_NEW_CONSOLE, nullptr, directory.c_str(), &startup, &info)) {
     return nullptr;
   }
   return std::make_unique<Win32ToolProcess>(info.hProcess, info.hThread);

@@ -18,10 +18,8 @@ namespace fs = std::filesystem;
 
 // The keys that the tests create below the Services key.
 const std::vector<std::string> kTestKeys = {
-    "vanwdgsv_qsetup_a",
-    "x_vanwdgex_qsetup_b",
-    "vanwdgex_qsetup_deep",
-    "VANWDGSV_QSETUP_CAPS",
+    "vanwdgsv_qsetup_a",    "x_vanwdgex_qsetup_b",  "vanwdgex_qsetup_deep",
+    "VANWDGSV_QSETUP_CAPS", "vanwdgsv_qsetup_link", "\\SOFTWARE\\qsetup_victim",
 };
 
 constexpr char kResetDacl[] =
@@ -77,6 +75,7 @@ class ReplaceE2e : public ::testing::Test {
   }
 
   void CleanUp() {
+    ServiceKeys("unlink", {"vanwdgsv_qsetup_link\\Parameters"});
     ServiceKeys("remove", kTestKeys);
     RunWine(FixtureDir() + "/restart_record.exe", {.args = {"remove"}});
     RemoveNamed(SystemDir(), {"vanwdgsv.exe", "vanwdgsv.exe.keep", "telmxsvc.exe", "telmxrem.exe",
@@ -161,6 +160,23 @@ TEST_F(ReplaceE2e, PurgeDeletesTwoLevelsAndResetsTheKeyThatStays) {
   EXPECT_NE(caps_dacl.out, kResetDacl);
 }
 
+// A link below a legacy key goes as the link: the key that it names keeps
+// its subkeys, and the status report foresees what the purge does.
+TEST_F(ReplaceE2e, PurgeDeletesALinkAndNeverItsTarget) {
+  ASSERT_EQ(ServiceKeys("create", {"\\SOFTWARE\\qsetup_victim\\Sub", "vanwdgsv_qsetup_link\\Enum"})
+                .exit_code,
+            0);
+  ASSERT_EQ(ServiceKeys("link", {"vanwdgsv_qsetup_link\\Parameters", "\\SOFTWARE\\qsetup_victim"})
+                .exit_code,
+            0);
+  EXPECT_EQ(ReplaceRun({"foresee"}).out, "deleted 1 kept 0 unknown 0\r\n");
+
+  EXPECT_EQ(ReplaceRun({"purge"}).out, "result 1\r\n");
+  EXPECT_EQ(ServiceKeys("exists", {"vanwdgsv_qsetup_link", "\\SOFTWARE\\qsetup_victim\\Sub"}).out,
+            "vanwdgsv_qsetup_link no\r\n"
+            "\\SOFTWARE\\qsetup_victim\\Sub yes\r\n");
+}
+
 TEST_F(ReplaceE2e, PurgeWithNothingToRemove) {
   ASSERT_EQ(ServiceKeys("create", {"VANWDGSV_QSETUP_CAPS"}).exit_code, 0);
   const RunResult r = ReplaceRun({"purge"});
@@ -183,11 +199,12 @@ TEST_F(ReplaceE2e, ToolsRunInOrderWithTheirCommandLines) {
             "[copy TELMXREM.EXE]\r\n"
             "[copy TELMXSVC.EXE]\r\n"
             "<tool>result 1\r\n");
-  // Each started in a new console with a hidden window.
-  EXPECT_EQ(ToolLog(),
-            "\"C:\\windows\\system32\\vanwdgsv.exe\" -remove | flags 1 show 0\r\n"
-            "\"C:\\windows\\system32\\telmxsvc.exe\" -remove | flags 1 show 0\r\n"
-            "\"C:\\windows\\system32\\telmxsvc.exe\" -install -QLN2 | flags 1 show 0\r\n");
+  // Each started in a new console with a hidden window, in the system
+  // directory, not in the installer's current directory.
+  constexpr char kHere[] = " | flags 1 show 0 | dir C:\\windows\\system32\r\n";
+  EXPECT_EQ(ToolLog(), std::string("\"C:\\windows\\system32\\vanwdgsv.exe\" -remove") + kHere +
+                           "\"C:\\windows\\system32\\telmxsvc.exe\" -remove" + kHere +
+                           "\"C:\\windows\\system32\\telmxsvc.exe\" -install -QLN2" + kHere);
   EXPECT_EQ(ReadFile(SystemDir() + "/TELMXW.DLL"), "staged library");
   EXPECT_EQ(ReadFile(SystemDir() + "/TELMXREM.EXE"), "staged remover");
   EXPECT_EQ(ServiceKeys("exists", {"vanwdgsv_qsetup_a"}).out, "vanwdgsv_qsetup_a no\r\n");

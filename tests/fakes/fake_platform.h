@@ -30,8 +30,12 @@ class FakeSourceDirectoryOs : public SourceDirectoryOs {
  public:
   // The program's own path: one that the ANSI code page holds, which leaves
   // the command path to name the source directory.
-  ModulePath module = {u"C:\\Pkg\\SETUP.EXE", true, "C:\\Pkg\\SETUP.EXE"};
+  ModulePath module = {u"C:\\Pkg\\SETUP.EXE", true, "C:\\Pkg\\SETUP.EXE", kErrorSuccess,
+                       "C:\\Pkg\\SETUP.EXE"};
   std::string current_dir = "C:\\Users\\admin";
+  // Whether the command path names the program's own file; a launcher that
+  // named the program apart from its command line may give any.
+  bool command_names_program = true;
   unsigned char lead_low = 0, lead_high = 0;  // lead-byte range; none when both 0
   FaultPlan* faults = nullptr;
 
@@ -44,6 +48,10 @@ class FakeSourceDirectoryOs : public SourceDirectoryOs {
   std::string ReadCurrentDirectory() override {
     if (Fails(faults, "ReadCurrentDirectory")) return {};
     return current_dir;
+  }
+  bool NamesThisProgram(const char*) override {
+    if (Fails(faults, "NamesThisProgram")) return false;
+    return command_names_program;
   }
   bool IsDbcsLeadByte(unsigned char byte) override {
     return lead_high != 0 && byte >= lead_low && byte <= lead_high;
@@ -67,8 +75,15 @@ class FakeDriverOs : public DriverOs {
 
   UtcTime Now() override { return now; }
 
-  std::unique_ptr<RunLock> OpenRunLock() override {
+  // An object of the lock's name that an ordinary user made: the lock is the
+  // file in the staging folder then, which waits and holds as the mutex does.
+  bool name_taken = false;
+  std::string lock_folder;  // the staging folder that the run named
+
+  std::unique_ptr<RunLock> OpenRunLock(const std::string& staging_folder, bool& taken) override {
+    lock_folder = staging_folder;
     if (Fails(faults, "OpenRunLock") || !lock_available) return nullptr;
+    taken = name_taken;
     return std::make_unique<Lock>(*this);
   }
 

@@ -29,6 +29,10 @@ struct FakeKey {
   bool administrators_only = false;             // the reset DACL has been written
   bool volatile_key = false;                    // made volatile: gone at the next start
   std::map<std::string, RegistryValue> values;  // by name in lower case
+  // A symbolic link: the path below HKEY_LOCAL_MACHINE of its target. Paths
+  // below HKEY_LOCAL_MACHINE and the keys that CreateSubkey makes follow it,
+  // as Windows does; RegistryKey::OpenSubkey and DeleteSubkey never do.
+  std::string link;
 
   // The subkey `name`, compared as the registry does, without regard to case.
   std::shared_ptr<FakeKey> Find(const std::string& sub) const {
@@ -85,12 +89,13 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
   static constexpr std::uint32_t kDaclSize = 28;  // an Administrators-only DACL
 
   FakeKey local_machine;
-  int local_machine_open_failures = 0;    // the next opens below HKLM that fail
-  bool heap_exhausted = false;            // DACL buffers cannot be allocated
-  std::map<std::string, FakeTool> tools;  // by program path, as started
-  std::vector<std::uint32_t> waits;       // the time given to each wait
-  std::vector<std::string> events;        // tool starts and Services opens, in order
-  std::vector<std::string> writes;        // every change asked of the registry, made or not
+  int local_machine_open_failures = 0;        // the next opens below HKLM that fail
+  bool heap_exhausted = false;                // DACL buffers cannot be allocated
+  std::map<std::string, FakeTool> tools;      // by program path, as started
+  std::vector<std::uint32_t> waits;           // the time given to each wait
+  std::vector<std::string> events;            // tool starts and Services opens, in order
+  std::vector<std::string> writes;            // every change asked of the registry, made or not
+  std::vector<std::string> tool_directories;  // the current directory of each tool started
   int open_keys = 0;
   int open_tools = 0;
   int empty_name_uses = 0;  // opens and deletions through "", which name the key itself
@@ -137,7 +142,7 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
     std::shared_ptr<FakeKey> found;
     FakeKey* parent = &local_machine;
     for (const std::string& part : Split(path)) {
-      found = parent->Find(part);
+      found = Follow(parent->Find(part));
       if (!found) return kErrorFileNotFound;
       parent = found.get();
     }
@@ -147,8 +152,8 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
     return kErrorSuccess;
   }
 
-  ToolProcessPtr StartTool(const std::string& application,
-                           const std::string& command_line) override;
+  ToolProcessPtr StartTool(const std::string& application, const std::string& command_line,
+                           const std::string& directory) override;
 
   // The system starts again: volatile keys are gone.
   void Restart() { DropVolatile(local_machine); }
@@ -156,6 +161,22 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
   // What the token may open: a filtered one no more than reading.
   bool Grants(std::uint32_t access) const {
     return !filtered_token || (access & ~(kKeyRead | kKey64BitView)) == 0;
+  }
+
+  // The target of `key` where it is a link (a link to a link is followed
+  // on), else `key`; null where the target is missing.
+  std::shared_ptr<FakeKey> Follow(std::shared_ptr<FakeKey> key) {
+    for (int hops = 0; key && !key->link.empty() && hops < 16; ++hops) {
+      std::shared_ptr<FakeKey> target;
+      FakeKey* parent = &local_machine;
+      for (const std::string& part : Split(key->link)) {
+        target = parent->Find(part);
+        if (!target) return nullptr;
+        parent = target.get();
+      }
+      key = target;
+    }
+    return key;
   }
 
   static std::vector<std::string> Split(const std::string& path) {
@@ -203,8 +224,10 @@ class FakeToolProcess final : public ToolProcess {
 };
 
 inline ToolProcessPtr FakeReplaceOs::StartTool(const std::string& application,
-                                               const std::string& command_line) {
+                                               const std::string& command_line,
+                                               const std::string& directory) {
   events.push_back("start " + application + " | " + command_line);
+  tool_directories.push_back(directory);
   const auto tool = tools.find(application);
   if (tool == tools.end() || Fails(faults, "StartTool", application)) return nullptr;
   if (tool->second.effect) tool->second.effect(command_line);
@@ -246,7 +269,7 @@ inline WinError FakeRegistryKey::CreateSubkey(const std::string& name, std::uint
   std::shared_ptr<FakeKey> at = key_;
   created = false;
   for (const std::string& part : FakeReplaceOs::Split(name)) {
-    std::shared_ptr<FakeKey> sub = at->Find(part);
+    std::shared_ptr<FakeKey> sub = os_.Follow(at->Find(part));
     if (!sub) {
       // The registry keeps no stored key below a volatile one.
       if (at->volatile_key && lifetime != KeyLifetime::kVolatile) return 1117;

@@ -162,6 +162,20 @@ TEST_F(PurgeTest, DeletionReachesTwoLevelsAndNoFurther) {
   EXPECT_FALSE(Service("vanwdgsv\\Deep")->administrators_only);
 }
 
+// A link at any level of a legacy key is opened and deleted as the link: its
+// target anywhere in the registry keeps its subkeys and its DACL.
+TEST_F(PurgeTest, LinksAreDeletedThemselvesNeverTheirTargets) {
+  FakeKey& victim = os.AddKey("SOFTWARE\\Victim");
+  os.AddKey("SOFTWARE\\Victim\\Sub");
+  AddService("vanwdgsv\\Parameters").link = "SOFTWARE\\Victim";
+  AddService("vanwdgex\\Child\\Grand").link = "SOFTWARE\\Victim";
+  AddService("vanwdgex_service").link = "SOFTWARE\\Victim";
+  EXPECT_EQ(Purge(), 1);
+  EXPECT_EQ(LegacyKeys(), 0);
+  ASSERT_NE(os.FindKey("SOFTWARE\\Victim\\Sub"), nullptr);
+  EXPECT_FALSE(victim.administrators_only);
+}
+
 TEST_F(PurgeTest, AKeyIsDeletedOnlyAfterItsDaclWasReset) {
   const struct {
     const char* name;

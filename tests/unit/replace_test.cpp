@@ -22,6 +22,7 @@ using testing::FakeDeploySteps;
 using testing::FakeReplaceOs;
 using testing::FakeTool;
 
+constexpr char kSystemDir[] = "C:\\WINDOWS\\system32";
 constexpr char kRestartTool[] = "C:\\WINDOWS\\system32\\vanwdgsv.exe";
 constexpr char kServiceTool[] = "C:\\WINDOWS\\system32\\telmxsvc.exe";
 constexpr char kOpenServices[] = "open HKLM\\SYSTEM\\CurrentControlSet\\Services\\";
@@ -78,7 +79,7 @@ TEST_F(RunToolTest, DotsAndWaitsByHowLongTheToolRuns) {
     io.out.clear();
     os.waits.clear();
     os.tools[kServiceTool] = c.tool;
-    EXPECT_TRUE(RunTool(os, console, kServiceTool, "-remove"));
+    EXPECT_TRUE(RunTool(os, console, kServiceTool, "-remove", kSystemDir));
     EXPECT_EQ(io.out, c.out);
     EXPECT_EQ(os.waits, std::vector<std::uint32_t>(c.waits, kToolPollMs));
     EXPECT_EQ(os.tools[kServiceTool].exit_code_reads, c.exit_code_reads);
@@ -87,7 +88,7 @@ TEST_F(RunToolTest, DotsAndWaitsByHowLongTheToolRuns) {
 }
 
 TEST_F(RunToolTest, AToolThatCannotBeStartedPrintsNothing) {
-  EXPECT_FALSE(RunTool(os, console, kServiceTool, "-remove"));
+  EXPECT_FALSE(RunTool(os, console, kServiceTool, "-remove", kSystemDir));
   EXPECT_EQ(io.out, "");
   EXPECT_TRUE(os.waits.empty());
 }
@@ -95,7 +96,7 @@ TEST_F(RunToolTest, AToolThatCannotBeStartedPrintsNothing) {
 TEST_F(RunToolTest, TheProgramPathIsQuotedAndNamedAsTheApplication) {
   const std::string program = "C:\\Program Files\\WIN\\system32\\telmxsvc.exe";
   os.tools[program] = {};
-  EXPECT_TRUE(RunTool(os, console, program, "-install -QLN2"));
+  EXPECT_TRUE(RunTool(os, console, program, "-install -QLN2", kSystemDir));
   EXPECT_THAT(os.events, ElementsAre("start " + program + " | \"" + program + "\" -install -QLN2"));
 }
 
@@ -125,6 +126,8 @@ TEST_F(ReplaceDriverTest, WithBothToolsPresentEachRemovalIsFollowedByARefresh) {
                           kCopySvc, "discard", kStartServiceInstall));
   EXPECT_EQ(io.out, "\r\n..\r\n\r\n\r\n\r\n\r\n");
   EXPECT_EQ(os.open_tools, 0);
+  // Never in the installer's own current directory, which users may write.
+  EXPECT_THAT(os.tool_directories, ElementsAre(kSystemDir, kSystemDir, kSystemDir));
 }
 
 TEST_F(ReplaceDriverTest, AMissingToolIsPassedOverWithoutARefresh) {

@@ -109,6 +109,7 @@ TEST(SourceDirectory, FromTheCommandPath) {
     std::optional<ModulePath> module = std::nullopt;
     WinError error = kErrorSuccess;
     std::u16string windows_path = u"";
+    bool names_program = true;  // the command path names the program's own file
   };
   const Case cases[] = {
       {"C:\\Pkg\\setup.exe", "C:\\", "C:\\Pkg\\"},
@@ -142,6 +143,11 @@ TEST(SourceDirectory, FromTheCommandPath) {
       {"Quillon\\setup.exe", "C:\\?????", "C:\\8D2B~1\\Quillon\\", lossy},
       {"C:\\?????\\Quillon\\setup.exe", "D:\\", "", ModulePath{cyrillic, false, ""},
        kErrorNoUnicodeTranslation, u"C:\\\u041F\u0430\u043A\u0435\u0442\\Quillon\\"},
+      // A command path that names another file (a launcher that named the
+      // program apart from its command line): the program's own directory.
+      {"SETUP.EXE", "C:\\Evil", "C:\\Pkg\\", std::nullopt, kErrorSuccess, u"", false},
+      {"C:\\Evil\\setup.exe", "D:\\", "C:\\Pkg\\", std::nullopt, kErrorSuccess, u"", false},
+      {"setup", "C:\\Evil", "C:\\8D2B~1\\Quillon\\", lossy, kErrorSuccess, u"", false},
       // The longest source directory, and one more character, which is kept
       // whole and not used: a shorter path would name another directory.
       {long_dir + "setup.exe", "D:\\", long_dir},
@@ -154,6 +160,7 @@ TEST(SourceDirectory, FromTheCommandPath) {
     FakeSourceDirectoryOs os;
     os.current_dir = c.current;
     if (c.module) os.module = *c.module;
+    os.command_names_program = c.names_program;
     const SourceDirectory source = ChooseSourceDirectory(c.path.c_str(), os.module, os);
     EXPECT_EQ(source.path, c.expected);
     EXPECT_EQ(source.error, c.error);

@@ -658,6 +658,33 @@ std::vector<OutcomeRow> OutcomeRows() {
        2,
        {kWarning, 202, Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "-", "-")},
        nullptr},
+      // An object of the lock's name that no run made: the lock file still
+      // keeps runs apart, and the event tells of the object.
+      {"RunLockNameTaken",
+       [](SetupMainTest& t) {
+         t.driver.name_taken = true;
+         t.driver.other_run_ms = FakeDriverOs::kNeverLetsGo;
+       },
+       {"/Q"},
+       2,
+       {kWarning, 202,
+        Facts("2", "C:\\Pkg\\setup.exe /Q", kSource, "-", "-", "-", "-", "-", "-", "-",
+              "its name was taken by an object that no run made")},
+       nullptr},
+      // Started by a launcher that named the program apart from a bare
+      // command path, in another current directory: the package of the
+      // program's own directory.
+      {"PackageFromTheProgramsOwnDirectory",
+       [](SetupMainTest& t) {
+         t.AttachHidAdapter();
+         t.source_dir.command_names_program = false;
+         t.source_dir.current_dir = "C:\\Evil";
+       },
+       {"/Q"},
+       0,
+       {EventType::kInformation, 0, Facts("0", "SETUP.EXE /Q", kSource, "HID probe", "none")},
+       kStagedSetup,
+       "SETUP.EXE"},
   };
 }
 

@@ -162,6 +162,7 @@ std::string Message(std::uint32_t id, const std::vector<std::string>& strings) {
     text += "\r\n";
   }
   if (ShowsFilesAtRestart(id)) text += "Files at the next start: " + strings.at(10) + "\r\n";
+  text += "Run lock: " + strings.at(11) + "\r\n";
   return text;
 }
 
@@ -363,7 +364,8 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
       EXPECT_FALSE(std::regex_search(text, std::regex("%[0-9]"))) << text;
       const std::vector<std::string> lines = Lines(text);
       const std::size_t facts = 9;
-      const std::size_t lines_of_facts = facts + (ShowsFilesAtRestart(event.id) ? 1 : 0);
+      // The run lock's line closes every message.
+      const std::size_t lines_of_facts = facts + (ShowsFilesAtRestart(event.id) ? 1 : 0) + 1;
       ASSERT_EQ(lines.size(), 2 + lines_of_facts) << text;
       EXPECT_NE(lines[0], "");
       EXPECT_EQ(lines[1], "");
@@ -377,6 +379,7 @@ TEST_F(EventLog, EveryOutcomeLeavesItsEventAndTheMessageFileRendersIt) {
       if (ShowsFilesAtRestart(event.id)) {
         EXPECT_TRUE(lines[2 + facts].ends_with(" " + event.strings.at(10))) << lines[2 + facts];
       }
+      EXPECT_TRUE(lines.back().ends_with(" " + event.strings.at(11))) << lines.back();
       EXPECT_EQ(lines[3], language.exit_code_label + (" " + event.strings.at(1)));
     }
     EXPECT_EQ(texts.at("0x0409"), rendered.out);

@@ -10,6 +10,7 @@
 #include <future>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "e2e/devices/machine.h"
@@ -137,7 +138,8 @@ TEST_F(Installer, ForcedHidRouteReplacesLegacySoftwareAndAsksForARestart) {
                                       kBanner + kToolRun + kToolRun + kToolRun + kComplete +
                                       kReboot);
   EXPECT_EQ(ReadFile(SystemFile("qsetup-tools.log")),
-            std::string("\"") + kSystemDir + "\\vanwdgsv.exe\" -remove | flags 1 show 0\r\n");
+            std::string("\"") + kSystemDir + "\\vanwdgsv.exe\" -remove | flags 1 show 0 | dir " +
+                kSystemDir + "\r\n");
   const RunResult keys = RunWine(
       Fixture("service_keys"), {.args = {"exists", "vanwdgsv", "vanwdgex_helper", "qsetup_other"}});
   EXPECT_EQ(keys.out, "vanwdgsv no\r\nvanwdgex_helper no\r\nqsetup_other yes\r\n");
@@ -319,6 +321,35 @@ TEST_F(Installer, RunLockThatIsNotLetGoNeverHangsARun) {
   }
 }
 
+// An ordinary user's object of the lock's name does not let two runs change
+// the machine at once: the second waits for the first, here in vain.
+TEST_F(Installer, RunsTakeTurnsWhenTheLocksNameIsTaken) {
+  const Held squatter("hold_mutex", {"squat"});
+  // The first run waits for its service tool's installation while the
+  // marker is there.
+  const std::string first = FreshWorkDir("first-run");
+  CopyPackage(first);
+  CopyFile(Fixture("tool_standin"), first + "/TELMXSVC.EXE");
+  const std::string marker = UnixSystemDir() + "/telmxsvc.exe.keep";
+  WriteFile(marker, "");
+  auto first_run = std::async(std::launch::async, [&] { return Setup({"-FU", "/Q"}, first, 90); });
+  for (int i = 0; i < 600; ++i) {
+    const std::string log = SystemFile("qsetup-tools.log");
+    if (FileExists(log) && ReadFile(log).find("-install") != std::string::npos) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const std::string second = FreshWorkDir("second-run");
+  CopyPackage(second);
+  CopyFile(Fixture("setup_quick_lock"), second + "/SETUP.EXE");
+  const RunResult r = Setup({"-FU", "/Q", "/D"}, second);
+  fs::remove(marker);
+  EXPECT_EQ(r.exit_code, 2) << r.out;
+  EXPECT_NE(r.out.find("Main - the other run did not end in time; giving up.\r\n"),
+            std::string::npos)
+      << r.out;
+  EXPECT_EQ(first_run.get().exit_code, 0);
+}
+
 TEST_F(Installer, ARunEndedAfterThePurgeLeavesItsRestartToTheNext) {
   const std::string forced = "Skipping hardware detection - forcing Taskel.\r\n";
   InstallLegacySoftware(/*with_tool=*/false);
@@ -365,6 +396,21 @@ TEST_F(Installer, ARunThatNobodySeesNeverWaits) {
       {.args = {WindowsPath(PackageDir() + "/SETUP.EXE"), "-FU", "/D"}, .timeout_seconds = 200});
   EXPECT_EQ(r.out, "station visible 0\r\nexit code 0\r\n");
   EXPECT_EQ(r.exit_code, 0);
+  ExpectStaged();
+  ExpectInstalled();
+}
+
+// A launcher that names SETUP.EXE as the program to start, with a bare
+// command path and another current directory that holds a marked package:
+// the package comes from the program's own directory.
+TEST_F(Installer, ThePackageIsTheProgramsOwnWhateverTheCommandPathNames) {
+  const std::string other = FreshWorkDir("other-package");
+  CopyPackage(other);
+  for (const char* file : kInstalledFiles) WriteFile(other + "/" + file, "!@#$9.9$#@! marked");
+  const RunResult r =
+      RunWine(Fixture("launch"), {.args = {"-a", WindowsPath(PackageDir() + "/SETUP.EXE"), "-d",
+                                           WindowsPath(other), "SETUP.EXE", "-FU", "/Q"}});
+  EXPECT_EQ(r.exit_code, 0) << r.out;
   ExpectStaged();
   ExpectInstalled();
 }
