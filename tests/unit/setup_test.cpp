@@ -683,7 +683,7 @@ std::vector<OutcomeRow> OutcomeRows() {
        {"/Q"},
        0,
        {EventType::kInformation, 0, Facts("0", "SETUP.EXE /Q", kSource, "HID probe", "none")},
-       kStagedSetup,
+       kRegisteredMessages,
        "SETUP.EXE"},
   };
 }
