@@ -45,7 +45,7 @@ bool ReadLastRun(RegistryOs& registry, LastRun& run, WinError& error) {
   }
   if (status == kErrorSuccess) return true;
   error = status;
-  run = {};
+  for (std::string& field : run.fields) field.clear();
   return false;
 }
 

@@ -310,10 +310,11 @@ std::string ReportText(const StatusReport& r) {
     text.Put("%-18s%s, SETUP.EXE %s: exit code %s, event %s", "Last run", run[kLastRunTime].c_str(),
              run[kLastRunVersion].c_str(), run[kLastRunExitCode].c_str(),
              run[kLastRunEventId].c_str());
-    const char* files = "; the next start of Windows completes %s";
+    std::string_view joiner = "; the next start of Windows completes ";
     std::string_view rest = run[kLastRunAtRestart];
-    for (std::string_view file; !(file = NextWord(rest)).empty(); files = ", %s") {
-      text.Put(files, std::string(file).c_str());
+    for (std::string_view file; !(file = NextWord(rest)).empty(); joiner = ", ") {
+      text.Append(joiner);
+      text.Append(file);
     }
     text.Put("\r\n");
   } else {

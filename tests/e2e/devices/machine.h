@@ -122,8 +122,10 @@ inline void CleanMachine() {
   RunWine(Fixture("service_keys"), {.args = {"remove", "vanwdgsv", "vanwdgex_helper",
                                              "qsetup_other", "vanwdgex_deep", "vanwdgsv_denied"}});
   RunWine(Fixture("restart_record"), {.args = {"remove"}});
-  RunWine("reg",
-          {.args = {"delete", "HKLM\\SOFTWARE\\Orvane\\Quillon 2 Setup", "/v", "LastRun", "/f"}});
+  // Where SETUP.EXE writes it, in the 64-bit view: the reg that wine starts
+  // may be the 32-bit one.
+  RunWine("reg", {.args = {"delete", "HKLM\\SOFTWARE\\Orvane\\Quillon 2 Setup", "/v", "LastRun",
+                           "/f", "/reg:64"}});
   for (const char* file :
        {"telmxw.dll", "telmxrem.exe", "telmxsvc.exe", "vanwdgsv.exe", "qsetup-tools.log"}) {
     fs::remove_all(PathIgnoringCase(UnixSystemDir(), file));
