@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <future>
 #include <map>
@@ -53,7 +54,21 @@ std::string MachineState(const std::map<std::string, std::string>& env = {}) {
   const RunResult exported =
       RunWine("reg", {.args = {"export", "HKLM", WindowsPath(file), "/y"}, .env = env});
   EXPECT_EQ(exported.exit_code, 0) << exported.out << exported.err;
-  std::string state = ReadFile(file);
+  // HKLM\Hardware is Wine's own, volatile: it is made again whenever Wine's
+  // server starts, some of it only once a program loads the display driver.
+  const std::string exported_text = ReadFile(file);
+  std::u16string text(exported_text.size() / 2, u'\0');
+  std::memcpy(text.data(), exported_text.data(), text.size() * 2);
+  std::string state;
+  bool hardware = false;
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t end = text.find(u'\n', at);
+    end = end == std::u16string::npos ? text.size() : end + 1;
+    const std::u16string_view line(text.data() + at, end - at);
+    if (line.starts_with(u"[")) hardware = line.starts_with(u"[HKEY_LOCAL_MACHINE\\Hardware");
+    if (!hardware) state.append(reinterpret_cast<const char*>(line.data()), line.size() * 2);
+    at = end;
+  }
   for (const char* dir : {"system32", "syswow64"}) {
     for (const auto& entry :
          fs::recursive_directory_iterator(WinePrefix() + "/drive_c/windows/" + dir)) {
