@@ -4,12 +4,11 @@
 #include <utility>
 #include <vector>
 
-#include "deploy/package.h"
-#include "driver/event_log_os.h"
 #include "msi/action_log.h"
 #include "msi/program_run.h"
 #include "msi/setup_outcome.h"
-#include "replace/replace.h"
+#include "rules/event_ids.h"
+#include "rules/package.h"
 #include "win32/handles.h"
 
 namespace qsetup::msi {

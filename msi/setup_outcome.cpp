@@ -3,9 +3,9 @@
 #include <utility>
 #include <vector>
 
-#include "driver/exit_codes.h"
-#include "driver/settings.h"
 #include "replace/restart_record.h"
+#include "rules/exit_codes.h"
+#include "rules/force_code.h"
 
 namespace qsetup::msi {
 

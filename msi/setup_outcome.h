@@ -12,8 +12,8 @@
 
 #include "base/registry.h"
 #include "base/win_errors.h"
-#include "driver/setup.h"
-#include "replace/replace.h"
+#include "rules/replacement.h"
+#include "rules/run_lock.h"
 
 namespace qsetup::msi {
 

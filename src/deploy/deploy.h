@@ -12,7 +12,7 @@
 #include "catalog/messages.h"
 #include "console/console.h"
 #include "deploy/deploy_os.h"
-#include "deploy/package.h"
+#include "rules/package.h"
 
 namespace qsetup {
 
@@ -109,22 +109,6 @@ bool PrepareCopies(const DeployContext& ctx, const std::string& source_folder,
 
 // Discards the prepared copies that no copy took.
 void DiscardPreparedCopies(const DeployContext& ctx);
-
-// How a file of the package is found in the folder that staging copies
-// it from.
-enum class PackageFileState { kAbsent, kReadable, kUnreadable };
-
-// The package in a folder, as SETUP.EXE's staging takes it.
-struct PackageCheck {
-  bool any = false;  // one of its staged files at least is there
-  // The first staged file that is not there or cannot be read: staging
-  // fails, and the run ends with 2. Null when the package is whole.
-  const char* lacking = nullptr;
-};
-
-// The one rule by which a folder holds a package that staging can take
-// whole; `states` tells how each of kStagedFiles is found, in their order.
-PackageCheck CheckPackage(std::span<const PackageFileState, kStagedFiles.size()> states);
 
 // Copies the package's staged files from the source directory into the
 // staging directory (system directory + "\drivers\qln2\"), creating its last

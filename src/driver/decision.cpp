@@ -2,7 +2,7 @@
 
 #include "base/ascii.h"
 #include "base/system_directory.h"
-#include "driver/exit_codes.h"
+#include "rules/exit_codes.h"
 
 namespace qsetup {
 namespace {

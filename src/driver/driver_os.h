@@ -1,12 +1,12 @@
 // The operating-system services that the setup driver needs itself, beside
-// those of the source directory's rule (driver/source_directory.h).
+// those of the source directory's rule (rules/source_directory.h).
 #pragma once
 
 #include <memory>
 #include <string>
 
-#include "driver/run_lock.h"
 #include "replace/last_run.h"
+#include "rules/run_lock.h"
 
 namespace qsetup {
 

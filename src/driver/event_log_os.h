@@ -8,24 +8,9 @@
 #include <variant>
 
 #include "base/win_errors.h"
+#include "rules/event_ids.h"
 
 namespace qsetup {
-
-// The product's event source: the name that its events carry, and that of
-// its key in the Application log's key of the registry, which tells event
-// viewers where its messages are.
-inline constexpr char kEventSourceName[] = "Orvane Quillon 2 Setup";
-
-// The Application log's key of event sources, below HKEY_LOCAL_MACHINE.
-inline constexpr char kApplicationLogKey[] =
-    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
-
-// Event types, with the values Windows uses.
-enum class EventType : std::uint16_t {
-  kError = 0x0001,
-  kWarning = 0x0002,
-  kInformation = 0x0004,
-};
 
 // An insertion string: text in the ANSI code page, as the run's paths and
 // command line are, or UTF-16 text for what that code page cannot hold (a

@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "driver/event_ids.h"
+#include "rules/event_ids.h"
 
 namespace qsetup {
 

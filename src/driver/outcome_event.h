@@ -1,5 +1,5 @@
 // The event that every run leaves in the Application log: an id for its
-// outcome (driver/event_ids.h), which event queries select on, and the facts
+// outcome (rules/event_ids.h), which event queries select on, and the facts
 // of the run as insertion strings.
 #pragma once
 
@@ -11,10 +11,10 @@
 #include "base/system_directory.h"
 #include "deploy/deploy.h"
 #include "driver/decision.h"
-#include "driver/event_ids.h"
 #include "driver/event_log_os.h"
 #include "driver/settings.h"
 #include "replace/replace.h"
+#include "rules/event_ids.h"
 
 namespace qsetup {
 

@@ -5,24 +5,11 @@
 #include <string>
 #include <string_view>
 
-#include "base/ascii.h"
 #include "console/console.h"
-#include "driver/source_directory.h"
+#include "rules/force_code.h"
+#include "rules/source_directory.h"
 
 namespace qsetup {
-
-inline constexpr char kForceUsb = 'U';
-
-enum class ForceCode { kNone, kUsb, kInvalid };
-
-// What one argument says of the force code, in any letter case: "-FU" and
-// whatever follows it force the USB route; any other argument that begins
-// with "-F" is an invalid force code. The MSI's custom action asks the same
-// of its switches before it runs SETUP.EXE.
-constexpr ForceCode ClassifyForceCode(std::string_view arg) {
-  if (arg.size() < 2 || arg[0] != '-' || AsciiUpper(arg[1]) != 'F') return ForceCode::kNone;
-  return arg.size() > 2 && AsciiUpper(arg[2]) == kForceUsb ? ForceCode::kUsb : ForceCode::kInvalid;
-}
 
 struct RunSettings {
   bool unattended = false;  // /X, /Q, /H: no questions, no final key wait

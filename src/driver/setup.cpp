@@ -7,11 +7,12 @@
 #include "detect/detect.h"
 #include "driver/decision.h"
 #include "driver/deploy_steps.h"
-#include "driver/exit_codes.h"
 #include "driver/outcome_event.h"
 #include "driver/settings.h"
 #include "replace/last_run.h"
 #include "replace/replace.h"
+#include "rules/exit_codes.h"
+#include "rules/system_directory.h"
 
 namespace qsetup {
 namespace {

@@ -9,17 +9,11 @@
 #include "detect/detect_os.h"
 #include "driver/driver_os.h"
 #include "driver/event_log_os.h"
-#include "driver/source_directory.h"
-#include "replace/replace.h"
 #include "replace/replace_os.h"
+#include "rules/run_lock.h"
+#include "rules/source_directory.h"
 
 namespace qsetup {
-
-// How long a run waits for another run to let go of the machine: longer than
-// the longest unattended run can take (three tools, each waited for at most
-// kToolPollLimit polls of kToolPollMs, and five minutes for detection and the
-// copies), and no longer. A run that waited this long gives up.
-inline constexpr std::uint32_t kRunLockWaitMs = 3 * kToolPollLimit * kToolPollMs + 5 * 60 * 1000;
 
 // Every operating-system service that a run uses, one interface per
 // subsystem. The Win32 layer hands in the real ones; tests hand in fakes.

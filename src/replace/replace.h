@@ -12,28 +12,12 @@
 #include "base/registry.h"
 #include "base/system_directory.h"
 #include "console/console.h"
-#include "deploy/package.h"
 #include "replace/replace_os.h"
 #include "replace/restart_record.h"
+#include "rules/package.h"
+#include "rules/replacement.h"
 
 namespace qsetup {
-
-// Replacement results.
-inline constexpr int kReplaceDone = 0;
-// A restart is needed: a legacy service key was removed, or a file of the
-// service waits for the next start of Windows.
-inline constexpr int kReplaceLegacyRemoved = 1;
-inline constexpr int kReplaceCopyFailed = 2;  // a file of the service was not put in place
-
-// The replacement result of a sequence: a failed copy wins; else legacy
-// service keys removed by it, or by an earlier run that still owes the
-// restart they need, and files that the restart completes ask for the
-// restart.
-constexpr int ReplacementResult(bool copy_failed, bool legacy_removed, bool restart_owed,
-                                bool files_at_restart = false) {
-  if (copy_failed) return kReplaceCopyFailed;
-  return legacy_removed || restart_owed || files_at_restart ? kReplaceLegacyRemoved : kReplaceDone;
-}
 
 // The service keys below HKEY_LOCAL_MACHINE, and the patterns of the names
 // of the older software's service keys, which the purge deletes: the name of
@@ -60,13 +44,6 @@ constexpr bool IsLegacyServiceName(std::string_view name) {
 // The older software's restart tool, which the sequence runs from the system
 // directory beside the service tool (ServiceToolPath).
 inline constexpr char kLegacyToolName[] = "vanwdgsv.exe";
-
-// The service that the service tool registers.
-inline constexpr char kServiceName[] = "QLN2Svc";
-
-// Polls of a running tool, each followed by a wait of up to kToolPollMs.
-inline constexpr int kToolPollLimit = 60;
-inline constexpr std::uint32_t kToolPollMs = 5000;
 
 // What became of one file of the service.
 enum class InstallOutcome {

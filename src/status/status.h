@@ -14,11 +14,11 @@
 #include "base/registry.h"
 #include "base/system_directory.h"
 #include "base/win_errors.h"
-#include "deploy/package.h"
 #include "detect/detect_os.h"
-#include "driver/decision.h"
-#include "driver/source_directory.h"
 #include "replace/last_run.h"
+#include "rules/package.h"
+#include "rules/route.h"
+#include "rules/source_directory.h"
 #include "status/status_os.h"
 
 namespace qsetup {

@@ -10,7 +10,7 @@
 
 #include "base/readable_file.h"
 #include "base/win_errors.h"
-#include "driver/run_lock.h"
+#include "rules/run_lock.h"
 
 namespace qsetup {
 

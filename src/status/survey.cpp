@@ -8,9 +8,10 @@
 #include "deploy/deploy.h"
 #include "deploy/stamp_text.h"
 #include "detect/detect.h"
-#include "driver/exit_codes.h"
 #include "replace/replace.h"
 #include "replace/restart_record.h"
+#include "rules/exit_codes.h"
+#include "rules/system_directory.h"
 #include "status/status.h"
 #include "version.h"
 

@@ -4,7 +4,7 @@
 #include "base/system_directory.h"
 #include "catalog/catalog_os.h"
 #include "driver/driver_os.h"
-#include "driver/source_directory.h"
+#include "rules/source_directory.h"
 
 namespace qsetup::win32 {
 

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "driver/run_lock.h"
+#include "rules/run_lock.h"
 
 namespace qsetup::win32 {
 

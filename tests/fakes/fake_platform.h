@@ -10,8 +10,8 @@
 #include "catalog/catalog_os.h"
 #include "driver/driver_os.h"
 #include "driver/event_log_os.h"
-#include "driver/source_directory.h"
 #include "fakes/fake_files.h"
+#include "rules/source_directory.h"
 
 namespace qsetup::testing {
 

@@ -5,8 +5,15 @@
 #include <cstdint>
 
 #include "base/win_errors.h"
+#include "rules/replacement.h"
 
 namespace qsetup {
+
+// How long a run waits for another run to let go of the machine: longer than
+// the longest unattended run can take (three tools, each waited for at most
+// kToolPollLimit polls of kToolPollMs, and five minutes for detection and the
+// copies), and no longer. A run that waited this long gives up.
+inline constexpr std::uint32_t kRunLockWaitMs = 3 * kToolPollLimit * kToolPollMs + 5 * 60 * 1000;
 
 // How a wait for the run lock ended.
 enum class LockWait {

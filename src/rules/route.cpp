@@ -1,8 +1,9 @@
-// The decision's rules on their own, apart from the run that applies them
-// (decision.cpp): a program that only applies them to what it finds links
-// nothing of a run.
-#include "driver/decision.h"
-#include "driver/exit_codes.h"
+// Apart from the run that applies them (driver/decision.cpp): a program that
+// only applies them to what it finds links nothing of a run.
+#include "rules/route.h"
+
+#include "rules/exit_codes.h"
+#include "rules/replacement.h"
 
 namespace qsetup {
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <span>
 #include <string>
 
 #include "base/ascii.h"
@@ -42,7 +43,7 @@ inline constexpr PackageFile kPackage[] = {
 // The event source's message file: resources alone (the event messages),
 // named after the version, so that no run of this version replaces the file
 // that a viewer of the events may hold loaded. Runs put it into the staging
-// directory themselves, beside the staged files (driver/outcome_event.h).
+// directory themselves, beside the staged files.
 inline constexpr char kMessageFilePrefix[] = "QLN2MSG-";
 inline constexpr char kMessageFileName[] = "QLN2MSG-" QSETUP_PRODUCT_VERSION ".DLL";
 
@@ -85,5 +86,24 @@ inline std::string ServiceToolPath(const std::string& folder) {
   for (const char* c = kServiceToolFile; *c != '\0'; ++c) path.push_back(AsciiLower(*c));
   return path;
 }
+
+// The service that the service tool registers.
+inline constexpr char kServiceName[] = "QLN2Svc";
+
+// How a file of the package is found in the folder that staging copies
+// it from.
+enum class PackageFileState { kAbsent, kReadable, kUnreadable };
+
+// The package in a folder, as SETUP.EXE's staging takes it.
+struct PackageCheck {
+  bool any = false;  // one of its staged files at least is there
+  // The first staged file that is not there or cannot be read: staging
+  // fails, and the run ends with 2. Null when the package is whole.
+  const char* lacking = nullptr;
+};
+
+// The one rule by which a folder holds a package that staging can take
+// whole; `states` tells how each of kStagedFiles is found, in their order.
+PackageCheck CheckPackage(std::span<const PackageFileState, kStagedFiles.size()> states);
 
 }  // namespace qsetup

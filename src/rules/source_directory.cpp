@@ -1,4 +1,4 @@
-#include "driver/source_directory.h"
+#include "rules/source_directory.h"
 
 #include "base/ascii.h"
 

@@ -1,14 +1,30 @@
-// What scripts and event queries rely on in the run's event: its id and the
-// numbers of its insertion strings.
+// What scripts, event queries and viewers rely on in the run's event: its
+// source, its id and type, and the numbers of its insertion strings.
 #pragma once
 
 #include <cstdint>
 
 namespace qsetup {
 
-// Event ids, one per outcome; the last two digits are the exit code. Event
-// queries and forwarding subscriptions select on these values: never change
-// or reuse them. The message table has a text for each
+// The product's event source: the name that its events carry, and that of
+// its key in the Application log's key of the registry, which tells event
+// viewers where its messages are.
+inline constexpr char kEventSourceName[] = "Orvane Quillon 2 Setup";
+
+// The Application log's key of event sources, below HKEY_LOCAL_MACHINE.
+inline constexpr char kApplicationLogKey[] =
+    "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application";
+
+// Event types, with the values Windows uses.
+enum class EventType : std::uint16_t {
+  kError = 0x0001,
+  kWarning = 0x0002,
+  kInformation = 0x0004,
+};
+
+// Event ids, one per outcome (rules/outcome.h); the last two digits are the
+// exit code. Event queries and forwarding subscriptions select on these
+// values: never change or reuse them. The message table has a text for each
 // (driver/event_messages.h).
 enum EventId : std::uint32_t {
   kEventInstalled = 0,

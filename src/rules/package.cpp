@@ -1,4 +1,4 @@
-#include "deploy/deploy.h"
+#include "rules/package.h"
 
 namespace qsetup {
 
