@@ -4,33 +4,20 @@
 #include <vector>
 
 #include "replace/restart_record.h"
-#include "rules/exit_codes.h"
 #include "rules/force_code.h"
+#include "rules/outcome.h"
 
 namespace qsetup::msi {
 
 namespace {
 
+// What the outcome table says of `exit_code`: the MSI sees nothing else of
+// the run.
 SetupOutcome OutcomeOfExitCode(std::uint32_t exit_code) {
   const std::string code = "SETUP.EXE exit code " + std::to_string(exit_code) + ": ";
-  switch (exit_code) {
-    case kExitInstalled:
-      return {true, code + "installed."};
-    case kExitAdapterNoDriver:
-      return {true,
-              code + "installed; the adapter has no working USB driver (see the notice above)."};
-    case kExitRestartNeeded:
-      return {true,
-              code + "installed; older service registrations were removed, restart the machine."};
-    case kExitFailed:
-      return {false, code +
-                         "a file could not be copied, or the system directory is unusable; "
-                         "SETUPSWITCHES=\"/Q /D\" traces every copy into this log."};
-    case kExitNoAdapter:
-      return {false, code + "no adapter was found; SETUP.EXE changed nothing."};
-    default:
-      return {false, code + "not a code that SETUP.EXE returns."};
-  }
+  const Outcome* outcome = FirstOutcomeOf(exit_code);
+  if (outcome == nullptr) return {false, code + "not a code that SETUP.EXE returns."};
+  return {outcome->msi.succeeds, code + outcome->msi.words};
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include "base/ascii.h"
 #include "base/system_directory.h"
-#include "rules/exit_codes.h"
 
 namespace qsetup {
 namespace {
@@ -16,34 +15,10 @@ bool StageUnlessRunningFromStaging(SetupSteps& steps, const RunSettings& setting
   return EqualsIgnoringAsciiCase(settings.source_dir, staging_dir) || steps.StagePackage();
 }
 
-// The outcome messages of each exit code of the decision, in order.
-void PrintOutcome(Console& console, const MessageTable& messages, int exit_code) {
-  switch (exit_code) {
-    case kExitInstalled:
-      console.PrintText(messages[kMsgInstallComplete]);
-      break;
-    case kExitRestartNeeded:
-      console.PrintText(messages[kMsgInstallComplete]);
-      console.PrintText(messages[kMsgRebootNeeded]);
-      break;
-    case kExitNoAdapter:
-      console.PrintText(messages[kMsgDeviceNotFound]);
-      console.PrintText(messages[kMsgInstallFailed]);
-      break;
-    case kExitAdapterNoDriver:
-      console.PrintText(messages[kMsgDeviceNotWorking]);
-      console.PrintText(messages[kMsgInstallComplete]);
-      break;
-    default:
-      console.PrintText(messages[kMsgInstallFailed]);
-      break;
-  }
-}
-
 }  // namespace
 
 Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
-                          const MessageTable& messages, const std::string& system_dir) {
+                          const std::string& system_dir) {
   const std::string staging_dir = StagingFolder(system_dir);
   const Route route =
       ChooseRoute(steps.FindHidDevice(), settings.skip_hid, settings.force_code == kForceUsb);
@@ -70,9 +45,7 @@ Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Consol
       TracePause(console, settings.verbose, "Didn't find USB SP.\n", kDriverPausePrompt);
     }
   }
-  const int exit_code = OutcomeExitCode(route, found, replacement);
-  PrintOutcome(console, messages, exit_code);
-  return {exit_code, route};
+  return {OutcomeExitCode(route, found, replacement), route};
 }
 
 }  // namespace qsetup

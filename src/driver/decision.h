@@ -1,10 +1,9 @@
-// The setup decision: which route a run takes after detection, and how its
-// outcome becomes messages and an exit code.
+// The setup decision: which route a run takes after detection, and the
+// exit code of its outcome (whose messages and event rules/outcome.h gives).
 #pragma once
 
 #include <string>
 
-#include "catalog/messages.h"
 #include "console/console.h"
 #include "driver/settings.h"
 #include "rules/replacement.h"
@@ -32,12 +31,12 @@ class SetupSteps {
 };
 
 struct Decision {
-  int exit_code;
+  int exit_code;  // also the id of its event
   Route route;
 };
 
 // Runs the decision for a usable system directory.
 Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
-                          const MessageTable& messages, const std::string& system_dir);
+                          const std::string& system_dir);
 
 }  // namespace qsetup

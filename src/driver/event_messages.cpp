@@ -1,5 +1,7 @@
 #include "driver/event_messages.h"
 
+#include "rules/outcome.h"
+
 namespace qsetup {
 namespace {
 
@@ -83,6 +85,17 @@ constexpr EventMessage kMessages[] = {
      "C:\\Windows\\Temp\\qln2, and run setup from there.",
      kFactsWithErrorText},
 };
+
+// Each outcome's event has its message, and each message its outcome.
+constexpr bool OneMessagePerOutcome() {
+  for (const EventMessage& message : kMessages) {
+    bool found = false;
+    for (const Outcome& outcome : kOutcomes) found = found || outcome.event == message.id;
+    if (!found) return false;
+  }
+  return std::size(kMessages) == std::size(kOutcomes);
+}
+static_assert(OneMessagePerOutcome(), "one message for each row of the outcome table");
 
 }  // namespace
 

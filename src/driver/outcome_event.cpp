@@ -5,6 +5,7 @@
 
 #include "base/ascii.h"
 #include "console/format.h"
+#include "rules/outcome.h"
 #include "version.h"
 
 namespace qsetup {
@@ -15,27 +16,6 @@ constexpr char kNoFact[] = "-";
 constexpr char kMessageFileValue[] = "EventMessageFile";
 constexpr char kTypesValue[] = "TypesSupported";
 constexpr std::uint64_t kTypesSupported = 0x0007;  // error, warning, information
-
-// Error for what failed or did nothing that the run was asked to do;
-// warning for what needs attention but changed nothing or installed;
-// information for an installation that needs nothing more.
-EventType TypeOf(EventId id) {
-  switch (id) {
-    case kEventInstalled:
-      return EventType::kInformation;
-    case kEventRestartNeeded:
-    case kEventNoAdapter:
-    case kEventAdapterNoDriver:
-    case kEventAnotherRunKeptTheMachine:
-      return EventType::kWarning;
-    case kEventCopyFailed:
-    case kEventInvalidForceCode:
-    case kEventSystemDirectoryUnusable:
-    case kEventSourceDirectoryUnusable:
-      break;
-  }
-  return EventType::kError;
-}
 
 const char* LegacyText(const std::optional<LegacyRemoval>& legacy) {
   if (!legacy) return kNoFact;
@@ -124,6 +104,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
     error = source->error;
   }
   const std::u16string error_text = error != kErrorSuccess ? log.ErrorText(error) : u"";
+  const RunOutcome& outcome = RunOutcomeOf(facts.event);
   std::string at_restart;
   if (facts.at_restart != nullptr) {
     for (const std::string& file : *facts.at_restart) {
@@ -138,7 +119,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
   }
   const EventString strings[] = {
       QSETUP_PRODUCT_VERSION,
-      Decimal(static_cast<std::uint32_t>(facts.exit_code), exit_code),
+      Decimal(outcome.exit_code, exit_code),
       *facts.command_line != '\0' ? facts.command_line : kNoFact,
       source_dir,
       RouteText(facts.route),
@@ -151,7 +132,7 @@ void ReportOutcome(EventLogOs& log, const RunFacts& facts) {
       facts.run_lock_name_taken ? "its name was taken by an object that no run made" : kNoFact,
   };
   static_assert(std::size(strings) == kLastFact, "one insertion string per fact, in their order");
-  log.Report(TypeOf(facts.event), facts.event, strings);
+  log.Report(static_cast<EventType>(outcome.type), facts.event, strings);
 }
 
 bool PlaceMessageFile(const DeployContext& ctx, const std::string& source_dir,

@@ -9,20 +9,22 @@
 
 #include "base/registry.h"
 #include "base/system_directory.h"
+#include "catalog/messages.h"
+#include "console/console.h"
 #include "deploy/deploy.h"
-#include "driver/decision.h"
 #include "driver/event_log_os.h"
-#include "driver/settings.h"
 #include "replace/replace.h"
 #include "rules/event_ids.h"
+#include "rules/outcome.h"
+#include "rules/route.h"
+#include "rules/source_directory.h"
 
 namespace qsetup {
 
 // What a run reports about itself. The texts belong to the run.
 struct RunFacts {
-  EventId event = kEventInstalled;
-  int exit_code = 0;
-  const char* command_line = "";                // as the program was given it
+  EventId event = kEventInstalled;  // with its exit code, by its row of the outcome table
+  const char* command_line = "";    // as the program was given it
   const SourceDirectory* source_dir = nullptr;  // the run's, or the one it could not use
   Route route = Route::kNone;
   std::optional<LegacyRemoval> legacy;      // none: the replacement did not come to the purge
@@ -34,6 +36,15 @@ struct RunFacts {
 // The program's arguments as one command line, each in quotes where it is
 // empty or holds a blank.
 std::string CommandLineOf(int argc, char** argv);
+
+// Prints the closing messages of `outcome`, as its row of the outcome table
+// names them.
+inline void PrintOutcome(Console& console, const MessageTable& messages,
+                         const RunOutcome& outcome) {
+  for (int i = 0; i < outcome.printed; ++i) {
+    console.PrintText(messages[static_cast<MessageId>(outcome.messages[i])]);
+  }
+}
 
 // Writes the run's event: its type and id by the outcome, and the facts of
 // EventFact as its insertion strings, in their order (the exit code and the

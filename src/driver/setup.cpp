@@ -11,7 +11,7 @@
 #include "driver/settings.h"
 #include "replace/last_run.h"
 #include "replace/replace.h"
-#include "rules/exit_codes.h"
+#include "rules/outcome.h"
 #include "rules/system_directory.h"
 
 namespace qsetup {
@@ -137,9 +137,8 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   facts.source_dir = &source;
   if (switches == SwitchResult::kInvalidForceCode) {
     facts.event = kEventInvalidForceCode;
-    facts.exit_code = kExitInstalled;
     ReportOutcome(platform.event_log, facts);
-    return kExitInstalled;
+    return RunOutcomeOf(facts.event).exit_code;
   }
 
   CatalogStore catalog(platform.catalog, console, settings.source_dir);
@@ -156,7 +155,6 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   console.PrintText(messages[kMsgBanner]);
 
   int exit_code = kExitFailed;
-  facts.exit_code = exit_code;
   const SystemDirectory system_dir = platform.system.ReadSystemDirectory();
   if (!source.usable()) {
     // Nothing could be copied from it: the run ends before it changes
@@ -186,12 +184,11 @@ int SetupMain(int argc, char** argv, Platform& platform) {
       ReportOutcome(platform.event_log, facts);
     } else {
       RunSteps steps(platform, console, settings, messages);
-      const Decision decision =
-          RunSetupDecision(steps, settings, console, messages, system_dir.path);
+      const Decision decision = RunSetupDecision(steps, settings, console, system_dir.path);
       exit_code = decision.exit_code;
       // The decision's outcomes have their exit codes as event ids.
       facts.event = static_cast<EventId>(exit_code);
-      facts.exit_code = exit_code;
+      PrintOutcome(console, messages, RunOutcomeOf(facts.event));
       facts.route = decision.route;
       facts.legacy = steps.legacy();
       facts.failed_copy = &steps.failed_copy();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "driver/outcome_event.h"
 #include "fakes/fake_console_io.h"
 #include "support/written_messages.h"
 
@@ -54,8 +55,10 @@ Outcome Decide(FakeSteps steps, RunSettings settings = {}, bool mark_staging = f
   Console console(io);
   if (mark_staging) steps.console = &console;
   if (settings.source_dir.empty()) settings.source_dir = "Z:\\pkg\\";
-  const Decision decision =
-      RunSetupDecision(steps, settings, console, MessageTable(BuiltinMessages()), kSystemDir);
+  const Decision decision = RunSetupDecision(steps, settings, console, kSystemDir);
+  // The run's end prints the outcome's messages right after the decision.
+  PrintOutcome(console, MessageTable(BuiltinMessages()),
+               RunOutcomeOf(static_cast<EventId>(decision.exit_code)));
   return {decision.exit_code, io.out, steps.calls};
 }
 
