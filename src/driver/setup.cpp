@@ -1,5 +1,7 @@
 #include "driver/setup.h"
 
+#include <optional>
+
 #include "catalog/catalog.h"
 #include "catalog/messages.h"
 #include "deploy/deploy.h"
@@ -121,6 +123,78 @@ RunLockHold LockOutOtherRuns(DriverOs& os, Console& console, bool verbose, std::
   return {};
 }
 
+// What a run that came to the decision holds until its report: the run lock,
+// and the steps, whose facts the report gives.
+struct Held {
+  RunLockHold hold;
+  std::optional<RunSteps> steps;
+};
+
+// From the read of the system directory to the decision's end: the outcome's
+// event. A run that takes the lock holds it in `held`.
+EventId Decide(Platform& p, Console& console, const RunSettings& settings,
+               const MessageTable& messages, const SourceDirectory& source,
+               const SystemDirectory& system_dir, RunFacts& facts, Held& held) {
+  if (!source.usable()) {
+    // Nothing could be copied from it: the run ends before it changes
+    // anything.
+    TraceUnusableSourceDirectory(console, settings.verbose, source);
+    return kEventSourceDirectoryUnusable;
+  }
+  if (!UsableSystemDirectory(system_dir)) {
+    TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
+               kDriverPausePrompt);
+    return kEventSystemDirectoryUnusable;
+  }
+  // A second run at the same time would replace the files of the first
+  // while the first runs its tools from them, and fail: one run at a time
+  // changes the machine, and a second waits for the first. A run that
+  // waited in vain changes nothing and fails, so that a fleet tool tries
+  // again later.
+  held.hold = LockOutOtherRuns(p.driver, console, settings.verbose, p.run_lock_wait_ms,
+                               StagingFolder(system_dir.path), facts.run_lock_name_taken);
+  if (held.hold.busy) return kEventAnotherRunKeptTheMachine;
+  RunSteps& steps = held.steps.emplace(p, console, settings, messages);
+  const Decision decision = RunSetupDecision(steps, settings, console, system_dir.path);
+  facts.route = decision.route;
+  facts.legacy = steps.legacy();
+  facts.failed_copy = &steps.failed_copy();
+  facts.at_restart = &steps.at_restart();
+  // The decision's outcomes have their exit codes as event ids.
+  return static_cast<EventId>(decision.exit_code);
+}
+
+// Reports the outcome `event` once: its messages (none before the catalog),
+// its event and, for a run that held the machine (`steps`, in `system_dir`),
+// the event source before the event and the last run's record after it.
+// Returns the exit code.
+int ReportRun(Platform& p, Console& console, RunFacts& facts, EventId event,
+              const MessageTable* messages = nullptr, RunSteps* steps = nullptr,
+              const std::string* system_dir = nullptr) {
+  const RunOutcome& outcome = RunOutcomeOf(event);
+  facts.event = event;
+  if (messages != nullptr) PrintOutcome(console, *messages, outcome);
+  if (steps != nullptr) {
+    // The event, with its source registered so that viewers can render it.
+    // Once the source names this version's message file, those of other
+    // versions are no longer read.
+    const bool in_place = steps->PlaceMessageFile(*system_dir);
+    if (EnsureEventSource(p.registry, EventMessageFile(p.system, *system_dir), in_place) &&
+        in_place) {
+      RemoveOtherMessageFiles(p.deploy, *system_dir);
+    }
+  }
+  // The restart record stays until Windows starts again: every run until
+  // then reports the restart, and a run ended at any point loses none.
+  ReportOutcome(p.event_log, facts);
+  if (steps != nullptr) {
+    // The outcome's record, for fleets that do not collect the event log;
+    // one that cannot be written changes nothing of the run.
+    RecordLastRun(p.registry, outcome.exit_code, event, p.driver.Now(), steps->at_restart());
+  }
+  return outcome.exit_code;
+}
+
 }  // namespace
 
 int SetupMain(int argc, char** argv, Platform& platform) {
@@ -135,10 +209,10 @@ int SetupMain(int argc, char** argv, Platform& platform) {
   RunFacts facts;
   facts.command_line = command_line.c_str();
   facts.source_dir = &source;
+  // An invalid force code ends the run at once: no catalog, no banner, no
+  // key wait.
   if (switches == SwitchResult::kInvalidForceCode) {
-    facts.event = kEventInvalidForceCode;
-    ReportOutcome(platform.event_log, facts);
-    return RunOutcomeOf(facts.event).exit_code;
+    return ReportRun(platform, console, facts, kEventInvalidForceCode);
   }
 
   CatalogStore catalog(platform.catalog, console, settings.source_dir);
@@ -151,67 +225,18 @@ int SetupMain(int argc, char** argv, Platform& platform) {
     texts = BuiltinMessages();
   }
   const MessageTable messages(texts);
-
   console.PrintText(messages[kMsgBanner]);
 
-  int exit_code = kExitFailed;
   const SystemDirectory system_dir = platform.system.ReadSystemDirectory();
-  if (!source.usable()) {
-    // Nothing could be copied from it: the run ends before it changes
-    // anything.
-    TraceUnusableSourceDirectory(console, settings.verbose, source);
-    console.PrintText(messages[kMsgInstallFailed]);
-    facts.event = kEventSourceDirectoryUnusable;
-    ReportOutcome(platform.event_log, facts);
-  } else if (!UsableSystemDirectory(system_dir)) {
-    TracePause(console, settings.verbose, "Main - GetSystemDirectory failed.\n",
-               kDriverPausePrompt);
-    console.PrintText(messages[kMsgInstallFailed]);
-    facts.event = kEventSystemDirectoryUnusable;
-    ReportOutcome(platform.event_log, facts);
-  } else {
-    // A second run at the same time would replace the files of the first
-    // while the first runs its tools from them, and fail: one run at a time
-    // changes the machine, and a second waits for the first. A run that
-    // waited in vain changes nothing and fails, so that a fleet tool tries
-    // again later; the lock is let go before the final key wait.
-    const RunLockHold hold =
-        LockOutOtherRuns(platform.driver, console, settings.verbose, platform.run_lock_wait_ms,
-                         StagingFolder(system_dir.path), facts.run_lock_name_taken);
-    if (hold.busy) {
-      console.PrintText(messages[kMsgInstallFailed]);
-      facts.event = kEventAnotherRunKeptTheMachine;
-      ReportOutcome(platform.event_log, facts);
-    } else {
-      RunSteps steps(platform, console, settings, messages);
-      const Decision decision = RunSetupDecision(steps, settings, console, system_dir.path);
-      exit_code = decision.exit_code;
-      // The decision's outcomes have their exit codes as event ids.
-      facts.event = static_cast<EventId>(exit_code);
-      PrintOutcome(console, messages, RunOutcomeOf(facts.event));
-      facts.route = decision.route;
-      facts.legacy = steps.legacy();
-      facts.failed_copy = &steps.failed_copy();
-      facts.at_restart = &steps.at_restart();
-      // The event, with its source registered so that viewers can render it.
-      // Once the source names this version's message file, those of other
-      // versions are no longer read.
-      const bool in_place = steps.PlaceMessageFile(system_dir.path);
-      if (EnsureEventSource(platform.registry, EventMessageFile(platform.system, system_dir.path),
-                            in_place) &&
-          in_place) {
-        RemoveOtherMessageFiles(platform.deploy, system_dir.path);
-      }
-      // The restart record stays until Windows starts again: every run until
-      // then reports the restart, and a run ended at any point loses none.
-      ReportOutcome(platform.event_log, facts);
-      // The outcome's record, for fleets that do not collect the event log;
-      // one that cannot be written changes nothing of the run.
-      RecordLastRun(platform.registry, static_cast<std::uint32_t>(exit_code), facts.event,
-                    platform.driver.Now(), steps.at_restart());
-    }
+  int exit_code = 0;
+  {
+    // The lock and the steps are let go before the final key wait.
+    Held held;
+    const EventId event =
+        Decide(platform, console, settings, messages, source, system_dir, facts, held);
+    exit_code = ReportRun(platform, console, facts, event, &messages,
+                          held.steps ? &*held.steps : nullptr, &system_dir.path);
   }
-
   if (!settings.unattended) {
     console.PrintText(messages[kMsgPressAnyKey]);
     console.WaitForKey();
