@@ -7,8 +7,8 @@
 # the fuzz targets' seed corpora, and checks that two release builds of the
 # last commit are identical.
 #   tools/test.sh [--unit]
-# --unit is the quick path for development: the format check and the native
-# unit tests only.
+# --unit is the quick path for development: the format and include checks
+# and the native unit tests only.
 #
 # Steps that need nothing of each other run side by side. Each step's output
 # goes to build/test-logs/STEP.log and is printed when the step ends, with
@@ -155,6 +155,7 @@ needed
 export CCACHE_DIR=$build/ccache CCACHE_BASEDIR=$root CMAKE_CXX_COMPILER_LAUNCHER=ccache
 
 step format "format check" bash -c "git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror"
+step includes "include check" bash tools/check-includes.sh
 
 native_configure() {
   cmake -S . -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
