@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/outcome_event.h"
 #include "events.h"
+#include "rules/event_ids.h"
 #include "win32/handles.h"
 #include "win32/win32_text.h"
 
