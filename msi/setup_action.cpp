@@ -128,7 +128,7 @@ extern "C" __declspec(dllexport) UINT WINAPI RemoveService(MSIHANDLE install) {
 }
 
 extern "C" __declspec(dllexport) UINT WINAPI RequestRestart(MSIHANDLE install) {
-  win32::Win32ReadOnlyRegistryOs registry;
+  win32::Win32RegistryReader registry;
   const RestartRequest request = RequestOfRestartRecord(registry);
   LogLine(install, Widen(request.log_line));
   if (request.restart) ::MsiSetMode(install, MSIRUNMODE_REBOOTATEND, TRUE);

@@ -231,7 +231,7 @@ void Survey::SurveyAdapter(bool skip_hid) {
 
 void Survey::SurveyService(const std::string& native_dir) {
   const std::string key_path = kServicesPath + std::string(kServiceName);
-  RegistryKeyPtr key;
+  RegistryKeyReaderPtr key;
   const WinError opened = p_.registry.OpenLocalMachineKey(key_path, kKeyQueryValue, key);
   if (opened == kErrorSuccess) {
     report_.service_registered = true;
