@@ -138,7 +138,7 @@ std::string Survey::Utf8(const std::string& ansi) {
 void Survey::ReadStamp(StampedFile& file, const std::string& path) {
   if (!block_) return FaultOn("allocate memory to read", path, kErrorNotEnoughMemory);
   WinError error = kErrorSuccess;
-  ReadableFilePtr opened = p_.os.OpenForReading(path, error);
+  ReadableFilePtr opened = p_.os.OpenForReading(path, &error);
   if (!opened) {
     if (error != kErrorFileNotFound && error != kErrorPathNotFound) {
       return FaultOn("open", path, error);

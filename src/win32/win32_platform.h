@@ -6,12 +6,13 @@
 #include "driver/driver_os.h"
 #include "driver/source_directory.h"
 
+#include "win32/win32_files.h"
+
 namespace qsetup::win32 {
 
-class Win32CatalogOs final : public CatalogOs {
+class Win32CatalogOs final : public Win32FileReads<CatalogOs> {
  public:
   std::uint16_t SystemDefaultLangId() override;
-  ReadableFilePtr OpenForReading(const std::string& path) override;
 };
 
 class Win32SystemDirectoryOs final : public SystemDirectoryOs {
