@@ -52,7 +52,9 @@ class NoSystemDirectory final : public SystemDirectoryOs {
 
 class PosixDeployOs final : public DeployOs {
  public:
-  bool PathExists(const std::string& path) override { return fs::exists(path); }
+  WinError FindPath(const std::string& path) override {
+    return fs::exists(path) ? kErrorSuccess : kErrorFileNotFound;
+  }
   bool SetAttributes(const std::string&, std::uint32_t) override { return false; }
   WinError CopyToNew(const std::string&, const std::string&) override { return kErrorAccessDenied; }
   WinError FlushFile(const std::string&) override { return kErrorAccessDenied; }
@@ -69,9 +71,12 @@ class PosixDeployOs final : public DeployOs {
   std::vector<FoundFile> FilesStartingWith(const std::string&) override { return {}; }
   std::uint32_t ProcessId() override { return 1; }
   ProcessStatus FindProcess(std::uint32_t) override { return {}; }
-  ReadableFilePtr OpenForReading(const std::string& path) override {
+  ReadableFilePtr OpenForReading(const std::string& path, WinError* error) override {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+      if (error != nullptr) *error = kErrorFileNotFound;
+      return nullptr;
+    }
     return std::make_unique<PosixFile>(fd);
   }
 };

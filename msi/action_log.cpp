@@ -26,27 +26,4 @@ void LogLine(MSIHANDLE install, std::wstring_view text) {
   ::MsiProcessMessage(install, INSTALLMESSAGE_INFO, record.get());
 }
 
-std::wstring Decode(std::string_view bytes, UINT code_page) {
-  if (bytes.empty()) return {};
-  const int size = static_cast<int>(bytes.size());
-  const int length = ::MultiByteToWideChar(code_page, 0, bytes.data(), size, nullptr, 0);
-  std::wstring text(static_cast<std::size_t>(length), L'\0');
-  ::MultiByteToWideChar(code_page, 0, bytes.data(), size, text.data(), length);
-  return text;
-}
-
-std::wstring Widen(std::string_view utf8) {
-  return Decode(utf8, CP_UTF8);
-}
-
-std::string Narrow(std::wstring_view text) {
-  if (text.empty()) return {};
-  const int size = static_cast<int>(text.size());
-  const int length =
-      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string bytes(static_cast<std::size_t>(length), '\0');
-  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), size, bytes.data(), length, nullptr, nullptr);
-  return bytes;
-}
-
 }  // namespace qsetup::msi

@@ -38,7 +38,7 @@ DWORD CreateFolder(const std::wstring& folder, PSECURITY_DESCRIPTOR security) {
 // `path` for the wide file functions; past MAX_PATH a drive path goes
 // behind \\?\, which lifts the limit (the installer's paths are full ones).
 std::wstring ApiPath(const std::string& path) {
-  std::wstring wide = Widen(path);
+  std::wstring wide = WidenReplacing(path);
   if (wide.size() >= MAX_PATH - 12 && wide.size() > 2 && wide[1] == L':') {
     wide.insert(0, L"\\\\?\\");
   }
@@ -108,7 +108,7 @@ std::string ActionAccount() {
     return {};
   }
   const win32::UniqueLocal owned_text(text);
-  return Narrow(text);
+  return NarrowReplacing(text);
 }
 
 class Win32FolderTreeOs final : public FolderTreeOs {
@@ -127,7 +127,7 @@ class Win32FolderTreeOs final : public FolderTreeOs {
   WinError Reset(const char* sddl, FolderEntry& entry) override {
     PSECURITY_DESCRIPTOR parsed = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            Widen(sddl).c_str(), SDDL_REVISION_1, &parsed, nullptr)) {
+            WidenReplacing(sddl).c_str(), SDDL_REVISION_1, &parsed, nullptr)) {
       return ::GetLastError();
     }
     const win32::UniqueLocal security(parsed);
@@ -151,9 +151,9 @@ class Win32FolderTreeOs final : public FolderTreeOs {
     do {
       const std::wstring name = found.cFileName;
       if (name == L"." || name == L"..") continue;
-      std::string narrow = Narrow(name);
+      std::string narrow = NarrowReplacing(name);
       // A name that UTF-8 cannot hold would name another entry.
-      if (Widen(narrow) != name) return ERROR_NO_UNICODE_TRANSLATION;
+      if (WidenReplacing(narrow) != name) return ERROR_NO_UNICODE_TRANSLATION;
       names.push_back(std::move(narrow));
     } while (::FindNextFileW(find.get(), &found));
     const DWORD error = ::GetLastError();
@@ -179,7 +179,7 @@ class Win32FolderTreeOs final : public FolderTreeOs {
     wchar_t* text = nullptr;
     if (!::ConvertSidToStringSidW(owner, &text)) return ::GetLastError();
     const win32::UniqueLocal owned_text(text);
-    entry.owner = Narrow(text);
+    entry.owner = NarrowReplacing(text);
     return ERROR_SUCCESS;
   }
 
@@ -191,8 +191,8 @@ class Win32FolderTreeOs final : public FolderTreeOs {
 bool ProtectInstallFolder(MSIHANDLE install, const std::wstring& folder) {
   PSECURITY_DESCRIPTOR parsed = nullptr;
   DWORD error = 0;
-  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(Widen(kFolderSecurity).c_str(),
-                                                              SDDL_REVISION_1, &parsed, nullptr)) {
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(
+          WidenReplacing(kFolderSecurity).c_str(), SDDL_REVISION_1, &parsed, nullptr)) {
     error = ::GetLastError();
   }
   const win32::UniqueLocal security(parsed);
@@ -200,13 +200,14 @@ bool ProtectInstallFolder(MSIHANDLE install, const std::wstring& folder) {
   if (error != 0) {
     LogLine(install, L"INSTALLFOLDER " + folder +
                          L"\\ could not be given permissions of its own: " +
-                         Widen(WindowsErrorText(error)) + L".");
+                         WidenReplacing(WindowsErrorText(error)) + L".");
     return false;
   }
   const BackupPrivileges privileges;
   Win32FolderTreeOs os;
-  const FolderProtection protection = ProtectFolderTree(os, Narrow(folder), ActionAccount());
-  LogLine(install, Widen(protection.log_line));
+  const FolderProtection protection =
+      ProtectFolderTree(os, NarrowReplacing(folder), ActionAccount());
+  LogLine(install, WidenReplacing(protection.log_line));
   return protection.done;
 }
 

@@ -38,7 +38,7 @@ class LineLogger {
     if (first != std::string::npos) {
       const std::size_t last = pending_.find_last_not_of('\r');
       const std::string_view line = std::string_view(pending_).substr(first, last - first + 1);
-      LogLine(install_, prefix_ + Decode(line, OutputLineIsAnsi(line) ? CP_ACP : CP_OEMCP));
+      LogLine(install_, prefix_ + WidenReplacing(line, OutputLineIsAnsi(line) ? CP_ACP : CP_OEMCP));
     }
     pending_.clear();
   }
@@ -205,7 +205,7 @@ ProgramRun RunLogged(MSIHANDLE install, const std::wstring& application,
   if (!started.in_job) {
     job.reset();
     LogLine(install, L"No job of its own for " + name + L" (" +
-                         Widen(WindowsErrorText(started.job_error)) +
+                         WidenReplacing(WindowsErrorText(started.job_error)) +
                          L"): ending it does not end the programs that it starts.");
   }
   const HANDLE process = started.process.get();

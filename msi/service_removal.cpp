@@ -10,6 +10,7 @@
 #include "rules/event_ids.h"
 #include "rules/package.h"
 #include "win32/handles.h"
+#include "win32/win32_system_directory.h"
 
 namespace qsetup::msi {
 namespace {
@@ -28,18 +29,12 @@ std::wstring OtherProduct(const std::wstring& upgrade_code, const std::wstring& 
   return {};
 }
 
-// The system directory with its closing separator; empty when it cannot be
-// read.
+// The system directory with its closing separator, as SETUP.EXE reads it;
+// empty when it cannot be read.
 std::wstring SystemFolder() {
-  // Asked for its size, it counts the terminating null; the length that it
-  // returns once the path fits does not.
-  const UINT size = ::GetSystemDirectoryW(nullptr, 0);
-  if (size == 0) return {};
-  std::wstring folder(size, L'\0');
-  const UINT length = ::GetSystemDirectoryW(folder.data(), size);
-  if (length == 0 || length >= size) return {};
-  folder.resize(length);
-  return folder + L"\\";
+  const SystemDirectory directory = win32::Win32SystemDirectoryOs().ReadSystemDirectory();
+  return directory.Fitted() ? WidenReplacing(qsetup::SystemFolder(directory.path), CP_ACP)
+                            : std::wstring();
 }
 
 bool IsFile(const std::wstring& path) {
@@ -88,7 +83,7 @@ DWORD StopAndDeleteService(const std::wstring& service_name) {
 void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
   // The tool's name as SETUP.EXE starts it.
   const std::string tool_name = ServiceToolPath("");
-  const std::wstring tool = Widen(tool_name);
+  const std::wstring tool = WidenReplacing(tool_name);
   const std::string removal = tool_name + " -remove";
   std::vector<std::wstring> folders;
   if (std::wstring system = SystemFolder(); !system.empty()) folders.push_back(std::move(system));
@@ -103,18 +98,18 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
     LogLine(install, L"Running " + command_line);
     const ProgramRun run =
         RunLogged(install, program, command_line, folder, tool, kServiceToolMinutes);
-    LogLine(install, Widen(RunLine(removal, run, kServiceToolMinutes)));
+    LogLine(install, WidenReplacing(RunLine(removal, run, kServiceToolMinutes)));
     if (run.end != ProgramRun::End::kNotStarted) break;
   }
 
-  const std::wstring service_name = Widen(kServiceName);
+  const std::wstring service_name = WidenReplacing(kServiceName);
   if (!ServiceMayBeRegistered(service_name)) {
     LogLine(install, service_name + L" is not registered.");
     return;
   }
   if (const DWORD error = StopAndDeleteService(service_name); error != 0) {
     LogLine(install, service_name + L" could not be deleted through the service control manager: " +
-                         Widen(WindowsErrorText(error)) + L".");
+                         WidenReplacing(WindowsErrorText(error)) + L".");
   } else {
     LogLine(install, service_name +
                          L" was still registered: deleted through the service control manager "
@@ -124,8 +119,9 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
 
 // The event source that SETUP.EXE registers and never removes itself.
 void RemoveEventSource(MSIHANDLE install) {
-  const std::wstring name = L"Event source \"" + Widen(kEventSourceName) + L"\"";
-  const std::wstring key = Widen(kApplicationLogKey) + L"\\" + Widen(kEventSourceName);
+  const std::wstring name = L"Event source \"" + WidenReplacing(kEventSourceName) + L"\"";
+  const std::wstring key =
+      WidenReplacing(kApplicationLogKey) + L"\\" + WidenReplacing(kEventSourceName);
   const LSTATUS status = ::RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
   if (status == ERROR_SUCCESS) {
     LogLine(install, name + L" removed.");
@@ -133,7 +129,7 @@ void RemoveEventSource(MSIHANDLE install) {
     LogLine(install, name + L" is not registered.");
   } else {
     LogLine(install, name + L" could not be removed: " +
-                         Widen(WindowsErrorText(static_cast<WinError>(status))) + L".");
+                         WidenReplacing(WindowsErrorText(static_cast<WinError>(status))) + L".");
   }
 }
 
@@ -146,7 +142,7 @@ void RemoveMessageFiles(MSIHANDLE install) {
   const std::wstring staging = system + L"drivers\\qln2\\";
   WIN32_FIND_DATAW found;
   const win32::UniqueFind search(
-      ::FindFirstFileW((staging + Widen(kMessageFilePrefix) + L"*.DLL").c_str(), &found));
+      ::FindFirstFileW((staging + WidenReplacing(kMessageFilePrefix) + L"*.DLL").c_str(), &found));
   if (!search) return;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;
@@ -156,10 +152,11 @@ void RemoveMessageFiles(MSIHANDLE install) {
       LogLine(install, path + L" removed.");
     } else if (const DWORD error = ::GetLastError();
                ::MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)) {
-      LogLine(install, path + L" is in use (" + Widen(WindowsErrorText(error)) +
+      LogLine(install, path + L" is in use (" + WidenReplacing(WindowsErrorText(error)) +
                            L"): it is removed at the next start of Windows.");
     } else {
-      LogLine(install, path + L" could not be removed: " + Widen(WindowsErrorText(error)) + L".");
+      LogLine(install,
+              path + L" could not be removed: " + WidenReplacing(WindowsErrorText(error)) + L".");
     }
   } while (::FindNextFileW(search.get(), &found));
 }
@@ -170,8 +167,9 @@ void RemoveServiceAndEventSource(MSIHANDLE install, const std::wstring& product_
                                  const std::wstring& upgrade_code,
                                  const std::wstring& installed_folder) {
   if (const std::wstring other = OtherProduct(upgrade_code, product_code); !other.empty()) {
-    LogLine(install, Widen(kServiceName) + L" and the event source \"" + Widen(kEventSourceName) +
-                         L"\" are kept: " + other + L" of the same upgrade code stays installed.");
+    LogLine(install, WidenReplacing(kServiceName) + L" and the event source \"" +
+                         WidenReplacing(kEventSourceName) + L"\" are kept: " + other +
+                         L" of the same upgrade code stays installed.");
     return;
   }
   RemoveTheService(install, installed_folder);

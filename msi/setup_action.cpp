@@ -97,8 +97,8 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
   const std::wstring& switches = data[1];
 
   // SETUP.EXE would report success without installing anything.
-  if (const std::optional<std::string> invalid = InvalidForceCode(Narrow(switches))) {
-    LogLine(install, L"SETUPSWITCHES holds the invalid force code " + Widen(*invalid) +
+  if (const std::optional<std::string> invalid = InvalidForceCode(NarrowReplacing(switches))) {
+    LogLine(install, L"SETUPSWITCHES holds the invalid force code " + WidenReplacing(*invalid) +
                          L" (only -FU forces): SETUP.EXE would install nothing and exit with 0, "
                          L"so it was not run.");
     return ERROR_INSTALL_FAILURE;
@@ -110,7 +110,7 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
   LogLine(install, L"Running " + command_line);
   const SetupOutcome outcome = OutcomeOfSetupRun(
       RunLogged(install, program, command_line, folder, L"SETUP.EXE", kSetupMinutes));
-  LogLine(install, Widen(outcome.log_line));
+  LogLine(install, WidenReplacing(outcome.log_line));
   if (!outcome.succeeded) {
     WaitWhileFolderInUse(folder);
     return ERROR_INSTALL_FAILURE;
@@ -128,9 +128,9 @@ extern "C" __declspec(dllexport) UINT WINAPI RemoveService(MSIHANDLE install) {
 }
 
 extern "C" __declspec(dllexport) UINT WINAPI RequestRestart(MSIHANDLE install) {
-  win32::Win32ReadOnlyRegistryOs registry;
+  win32::Win32RegistryReader registry;
   const RestartRequest request = RequestOfRestartRecord(registry);
-  LogLine(install, Widen(request.log_line));
+  LogLine(install, WidenReplacing(request.log_line));
   if (request.restart) ::MsiSetMode(install, MSIRUNMODE_REBOOTATEND, TRUE);
   return ERROR_SUCCESS;
 }

@@ -48,7 +48,7 @@ SetupOutcome OutcomeOfSetupRun(const ProgramRun& run) {
   return {false, RunLine("SETUP.EXE", run, kSetupMinutes)};
 }
 
-RestartRequest RequestOfRestartRecord(RegistryOs& registry) {
+RestartRequest RequestOfRestartRecord(RegistryReader& registry) {
   const std::string record = "HKEY_LOCAL_MACHINE\\" + RestartRecordPath();
   WinError error = kErrorSuccess;
   if (RestartRecorded(registry, &error)) {

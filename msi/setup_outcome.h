@@ -71,7 +71,7 @@ struct RestartRequest {
 // were removed. The record, not the action that ran SETUP.EXE, carries it
 // to the action that asks, which runs in another process, maybe another
 // window station.
-RestartRequest RequestOfRestartRecord(RegistryOs& registry);
+RestartRequest RequestOfRestartRecord(RegistryReader& registry);
 
 // The first argument of `switches` that is an invalid force code, as
 // SETUP.EXE's C runtime splits its command line into arguments: blanks

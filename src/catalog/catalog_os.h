@@ -1,22 +1,17 @@
-// The operating-system services that the message catalog needs.
+// The operating-system services that the message catalog needs: the
+// language, and files to read.
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "base/readable_file.h"
 
 namespace qsetup {
 
-class CatalogOs {
+class CatalogOs : public ReadableFileOs {
  public:
-  virtual ~CatalogOs() = default;
-
   // The system's (not the user's) default language id.
   virtual std::uint16_t SystemDefaultLangId() = 0;
-
-  // Opens a file for reading; null when it is missing or cannot be read.
-  virtual ReadableFilePtr OpenForReading(const std::string& path) = 0;
 };
 
 }  // namespace qsetup

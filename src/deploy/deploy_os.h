@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/readable_file.h"
+#include "base/path_lookup.h"
 #include "base/win_errors.h"
 
 namespace qsetup {
@@ -46,13 +46,10 @@ struct ReplaceableTarget {
   WinError error = kErrorSuccess;  // kAtRestart, kNever: what replacing it now gives
 };
 
-class DeployOs {
+// Deployment's services, beside the file system as read (PathLookupOs:
+// PathExists, OpenForReading).
+class DeployOs : public PathLookupOs {
  public:
-  virtual ~DeployOs() = default;
-
-  // True when a directory search for exactly `path` finds an entry.
-  virtual bool PathExists(const std::string& path) = 0;
-
   // Sets the attributes of `path`; false when that fails (no such file).
   virtual bool SetAttributes(const std::string& path, std::uint32_t attributes) = 0;
 
@@ -104,10 +101,6 @@ class DeployOs {
   // Creates the directory `path` (its parent must exist); false when it
   // already exists or cannot be made.
   virtual bool MakeDirectory(const std::string& path) = 0;
-
-  // Opens `path` for raw reading, without denying others reading, writing,
-  // renaming or deleting it. Null when it cannot be opened.
-  virtual ReadableFilePtr OpenForReading(const std::string& path) = 0;
 
   // The files in the folder of `folder_and_prefix` whose names begin with
   // its last part, ASCII case ignored. Empty when there are none or the

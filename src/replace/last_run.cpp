@@ -19,8 +19,8 @@ std::string_view NextWord(std::string_view& rest) {
   return word;
 }
 
-bool ReadLastRun(RegistryOs& registry, LastRun& run, WinError& error) {
-  RegistryKeyPtr product;
+bool ReadLastRun(RegistryReader& registry, LastRun& run, WinError& error) {
+  RegistryKeyReaderPtr product;
   RegistryValue value;
   WinError status =
       registry.OpenLocalMachineKey(kProductKeyPath, kKeyQueryValue | kKey64BitView, product);

@@ -51,6 +51,6 @@ void RecordLastRun(RegistryOs& registry, std::uint32_t exit_code, std::uint32_t 
 // Reads the record into `run`; false, with `run` empty, when there is none.
 // When it cannot be read, or is not of the record's form, `error` receives
 // why (kErrorInvalidData for the form).
-bool ReadLastRun(RegistryOs& registry, LastRun& run, WinError& error);
+bool ReadLastRun(RegistryReader& registry, LastRun& run, WinError& error);
 
 }  // namespace qsetup

@@ -10,8 +10,8 @@ namespace {
 // Opens `name` below `parent` for reading and tells whether the key gives the
 // purge `rights`. A key that may not be read cannot be opened with rights
 // that include reading either.
-PurgeFate Grants(RegistryKey& parent, const std::string& name, std::uint32_t rights, bool elevated,
-                 RegistryKeyPtr& key, WinError& error) {
+PurgeFate Grants(RegistryKeyReader& parent, const std::string& name, std::uint32_t rights,
+                 bool elevated, RegistryKeyReaderPtr& key, WinError& error) {
   const WinError opened = parent.OpenSubkey(name, kKeyRead, key);
   bool granted = false;
   if (opened != kErrorAccessDenied || (rights & kKeyRead) != kKeyRead) {
@@ -29,7 +29,7 @@ PurgeFate Grants(RegistryKey& parent, const std::string& name, std::uint32_t rig
 // The fate of the subkeys of `key` that the purge meets at `level` below the
 // service key (1: children, 2: grandchildren, 3: their subkeys, which are
 // never deleted). kDeleted when the purge deletes every one of them.
-PurgeFate ForeseeSubkeys(RegistryKey& key, int level, bool elevated, WinError& error) {
+PurgeFate ForeseeSubkeys(RegistryKeyReader& key, int level, bool elevated, WinError& error) {
   std::string name;
   for (std::uint32_t index = 0;; ++index) {
     const WinError status = key.EnumSubkey(index, name);
@@ -41,7 +41,7 @@ PurgeFate ForeseeSubkeys(RegistryKey& key, int level, bool elevated, WinError& e
       error = status;
       return PurgeFate::kUnknown;
     }
-    RegistryKeyPtr sub;
+    RegistryKeyReaderPtr sub;
     PurgeFate fate =
         Grants(key, name, level == 1 ? kChildRights : kGrandchildRights, elevated, sub, error);
     if (fate == PurgeFate::kDeleted) fate = ForeseeSubkeys(*sub, level + 1, elevated, error);
@@ -51,18 +51,18 @@ PurgeFate ForeseeSubkeys(RegistryKey& key, int level, bool elevated, WinError& e
 
 }  // namespace
 
-PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, bool elevated,
+PurgeFate ForeseePurge(RegistryKeyReader& services, const std::string& name, bool elevated,
                        WinError& error) {
   error = kErrorSuccess;
-  RegistryKeyPtr service;
+  RegistryKeyReaderPtr service;
   const PurgeFate fate = Grants(services, name, kServiceKeyRights, elevated, service, error);
   return fate == PurgeFate::kDeleted ? ForeseeSubkeys(*service, 1, elevated, error) : fate;
 }
 
-LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown,
+LegacyServiceKeys CountLegacyServiceKeys(RegistryReader& registry, UnknownFates& unknown,
                                          bool elevated) {
   LegacyServiceKeys keys;
-  RegistryKeyPtr services;
+  RegistryKeyReaderPtr services;
   keys.error = registry.OpenLocalMachineKey(kServicesPath, kKeyRead, services);
   if (keys.error != kErrorSuccess) return keys;
   std::string name;

@@ -157,7 +157,7 @@ enum class PurgeFate {
 // token; `elevated` says that it has the Administrators enabled, as
 // SETUP.EXE's has. Without that, a right that the key refuses may be one
 // that SETUP.EXE is given: the fate is unknown, kErrorElevationRequired.
-PurgeFate ForeseePurge(RegistryKey& services, const std::string& name, bool elevated,
+PurgeFate ForeseePurge(RegistryKeyReader& services, const std::string& name, bool elevated,
                        WinError& error);
 
 // The legacy service keys, each by its fate in the purge.
@@ -182,7 +182,7 @@ class UnknownFates {
 // Foresees the purge in one walk of the Services key, changing nothing, with
 // this process's rights (`elevated` as for ForeseePurge); the keys whose fate
 // cannot be told also go to `unknown`.
-LegacyServiceKeys CountLegacyServiceKeys(RegistryOs& registry, UnknownFates& unknown,
+LegacyServiceKeys CountLegacyServiceKeys(RegistryReader& registry, UnknownFates& unknown,
                                          bool elevated);
 
 // Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators

@@ -26,7 +26,7 @@ std::string RestartRecordPath();
 // SETUP.EXE, QLN2STAT.EXE and the MSI package; changes nothing. When its key
 // cannot be opened for another reason than that it is not there, `error` (if
 // given) receives the registry status, and no restart is owed.
-bool RestartRecorded(RegistryOs& registry, WinError* error = nullptr);
+bool RestartRecorded(RegistryReader& registry, WinError* error = nullptr);
 
 // The record as one run sees it. Failures to read or write it change
 // nothing else: a record that cannot be written is lost, one that cannot be

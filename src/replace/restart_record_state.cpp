@@ -10,8 +10,8 @@ std::string RestartRecordPath() {
   return std::string("SOFTWARE\\") + kProductKeyName + "\\" + kRestartKeyName;
 }
 
-bool RestartRecorded(RegistryOs& registry, WinError* error) {
-  RegistryKeyPtr key;
+bool RestartRecorded(RegistryReader& registry, WinError* error) {
+  RegistryKeyReaderPtr key;
   const WinError status =
       registry.OpenLocalMachineKey(RestartRecordPath(), kKeyQueryValue | kKey64BitView, key);
   if (error != nullptr && status != kErrorSuccess && status != kErrorFileNotFound) *error = status;

@@ -42,7 +42,7 @@ struct StatusPlatform {
   SourceDirectoryOs& source;  // SETUP.EXE's own rule finds the package
   SystemDirectoryOs& system;  // the one reader of the system directory
   DetectOs& detect;
-  RegistryOs& registry;  // the one registry, read only
+  RegistryReader& registry;  // the one registry, which it can only read
 };
 
 // A file whose version stamp the report shows.

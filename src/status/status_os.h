@@ -1,6 +1,7 @@
 // The operating-system services that the status report needs beside the
-// subsystems' own (the system directory, detection, the registry). Every one
-// of them reads: the report has nothing to write but its own output.
+// subsystems' own (the system directory, detection, the registry) and the
+// file system as read (PathLookupOs). Every one of them reads: the report
+// has nothing to write but its own output.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "base/readable_file.h"
+#include "base/path_lookup.h"
 #include "base/win_errors.h"
 #include "rules/run_lock.h"
 
@@ -32,10 +33,8 @@ struct ServiceQuery {
   WinError error = kErrorSuccess;  // kErrorServiceDoesNotExist when it is not registered
 };
 
-class StatusOs {
+class StatusOs : public PathLookupOs {
  public:
-  virtual ~StatusOs() = default;
-
   // Writes UTF-8 text to standard output: to a console as its characters,
   // to a file or pipe as the bytes given. False when it could not be
   // written whole.
@@ -51,16 +50,6 @@ class StatusOs {
   // UTF-16 text (a path as Windows names it) in UTF-8; nullopt when it
   // cannot be converted exactly (a lone surrogate).
   virtual std::optional<std::string> Utf16ToUtf8(std::u16string_view text) = 0;
-
-  // Looks for `path` (ANSI) as a directory search does: kErrorSuccess when it
-  // is there, kErrorFileNotFound or kErrorPathNotFound when it is not, or
-  // the error that kept the search from telling.
-  virtual WinError FindPath(const std::string& path) = 0;
-
-  // Opens `path` (ANSI) for raw reading as the installer opens the files
-  // whose stamps it compares. Null when it cannot be opened, with the
-  // Windows error in `error`.
-  virtual ReadableFilePtr OpenForReading(const std::string& path, WinError& error) = 0;
 
   // Sets `elevated` when this process's token has BUILTIN\Administrators
   // enabled, as SETUP.EXE's has: only then does a key's security, checked

@@ -139,7 +139,7 @@ std::string Survey::Utf8(const std::string& ansi) {
 void Survey::ReadStamp(StampedFile& file, const std::string& path) {
   if (!block_) return FaultOn("allocate memory to read", path, kErrorNotEnoughMemory);
   WinError error = kErrorSuccess;
-  ReadableFilePtr opened = p_.os.OpenForReading(path, error);
+  ReadableFilePtr opened = p_.os.OpenForReading(path, &error);
   if (!opened) {
     if (error != kErrorFileNotFound && error != kErrorPathNotFound) {
       return FaultOn("open", path, error);
@@ -232,7 +232,7 @@ void Survey::SurveyAdapter(bool skip_hid) {
 
 void Survey::SurveyService(const std::string& native_dir) {
   const std::string key_path = kServicesPath + std::string(kServiceName);
-  RegistryKeyPtr key;
+  RegistryKeyReaderPtr key;
   const WinError opened = p_.registry.OpenLocalMachineKey(key_path, kKeyQueryValue, key);
   if (opened == kErrorSuccess) {
     report_.service_registered = true;

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   qsetup::win32::Win32SourceDirectoryOs source;
   qsetup::win32::Win32SystemDirectoryOs system;
   qsetup::win32::Win32DetectOs detect(search);
-  qsetup::win32::Win32ReadOnlyRegistryOs registry;
+  qsetup::win32::Win32RegistryReader registry;
   qsetup::StatusPlatform platform{os, source, system, detect, registry};
   return qsetup::StatusMain(argc, argv, platform);
 }

@@ -13,10 +13,6 @@
 
 namespace qsetup::win32 {
 
-bool Win32DeployOs::PathExists(const std::string& path) {
-  return FindPath(path) == kErrorSuccess;
-}
-
 bool Win32DeployOs::SetAttributes(const std::string& path, std::uint32_t attributes) {
   std::u16string wide;
   return FilePath(path, wide) == kErrorSuccess && ::SetFileAttributesW(AsWide(wide), attributes);
@@ -210,10 +206,6 @@ bool Win32DeployOs::RemoveFile(const std::string& path) {
 bool Win32DeployOs::MakeDirectory(const std::string& path) {
   std::u16string wide;
   return FilePath(path, wide) == kErrorSuccess && ::CreateDirectoryW(AsWide(wide), nullptr);
-}
-
-ReadableFilePtr Win32DeployOs::OpenForReading(const std::string& path) {
-  return OpenReadableFile(path);
 }
 
 std::vector<FoundFile> Win32DeployOs::FilesStartingWith(const std::string& folder_and_prefix) {

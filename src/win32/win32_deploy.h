@@ -2,12 +2,12 @@
 #pragma once
 
 #include "deploy/deploy_os.h"
+#include "win32/win32_files.h"
 
 namespace qsetup::win32 {
 
-class Win32DeployOs final : public DeployOs {
+class Win32DeployOs final : public Win32PathLookup<DeployOs> {
  public:
-  bool PathExists(const std::string& path) override;
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override;
   WinError CopyToNew(const std::string& source, const std::string& target) override;
   WinError FlushFile(const std::string& path) override;
@@ -19,7 +19,6 @@ class Win32DeployOs final : public DeployOs {
   WinError DeleteAtRestart(const std::string& path) override;
   bool RemoveFile(const std::string& path) override;
   bool MakeDirectory(const std::string& path) override;
-  ReadableFilePtr OpenForReading(const std::string& path) override;
   std::vector<FoundFile> FilesStartingWith(const std::string& folder_and_prefix) override;
   std::uint32_t ProcessId() override;
   ProcessStatus FindProcess(std::uint32_t process_id) override;

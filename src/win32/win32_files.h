@@ -20,14 +20,29 @@ namespace qsetup::win32 {
 // here, once.
 WinError FilePath(const std::string& path, std::u16string& wide);
 
-// Opens a file for raw reading, sharing it with other readers and writers and
-// letting it be renamed or deleted.
-// Null when it cannot be opened, with the Windows error in `error` if given.
-ReadableFilePtr OpenReadableFile(const std::string& path, WinError* error = nullptr);
+// As ReadableFileOs::OpenForReading: sharing the file with other readers and
+// writers and letting it be renamed or deleted.
+ReadableFilePtr OpenReadableFile(const std::string& path, WinError* error);
 
-// Looks for `path` with a directory search: kErrorSuccess when it finds an
-// entry, else the search's Windows error (ERROR_FILE_NOT_FOUND or
-// ERROR_PATH_NOT_FOUND when there is none).
+// As PathLookupOs::FindPath: a directory search.
 WinError FindPath(const std::string& path);
+
+// The file reads of the subsystem's interface `Interface`, a ReadableFileOs:
+// one body for every subsystem.
+template <class Interface>
+class Win32FileReads : public Interface {
+ public:
+  using Interface::OpenForReading;
+  ReadableFilePtr OpenForReading(const std::string& path, WinError* error) final {
+    return OpenReadableFile(path, error);
+  }
+};
+
+// The same, and the path lookups, for an `Interface` that is a PathLookupOs.
+template <class Interface>
+class Win32PathLookup : public Win32FileReads<Interface> {
+ public:
+  WinError FindPath(const std::string& path) final { return win32::FindPath(path); }
+};
 
 }  // namespace qsetup::win32

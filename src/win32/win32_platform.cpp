@@ -14,10 +14,6 @@ std::uint16_t Win32CatalogOs::SystemDefaultLangId() {
   return ::GetSystemDefaultLangID();
 }
 
-ReadableFilePtr Win32CatalogOs::OpenForReading(const std::string& path) {
-  return OpenReadableFile(path);
-}
-
 namespace {
 
 // Only the system and administrators may use the lock, and Administrators

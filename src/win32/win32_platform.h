@@ -6,18 +6,14 @@
 #include "driver/driver_os.h"
 #include "rules/source_directory.h"
 
+#include "win32/win32_files.h"
+#include "win32/win32_system_directory.h"
+
 namespace qsetup::win32 {
 
-class Win32CatalogOs final : public CatalogOs {
+class Win32CatalogOs final : public Win32FileReads<CatalogOs> {
  public:
   std::uint16_t SystemDefaultLangId() override;
-  ReadableFilePtr OpenForReading(const std::string& path) override;
-};
-
-class Win32SystemDirectoryOs final : public SystemDirectoryOs {
- public:
-  SystemDirectory ReadSystemDirectory() override;
-  std::string ReadWow64Directory() override;
 };
 
 // Both programs' (win32_source_directory.cpp).

@@ -36,18 +36,10 @@ LONG DeleteKey(HKEY key, const char* name, REGSAM view) {
   return static_cast<LONG>(error_of(delete_key(opened)));
 }
 
-class Win32RegistryKey final : public RegistryKey {
+// A key that SETUP.EXE opens: the reads, and the changes of the registry.
+class Win32RegistryKey final : public Win32KeyReads<RegistryKey, Win32RegistryKey> {
  public:
-  // `view` is the registry view the key was opened in; its subkeys are
-  // opened, made and deleted in the same one.
-  Win32RegistryKey(HKEY key, REGSAM view) : key_(key), view_(view) {}
-
-  WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override {
-    HKEY opened = nullptr;
-    const WinError status = OpenRegistrySubkey(key_.get(), name, access | view_, opened);
-    if (status == kErrorSuccess) key = std::make_unique<Win32RegistryKey>(opened, view_);
-    return status;
-  }
+  using Win32KeyReads::Win32KeyReads;
 
   WinError CreateSubkey(const std::string& name, std::uint32_t access, KeyLifetime lifetime,
                         RegistryKeyPtr& key, bool& created) override {
@@ -62,10 +54,6 @@ class Win32RegistryKey final : public RegistryKey {
       created = disposition == REG_CREATED_NEW_KEY;
     }
     return Status(status);
-  }
-
-  WinError EnumSubkey(std::uint32_t index, std::string& name) override {
-    return EnumRegistrySubkey(key_.get(), index, name);
   }
 
   WinError DeleteSubkey(const std::string& name) override {
@@ -97,10 +85,6 @@ class Win32RegistryKey final : public RegistryKey {
     }
     return Status(::RegSetValueExA(key_.get(), name.c_str(), 0, type, data.data(),
                                    static_cast<DWORD>(data.size())));
-  }
-
-  WinError QueryValue(const std::string& name, RegistryValue& value) override {
-    return QueryRegistryValue(key_.get(), name, value);
   }
 
   WinError QueryDaclSize(std::uint32_t& size) override {
@@ -150,26 +134,13 @@ class Win32RegistryKey final : public RegistryKey {
     }
     return Status(::RegSetKeySecurity(key_.get(), DACL_SECURITY_INFORMATION, descriptor));
   }
-
-  WinError CheckAccess(std::uint32_t access, bool& granted) override {
-    return CheckKeyAccess(key_.get(), access, granted);
-  }
-
- private:
-  UniqueHkey key_;
-  REGSAM view_;
 };
 
 }  // namespace
 
 WinError Win32RegistryOs::OpenLocalMachineKey(const std::string& path, std::uint32_t access,
-                                              RegistryKeyPtr& key) {
-  HKEY opened = nullptr;
-  const WinError status = OpenRegistryKey(HKEY_LOCAL_MACHINE, path, access, opened);
-  if (status == kErrorSuccess) {
-    key = std::make_unique<Win32RegistryKey>(opened, access & KEY_WOW64_64KEY);
-  }
-  return status;
+                                              RegistryKeyReaderPtr& key) {
+  return OpenLocalMachine<Win32RegistryKey>(path, access, key);
 }
 
 }  // namespace qsetup::win32

@@ -66,14 +66,6 @@ std::optional<std::string> Win32StatusOs::Utf16ToUtf8(std::u16string_view text) 
   return utf8;
 }
 
-WinError Win32StatusOs::FindPath(const std::string& path) {
-  return win32::FindPath(path);
-}
-
-ReadableFilePtr Win32StatusOs::OpenForReading(const std::string& path, WinError& error) {
-  return OpenReadableFile(path, &error);
-}
-
 WinError Win32StatusOs::CheckElevated(bool& elevated) {
   elevated = false;
   SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;

@@ -1,7 +1,8 @@
+#include "win32/win32_system_directory.h"
+
 #include <windows.h>
 
 #include "win32/win32_libraries.h"
-#include "win32/win32_platform.h"
 
 namespace qsetup::win32 {
 

@@ -1,7 +1,6 @@
 #include "win32/win32_text.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace qsetup::win32 {
 
@@ -11,37 +10,14 @@ WinError LastError() {
 }
 
 WinError Widen(std::string_view text, UINT code_page, std::u16string& wide) {
-  wide.clear();
-  if (text.empty()) return kErrorSuccess;
-  if (text.size() > INT_MAX) return kErrorInvalidParameter;
-  const int length = static_cast<int>(text.size());
   // A byte that is no character of the code page (a lead byte without its
   // trail byte) fails the conversion instead of becoming a default one.
-  const int size =
-      ::MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, nullptr, 0);
-  if (size <= 0) return LastError();
-  wide.resize(static_cast<std::size_t>(size));
-  if (::MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), length, AsWide(wide),
-                            size) != size) {
-    wide.clear();
-    return LastError();
-  }
-  return kErrorSuccess;
+  return ConvertToUtf16(text, code_page, MB_ERR_INVALID_CHARS, wide);
 }
 
 WinError Narrow(std::u16string_view text, UINT code_page, std::string& narrow) {
-  narrow.clear();
-  if (text.empty()) return kErrorSuccess;
-  if (text.size() > INT_MAX) return kErrorInvalidParameter;
-  const int length = static_cast<int>(text.size());
-  const auto* const wide = reinterpret_cast<const wchar_t*>(text.data());
-  const int size = ::WideCharToMultiByte(code_page, 0, wide, length, nullptr, 0, nullptr, nullptr);
-  if (size <= 0) return LastError();
-  narrow.resize(static_cast<std::size_t>(size));
-  if (::WideCharToMultiByte(code_page, 0, wide, length, narrow.data(), size, nullptr, nullptr) !=
-      size) {
-    narrow.clear();
-    return LastError();
+  if (const WinError error = ConvertFromUtf16(text, code_page, narrow); error != kErrorSuccess) {
+    return error;
   }
   // A character that the code page lacks comes out as another ("a" for
   // "ä", "?", U+FFFD for a lone surrogate): only a text that converts back

@@ -103,10 +103,23 @@ class FakeDeployOs : public DeployOs {
   const FakeDeployFile& File(const std::string& path) const { return files.at(Key(path)); }
   std::size_t FileCount() const { return files.size(); }
 
-  bool PathExists(const std::string& path) override {
-    if (Fails(faults, "PathExists", path)) return false;
+  // As FindFirstFileA: a missing folder on the way is ERROR_PATH_NOT_FOUND;
+  // a name that ends in "*" finds every name that begins with the rest.
+  WinError FindPath(const std::string& path) override {
+    if (Fails(faults, "FindPath", path)) return kErrorAccessDenied;
     const std::string key = Key(path);
-    return files.count(key) != 0 || directories.count(key) != 0;
+    if (files.count(key) != 0 || directories.count(key) != 0) return kErrorSuccess;
+    if (key.ends_with('*')) {
+      const std::string prefix = key.substr(0, key.size() - 1);
+      const auto next = files.lower_bound(prefix);
+      if (next != files.end() && next->first.starts_with(prefix)) return kErrorSuccess;
+    }
+    return MissingError(key);
+  }
+
+  // Why the file `key` (a Key()) that is not there cannot be found.
+  WinError MissingError(const std::string& key) const {
+    return directories.count(Parent(key)) != 0 ? kErrorFileNotFound : kErrorPathNotFound;
   }
 
   bool SetAttributes(const std::string& path, std::uint32_t attributes) override {
@@ -271,11 +284,15 @@ class FakeDeployOs : public DeployOs {
     return {ProcessStatus::State::kRunning, it->second};
   }
 
-  ReadableFilePtr OpenForReading(const std::string& path) override {
+  using DeployOs::OpenForReading;
+  ReadableFilePtr OpenForReading(const std::string& path, WinError* error) override {
     opened.push_back(path);
     const auto it = files.find(Key(path));
     if (it == files.end() || unreadable.count(Key(path)) != 0 ||
         Fails(faults, "OpenForReading", path)) {
+      if (error != nullptr) {
+        *error = it == files.end() ? MissingError(Key(path)) : kErrorAccessDenied;
+      }
       return nullptr;
     }
     return std::make_unique<Reader>(*this, it->second.data);

@@ -52,10 +52,15 @@ class FakeFileTable {
   FaultPlan* faults = nullptr;
   int open_files = 0;
 
-  ReadableFilePtr Open(const std::string& path) {
+  // As ReadableFileOs::OpenForReading.
+  ReadableFilePtr Open(const std::string& path, WinError* error) {
     opened.push_back(path);
     const auto it = files.find(path);
-    if (Fails(faults, "OpenForReading", path) || it == files.end()) return nullptr;
+    const bool refused = Fails(faults, "OpenForReading", path);
+    if (refused || it == files.end()) {
+      if (error != nullptr) *error = refused ? kErrorAccessDenied : kErrorFileNotFound;
+      return nullptr;
+    }
     return std::make_unique<FakeReadableFile>(it->second, faults, open_files);
   }
 };

@@ -21,7 +21,10 @@ class FakeCatalogOs : public CatalogOs {
   FakeFileTable files;
 
   std::uint16_t SystemDefaultLangId() override { return lang_id; }
-  ReadableFilePtr OpenForReading(const std::string& path) override { return files.Open(path); }
+  using CatalogOs::OpenForReading;
+  ReadableFilePtr OpenForReading(const std::string& path, WinError* error) override {
+    return files.Open(path, error);
+  }
 };
 
 // The services of the source directory's rule, which SETUP.EXE and the

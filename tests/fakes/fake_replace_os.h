@@ -31,7 +31,7 @@ struct FakeKey {
   std::map<std::string, RegistryValue> values;  // by name in lower case
   // A symbolic link: the path below HKEY_LOCAL_MACHINE of its target. Paths
   // below HKEY_LOCAL_MACHINE and the keys that CreateSubkey makes follow it,
-  // as Windows does; RegistryKey::OpenSubkey and DeleteSubkey never do.
+  // as Windows does; a key's OpenSubkey and DeleteSubkey never do.
   std::string link;
 
   // The subkey `name`, compared as the registry does, without regard to case.
@@ -50,7 +50,9 @@ class FakeRegistryKey final : public RegistryKey {
   FakeRegistryKey(FakeReplaceOs& os, std::shared_ptr<FakeKey> key, std::uint32_t access);
   ~FakeRegistryKey() override;
 
-  WinError OpenSubkey(const std::string& name, std::uint32_t access, RegistryKeyPtr& key) override;
+  using RegistryKey::OpenSubkey;
+  WinError OpenSubkey(const std::string& name, std::uint32_t access,
+                      RegistryKeyReaderPtr& key) override;
   WinError CreateSubkey(const std::string& name, std::uint32_t access, KeyLifetime lifetime,
                         RegistryKeyPtr& key, bool& created) override;
   WinError SetValue(const std::string& name, const RegistryValue& value) override;
@@ -83,7 +85,8 @@ struct FakeTool {
   bool Running() const { return running_polls < 0 || exit_code_reads < running_polls; }
 };
 
-// The registry and the tools: the replacement's services.
+// The registry and the tools: the replacement's services. The registry is
+// the one fake of both the reader and the writer.
 class FakeReplaceOs : public ReplaceOs, public RegistryOs {
  public:
   static constexpr std::uint32_t kDaclSize = 28;  // an Administrators-only DACL
@@ -131,8 +134,9 @@ class FakeReplaceOs : public ReplaceOs, public RegistryOs {
     return key;
   }
 
+  using RegistryOs::OpenLocalMachineKey;
   WinError OpenLocalMachineKey(const std::string& path, std::uint32_t access,
-                               RegistryKeyPtr& key) override {
+                               RegistryKeyReaderPtr& key) override {
     events.push_back("open HKLM\\" + path);
     if (Fails(faults, "OpenLocalMachineKey", path)) return kErrorAccessDenied;
     if (local_machine_open_failures > 0) {
@@ -245,7 +249,7 @@ inline FakeRegistryKey::~FakeRegistryKey() {
 }
 
 inline WinError FakeRegistryKey::OpenSubkey(const std::string& name, std::uint32_t access,
-                                            RegistryKeyPtr& key) {
+                                            RegistryKeyReaderPtr& key) {
   if (key_->deleted) return kErrorKeyDeleted;
   if (Fails(os_.faults, "OpenSubkey", name)) return kErrorAccessDenied;
   if (name.empty()) {

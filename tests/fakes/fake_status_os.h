@@ -58,33 +58,19 @@ class FakeStatusOs : public StatusOs {
     return Utf8(text);
   }
 
-  // As FindFirstFileA: a missing folder on the way is ERROR_PATH_NOT_FOUND;
-  // a name that ends in "*" finds every name that begins with the rest.
-  WinError FindPath(const std::string& path) override {
-    if (Fails(faults, "FindPath", path)) return kErrorAccessDenied;
-    const std::string key = files_.Key(path);
-    if (files_.files.count(key) != 0 || files_.directories.count(key) != 0) return kErrorSuccess;
-    if (key.ends_with('*')) {
-      const std::string prefix = key.substr(0, key.size() - 1);
-      const auto next = files_.files.lower_bound(prefix);
-      if (next != files_.files.end() && next->first.starts_with(prefix)) return kErrorSuccess;
-    }
-    return files_.directories.count(key.substr(0, key.rfind('\\'))) != 0 ? kErrorFileNotFound
-                                                                         : kErrorPathNotFound;
-  }
+  // The deployment fake's, whose files these are.
+  WinError FindPath(const std::string& path) override { return files_.FindPath(path); }
 
   // As CreateFileA for reading: the same errors as FindPath, and a file that
-  // the machine marks unreadable is refused.
-  ReadableFilePtr OpenForReading(const std::string& path, WinError& error) override {
+  // the machine marks unreadable is refused. The files that it opens count
+  // here, not among the deployment fake's.
+  using StatusOs::OpenForReading;
+  ReadableFilePtr OpenForReading(const std::string& path, WinError* error) override {
     const std::string key = files_.Key(path);
-    if (Fails(faults, "OpenForReading", path) || files_.unreadable.count(key) != 0) {
-      error = kErrorAccessDenied;
-      return nullptr;
-    }
+    const bool refused = Fails(faults, "OpenForReading", path) || files_.unreadable.count(key) != 0;
     const auto file = files_.files.find(key);
-    if (file == files_.files.end()) {
-      error = files_.directories.count(key.substr(0, key.rfind('\\'))) != 0 ? kErrorFileNotFound
-                                                                            : kErrorPathNotFound;
+    if (refused || file == files_.files.end()) {
+      if (error != nullptr) *error = refused ? kErrorAccessDenied : files_.MissingError(key);
       return nullptr;
     }
     return std::make_unique<FakeReadableFile>(FakeFile{file->second.data, {}, false}, faults,
