@@ -13,6 +13,7 @@
 
 #include "driver/setup.h"
 #include "fakes/fake_machine.h"
+#include "status/json_writer.h"
 #include "support/json_parse.h"
 
 namespace qsetup {
