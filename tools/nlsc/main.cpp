@@ -29,6 +29,7 @@
 
 #include "catalog/messages.h"
 #include "catalog_compiler.h"
+#include "charset.h"
 #include "event_compiler.h"
 
 namespace {
