@@ -40,7 +40,7 @@ void AppendUnit(std::string& out, std::uint32_t unit) {
   for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
 }
 
-// Appends `text` as JsonString gives it.
+// Appends `text` as JsonOut::String writes it.
 void AppendString(std::string& out, std::string_view text) {
   out += '"';
   for (std::size_t at = 0; at < text.size();) {
@@ -62,12 +62,6 @@ void AppendString(std::string& out, std::string_view text) {
 
 }  // namespace
 
-std::string JsonString(std::string_view text) {
-  std::string out;
-  AppendString(out, text);
-  return out;
-}
-
 void JsonOut::Begin(const char* key, char bracket) {
   Name(key);
   out_ += bracket;
@@ -82,10 +76,6 @@ void JsonOut::End(char bracket) {
 void JsonOut::String(const char* key, std::string_view text) {
   Name(key);
   AppendString(out_, text);
-}
-
-void JsonOut::MaybeString(const char* key, const std::optional<std::string>& text) {
-  MaybeString(key, text ? text->c_str() : nullptr);
 }
 
 void JsonOut::MaybeString(const char* key, const char* text) {

@@ -988,6 +988,13 @@ TEST(StatusReport, TheLastRunsRecord) {
   }
 }
 
+// `text` as the JSON writer writes a string, alone.
+std::string JsonString(std::string_view text) {
+  std::string out;
+  JsonOut(out).String(nullptr, text);
+  return out;
+}
+
 // Strings in JSON: escaped so that any parser reads the text back, in ASCII.
 TEST(StatusJson, StringsAreReadBackAsTheyWere) {
   const struct {
