@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-#include "stamp.h"
+#include "deploy/stamp_writer.h"
+#include "version.h"
 #include "win32/handles.h"
 
 QSETUP_DEFINE_VERSION_STAMP(kTelmxremVersionStamp);

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "stamp.h"
+#include "deploy/stamp_writer.h"
+#include "version.h"
 #include "win32/handles.h"
 
 QSETUP_DEFINE_VERSION_STAMP(kTelmxsvcVersionStamp);

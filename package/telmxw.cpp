@@ -1,7 +1,8 @@
 // Sample support library of the package: reports the package version.
 #include <windows.h>
 
-#include "stamp.h"
+#include "deploy/stamp_writer.h"
+#include "version.h"
 
 QSETUP_DEFINE_VERSION_STAMP(kTelmxwVersionStamp);
 

@@ -20,9 +20,11 @@ namespace qsetup {
 inline constexpr int kCopyDone = 0;  // copied, or declined at the question
 inline constexpr int kCopyFailed = 103;
 
-// Set result of StagePackage and RefreshSystemTools when a copy failed;
-// otherwise they return the length of the system directory path.
-inline constexpr int kSetCopyFailed = 2;
+// What StagePackage and RefreshSystemTools made of their set of files.
+enum SetResult {
+  kSetCopied,      // every file copied, or kept at the overwrite question
+  kSetCopyFailed,  // a copy failed, or the system directory could not be read
+};
 
 // A copy that failed: the paths as the copy used them, and the Windows error
 // of the step that failed.
@@ -113,10 +115,10 @@ void DiscardPreparedCopies(const DeployContext& ctx);
 // Copies the package's staged files from the source directory into the
 // staging directory (system directory + "\drivers\qln2\"), creating its last
 // level.
-int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended);
+SetResult StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended);
 
 // Copies the package's refreshed tools from the staging directory into the
 // system directory.
-int RefreshSystemTools(const DeployContext& ctx, bool unattended);
+SetResult RefreshSystemTools(const DeployContext& ctx, bool unattended);
 
 }  // namespace qsetup

@@ -4,7 +4,7 @@
 
 namespace qsetup {
 
-int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended) {
+SetResult StagePackage(const DeployContext& ctx, const std::string& source_dir, bool unattended) {
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   // Without it every path below would name the root of the current drive.
   if (!system_dir.Fitted()) return kSetCopyFailed;
@@ -28,10 +28,10 @@ int StagePackage(const DeployContext& ctx, const std::string& source_dir, bool u
       failed = true;
     }
   }
-  return failed ? kSetCopyFailed : static_cast<int>(system_dir.length);
+  return failed ? kSetCopyFailed : kSetCopied;
 }
 
-int RefreshSystemTools(const DeployContext& ctx, bool unattended) {
+SetResult RefreshSystemTools(const DeployContext& ctx, bool unattended) {
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   if (!system_dir.Fitted()) return kSetCopyFailed;
 
@@ -44,7 +44,7 @@ int RefreshSystemTools(const DeployContext& ctx, bool unattended) {
       failed = true;
     }
   }
-  return failed ? kSetCopyFailed : static_cast<int>(system_dir.length);
+  return failed ? kSetCopyFailed : kSetCopied;
 }
 
 }  // namespace qsetup

@@ -10,13 +10,14 @@
 #include <string_view>
 
 #include "base/readable_file.h"
+#include "deploy/stamp_writer.h"
 
 namespace qsetup {
 
 inline constexpr std::size_t kStampBlockSize = 100000;  // bytes examined per file
 inline constexpr std::size_t kStampTextMax = 255;       // longer texts are cut
-inline constexpr char kStampStart[] = "!@#$";
-inline constexpr char kStampEnd[] = "$#@!";
+inline constexpr char kStampStart[] = QSETUP_STAMP_START;
+inline constexpr char kStampEnd[] = QSETUP_STAMP_END;
 
 // Boyer-Moore-Horspool search for the NUL-terminated `pattern` in the first
 // `length` bytes of `data`. Returns the first byte of the leftmost match;

@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "console/console.h"
+#include "driver/source_trace.h"
 #include "rules/force_code.h"
-#include "rules/source_directory.h"
 
 namespace qsetup {
 
@@ -24,13 +24,5 @@ enum class SwitchResult { kContinue, kInvalidForceCode };
 // Reads the switches argv[1] .. argv[argc-1], upper-casing each in place.
 // Prints the force-code lines. Stops at an invalid force code.
 SwitchResult ParseSwitches(int argc, char** argv, RunSettings& settings, Console& console);
-
-// `text` for a trace line: printable ASCII as it is, every other character as
-// "<U+XXXX>", which no file name holds.
-std::string PrintableText(std::u16string_view text);
-
-// Under the verbose flag, what makes `source` unusable: its path, and why,
-// with a trace pause.
-void TraceUnusableSourceDirectory(Console& console, bool verbose, const SourceDirectory& source);
 
 }  // namespace qsetup

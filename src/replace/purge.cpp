@@ -56,7 +56,7 @@ bool RemoveServiceKey(RegistryKey& services, const std::string& name, RestartRec
     if (!deleted) ++index;
   }
 
-  if (ResetKeyDacl(services, name) != 0) return false;
+  if (!ResetKeyDacl(services, name)) return false;
   // Once the key is gone no later run can tell that the restart it needs is
   // still owed: the record has to be there first.
   restart.BeforeDeletion();
@@ -98,18 +98,18 @@ int PurgeLegacyServices(RegistryOs& registry, RestartRecord& restart) {
   return std::any_of(std::begin(removed), std::end(removed), [](bool r) { return r; }) ? 1 : 0;
 }
 
-int ResetKeyDacl(RegistryKey& parent, const std::string& name) {
+bool ResetKeyDacl(RegistryKey& parent, const std::string& name) {
   RegistryKeyPtr key;
-  if (parent.OpenSubkey(name, kReadControl, key) != kErrorSuccess) return 1;
+  if (parent.OpenSubkey(name, kReadControl, key) != kErrorSuccess) return false;
   std::uint32_t size = 0;
-  if (key->QueryDaclSize(size) != kErrorInsufficientBuffer) return 1;
+  if (key->QueryDaclSize(size) != kErrorInsufficientBuffer) return false;
   // The old DACL is not used; being able to read it is a condition of the
   // reset.
-  if (key->ReadDacl(size) != kErrorSuccess) return 1;
+  if (key->ReadDacl(size) != kErrorSuccess) return false;
 
   key.reset();
-  if (parent.OpenSubkey(name, kWriteDac, key) != kErrorSuccess) return 1;
-  return key->WriteAdministratorsOnlyDacl() == kErrorSuccess ? 0 : 1;
+  if (parent.OpenSubkey(name, kWriteDac, key) != kErrorSuccess) return false;
+  return key->WriteAdministratorsOnlyDacl() == kErrorSuccess;
 }
 
 }  // namespace qsetup

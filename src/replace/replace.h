@@ -187,7 +187,7 @@ LegacyServiceKeys CountLegacyServiceKeys(RegistryReader& registry, UnknownFates&
 
 // Replaces the DACL of `parent`\`name` by one that gives BUILTIN\Administrators
 // full control and nobody else anything. The key's DACL must be readable.
-// Returns 0 when the new DACL was written, 1 on any failure.
-int ResetKeyDacl(RegistryKey& parent, const std::string& name);
+// True when the new DACL was written.
+bool ResetKeyDacl(RegistryKey& parent, const std::string& name);
 
 }  // namespace qsetup

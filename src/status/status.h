@@ -115,7 +115,6 @@ struct StatusReport {
   bool service_runs_system_tool = false;  // the image path names the system directory's tool
   ServiceState service_state = ServiceState::kNone;
 
-  std::string legacy_tool_path;  // UTF-8
   std::optional<bool> legacy_tool;
   int legacy_service_keys = 0;       // those that SETUP.EXE's purge deletes
   int legacy_service_keys_kept = 0;  // those that it leaves in place
@@ -145,10 +144,8 @@ StatusReport SurveyMachine(StatusPlatform& platform, const char* command_path, b
 std::string ReportText(const StatusReport& report);
 std::string ReportJson(const StatusReport& report);
 
-// `text` (UTF-8) as a JSON string, in quotes, with every character outside
-// printable ASCII escaped (\uXXXX, UTF-16 surrogate pairs beyond U+FFFF) and
-// any byte that is not part of UTF-8 as U+FFFD.
-std::string JsonString(std::string_view text);
+// The name of `state` in both forms of the report; null for kNone.
+const char* ServiceStateText(ServiceState state);
 
 // Runs QLN2STAT.EXE with its argument vector: "/JSON" for the JSON form,
 // "/H" to leave the HID probe out (either with "-" for "/", in any letter

@@ -1,3 +1,5 @@
+#include "status/survey_reader.h"
+
 #include <array>
 #include <memory>
 #include <new>
@@ -20,157 +22,30 @@ namespace {
 
 constexpr char kImagePathValue[] = "ImagePath";
 
-// Detection's operating system, watched for the refusals after which
-// detection finds nothing, so that the report can tell them from an adapter
-// that is not there. Everything else passes unchanged.
-class WatchedDetectOs final : public DetectOs {
+// The survey's jobs, which Run takes in turn.
+class Survey final : public SurveyReader {
  public:
-  explicit WatchedDetectOs(DetectOs& os) : os_(os) {}
-
-  bool hid_refused = false;
-  bool devices_refused = false;
-  bool memory_refused = false;
-
-  std::unique_ptr<HidInterfaceSet> OpenHidInterfaces() override {
-    std::unique_ptr<HidInterfaceSet> set = os_.OpenHidInterfaces();
-    if (!set) hid_refused = true;
-    return set;
-  }
-  std::unique_ptr<HidDevice> OpenDevice(const std::string& path, DeviceAccess access) override {
-    // A device that cannot be opened is not the adapter to SETUP.EXE either.
-    return os_.OpenDevice(path, access);
-  }
-  std::unique_ptr<DeviceSet> OpenPresentDevices() override {
-    std::unique_ptr<DeviceSet> set = os_.OpenPresentDevices();
-    if (!set) devices_refused = true;
-    return set;
-  }
-  std::unique_ptr<MemoryBlock> AllocateZeroed(std::uint32_t size) override {
-    std::unique_ptr<MemoryBlock> block = os_.AllocateZeroed(size);
-    if (!block) memory_refused = true;
-    return block;
-  }
-
- private:
-  DetectOs& os_;
-};
-
-// True when the service's command line `command` starts the program `tool`:
-// in quotes, or bare and followed by its arguments. ASCII letters are
-// compared without regard to case, as Windows names files.
-bool StartsProgram(std::string_view command, const std::string& tool) {
-  if (command.starts_with('"')) {
-    command.remove_prefix(1);
-    const std::size_t end = command.find('"');
-    return end != std::string_view::npos && EqualsIgnoringAsciiCase(command.substr(0, end), tool);
-  }
-  return EqualsIgnoringAsciiCase(command, tool) ||
-         (StartsWithIgnoringAsciiCase(command, tool) && command[tool.size()] == ' ');
-}
-
-// The stamp that every file of `files` carries, if they agree.
-std::optional<std::string> SharedVersion(const std::vector<StampedFile>& files) {
-  std::optional<std::string> shared;
-  for (const StampedFile& file : files) {
-    if (file.state != StampedFile::State::kStamped) return std::nullopt;
-    if (shared && *shared != file.version) return std::nullopt;
-    shared = file.version;
-  }
-  return shared;
-}
-
-// Windows errors are never this value: a fault without one.
-constexpr WinError kNoWindowsError = 0xFFFFFFFF;
-
-class Survey {
- public:
-  Survey(StatusPlatform& platform, StatusReport& report) : p_(platform), report_(report) {}
+  using SurveyReader::SurveyReader;
 
   void Run(const char* command_path, bool skip_hid);
 
  private:
-  // A fault of `operation` on `subject` (UTF-8), with its Windows error.
-  void Fault(const char* operation, std::string_view subject, WinError error = kNoWindowsError);
-  // The same on `ansi`, a path or key in the ANSI code page.
-  void FaultOn(const char* operation, const std::string& ansi, WinError error = kNoWindowsError) {
-    Fault(operation, Utf8(ansi), error);
-  }
-
-  // `ansi` in UTF-8 for the report; where it cannot be converted, its ASCII
-  // with '?' for every other byte.
-  std::string Utf8(const std::string& ansi);
-
-  // The stamps of `names` in the folder `folder` (ANSI, with its closing
-  // separator); with an empty folder, files that cannot be read.
-  void ReadStamps(FileSet& set, const std::string& folder, std::span<const char* const> names);
-  void ReadStamp(StampedFile& file, const std::string& path);
-
+  // The system directory (empty when it is unusable) as the report shows
+  // it, with the folders of the installed and staged files; returns where
+  // its files lie for 64-bit programs.
+  std::string SurveyDirectories(const std::string& system_dir);
   void SurveyPackage(const char* command_path);
   void SurveyAdapter(bool skip_hid);
+  void ForeseeExitCode(bool skip_hid);
   void SurveyService(const std::string& native_dir);
   void SurveyLegacy(const std::string& system_dir);
   void SurveyWaiting(const std::string& system_folder);
   void SurveyRunLock();
+  void SurveyLastRun();
   void Decide();
 
-  StatusPlatform& p_;
-  StatusReport& report_;
   int legacy_service_keys_unknown_ = 0;
-  std::unique_ptr<char[]> block_;  // the stamp reader's, for every file
 };
-
-void Survey::Fault(const char* operation, std::string_view subject, WinError error) {
-  StatusFault& fault = report_.faults.emplace_back();
-  fault.operation = operation;
-  fault.subject = subject;
-  if (error != kNoWindowsError) fault.error = error;
-}
-
-std::string Survey::Utf8(const std::string& ansi) {
-  if (std::optional<std::string> converted = p_.os.AnsiToUtf8(ansi)) return std::move(*converted);
-  std::string ascii = ansi;
-  for (char& c : ascii) {
-    if (static_cast<unsigned char>(c) >= 0x80) c = '?';
-  }
-  Fault("convert to UTF-8", ascii);
-  return ascii;
-}
-
-void Survey::ReadStamp(StampedFile& file, const std::string& path) {
-  if (!block_) return FaultOn("allocate memory to read", path, kErrorNotEnoughMemory);
-  WinError error = kErrorSuccess;
-  ReadableFilePtr opened = p_.os.OpenForReading(path, &error);
-  if (!opened) {
-    if (error != kErrorFileNotFound && error != kErrorPathNotFound) {
-      return FaultOn("open", path, error);
-    }
-    file.state = StampedFile::State::kAbsent;
-    return;
-  }
-  const std::optional<std::uint64_t> size = opened->Size();
-  std::size_t length = 0;
-  std::optional<std::string> stamp = ReadStampText(std::move(opened), block_.get(), &length);
-  if (stamp) {
-    file.state = StampedFile::State::kStamped;
-    file.version = std::move(*stamp);
-  } else if (length == 0 && size != std::optional<std::uint64_t>(0)) {
-    // Nothing came of a file that is not known to be empty.
-    FaultOn("read", path);
-  } else {
-    file.state = StampedFile::State::kNoStamp;
-  }
-}
-
-void Survey::ReadStamps(FileSet& set, const std::string& folder,
-                        std::span<const char* const> names) {
-  for (const char* name : names) {
-    StampedFile& file = set.files.emplace_back();
-    file.name = name;
-    file.state = StampedFile::State::kUnreadable;
-    if (!folder.empty()) ReadStamp(file, folder + name);
-  }
-  set.version = SharedVersion(set.files);
-}
 
 void Survey::SurveyPackage(const char* command_path) {
   // SETUP.EXE's own rule, from the same directory.
@@ -343,6 +218,47 @@ void Survey::Decide() {
   }
 }
 
+std::string Survey::SurveyDirectories(const std::string& system_dir) {
+  if (system_dir.empty()) {
+    Fault("read the system directory", {});
+    return {};
+  }
+  std::string native_dir = NativeSystemDirectory(p_.system, system_dir);
+  report_.system_dir = Utf8(native_dir);
+  report_.installed.directory = *report_.system_dir;
+  std::string staging = StagingFolder(native_dir);
+  staging.pop_back();  // its closing separator
+  report_.staged.directory = Utf8(staging);
+  return native_dir;
+}
+
+void Survey::ForeseeExitCode(bool skip_hid) {
+  SurveyAdapter(skip_hid);
+  // A package directory that SETUP.EXE cannot use ends its run with 2
+  // before detection; the adapter is reported all the same. Keys whose
+  // fate is unknown leave the code unknown where they would change it.
+  if (report_.package_error != kErrorSuccess) return;
+  const auto outcome = [&](bool removed) {
+    return OutcomeExitCode(report_.route, report_.scan_found.value_or(true),
+                           report_.package_lacks != nullptr
+                               ? kReplaceCopyFailed
+                               : ReplacementResult(false, removed, report_.restart_owed));
+  };
+  const int kept = outcome(report_.legacy_service_keys > 0);
+  report_.setup_exit_code = kept;
+  if (legacy_service_keys_unknown_ > 0 && outcome(true) != kept) {
+    report_.setup_exit_code = std::nullopt;
+  }
+}
+
+void Survey::SurveyLastRun() {
+  WinError last_run_error = kErrorSuccess;
+  if (!ReadLastRun(p_.registry, report_.last_run, last_run_error) &&
+      last_run_error != kErrorSuccess) {
+    Fault("read the last run's record", kProductKeyName, last_run_error);
+  }
+}
+
 void Survey::Run(const char* command_path, bool skip_hid) {
   block_.reset(new (std::nothrow) char[kStampBlockSize]);
   SurveyPackage(command_path);
@@ -351,17 +267,7 @@ void Survey::Run(const char* command_path, bool skip_hid) {
   // and where its files lie for 64-bit programs.
   const SystemDirectory read = p_.system.ReadSystemDirectory();
   const std::string system_dir = UsableSystemDirectory(read) ? read.path : std::string();
-  std::string native_dir;
-  if (system_dir.empty()) {
-    Fault("read the system directory", {});
-  } else {
-    native_dir = NativeSystemDirectory(p_.system, system_dir);
-    report_.system_dir = Utf8(native_dir);
-    report_.installed.directory = *report_.system_dir;
-    std::string staging = StagingFolder(native_dir);
-    staging.pop_back();  // its closing separator
-    report_.staged.directory = Utf8(staging);
-  }
+  const std::string native_dir = SurveyDirectories(system_dir);
 
   // What SETUP.EXE would do: on an unusable system directory it fails
   // before detection; otherwise it installs on the route that detection
@@ -373,25 +279,7 @@ void Survey::Run(const char* command_path, bool skip_hid) {
   if (record_error != kErrorSuccess)
     Fault("read the restart record", kProductKeyName, record_error);
   report_.setup_exit_code = kExitFailed;
-  if (!system_dir.empty()) {
-    SurveyAdapter(skip_hid);
-    // A package directory that SETUP.EXE cannot use ends its run with 2
-    // before detection; the adapter is reported all the same. Keys whose
-    // fate is unknown leave the code unknown where they would change it.
-    if (report_.package_error == kErrorSuccess) {
-      const auto outcome = [&](bool removed) {
-        return OutcomeExitCode(report_.route, report_.scan_found.value_or(true),
-                               report_.package_lacks != nullptr
-                                   ? kReplaceCopyFailed
-                                   : ReplacementResult(false, removed, report_.restart_owed));
-      };
-      const int kept = outcome(report_.legacy_service_keys > 0);
-      report_.setup_exit_code = kept;
-      if (legacy_service_keys_unknown_ > 0 && outcome(true) != kept) {
-        report_.setup_exit_code = std::nullopt;
-      }
-    }
-  }
+  if (!system_dir.empty()) ForeseeExitCode(skip_hid);
   ReadStamps(report_.installed, system_dir.empty() ? system_dir : SystemFolder(system_dir),
              kServiceFiles);
   if (!system_dir.empty()) SurveyWaiting(SystemFolder(system_dir));
@@ -399,22 +287,11 @@ void Survey::Run(const char* command_path, bool skip_hid) {
              kStagedFiles);
   SurveyService(native_dir);
   SurveyRunLock();
-  WinError last_run_error = kErrorSuccess;
-  if (!ReadLastRun(p_.registry, report_.last_run, last_run_error) &&
-      last_run_error != kErrorSuccess) {
-    Fault("read the last run's record", kProductKeyName, last_run_error);
-  }
+  SurveyLastRun();
   Decide();
 }
 
 }  // namespace
-
-const StampedFile* FindFile(const FileSet& set, std::string_view name) {
-  for (const StampedFile& file : set.files) {
-    if (EqualsIgnoringAsciiCase(file.name, name)) return &file;
-  }
-  return nullptr;
-}
 
 StatusReport SurveyMachine(StatusPlatform& platform, const char* command_path, bool skip_hid) {
   StatusReport report;

@@ -1,6 +1,7 @@
 // Entry point of SETUP.EXE.
 #include <windows.h>
 
+#include "deploy/stamp_writer.h"
 #include "driver/setup.h"
 #include "version.h"
 #include "win32/win32_console.h"
@@ -14,15 +15,13 @@
 
 // The program's own version stamp: staging compares SETUP.EXE like every
 // other package file, by the stamp in its first 100000 bytes.
-extern "C" __attribute__((used, section(".text$0stamp"))) const char kSetupVersionStamp[] =
-    "!@#$" QSETUP_PRODUCT_VERSION "$#@!";
+QSETUP_DEFINE_VERSION_STAMP(kSetupVersionStamp);
 
 int main(int argc, char** argv) {
   // The package directory may hold a planted library: every library the
   // program loads from here on comes from the system directory.
   const qsetup::win32::LibrarySearch search = qsetup::win32::RestrictLibrarySearch();
-  // Keeps the stamp in the image when the linker drops unreferenced data.
-  asm volatile("" : : "r"(kSetupVersionStamp));
+  QSETUP_KEEP_VERSION_STAMP(kSetupVersionStamp);
   qsetup::win32::Win32ConsoleIo console(search);
   qsetup::win32::Win32CatalogOs catalog;
   qsetup::win32::Win32DriverOs driver;

@@ -1,6 +1,7 @@
 // Entry point of QLN2STAT.EXE, the package's status report.
 #include <windows.h>
 
+#include "deploy/stamp_writer.h"
 #include "status/status.h"
 #include "version.h"
 #include "win32/win32_detect.h"
@@ -10,14 +11,12 @@
 #include "win32/win32_status.h"
 
 // The program's version stamp, as every package file carries it.
-extern "C" __attribute__((used, section(".text$0stamp"))) const char kStatusVersionStamp[] =
-    "!@#$" QSETUP_PRODUCT_VERSION "$#@!";
+QSETUP_DEFINE_VERSION_STAMP(kStatusVersionStamp);
 
 int main(int argc, char** argv) {
   // As SETUP.EXE: a library planted beside the program is never loaded.
   const qsetup::win32::LibrarySearch search = qsetup::win32::RestrictLibrarySearch();
-  // Keeps the stamp in the image when the linker drops unreferenced data.
-  asm volatile("" : : "r"(kStatusVersionStamp));
+  QSETUP_KEEP_VERSION_STAMP(kStatusVersionStamp);
   qsetup::win32::Win32StatusOs os;
   qsetup::win32::Win32SourceDirectoryOs source;
   qsetup::win32::Win32SystemDirectoryOs system;

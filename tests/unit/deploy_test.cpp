@@ -468,7 +468,7 @@ class DeploymentSetsTest : public DeployTest {
 
 TEST_F(DeploymentSetsTest, StagesTheWholePackage) {
   AddPackage();
-  EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), 19);
+  EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), kSetCopied);
   EXPECT_EQ(os.made_directories, std::vector<std::string>{kStaging});
   for (const char* f : kPackage) {
     SCOPED_TRACE(f);
@@ -481,7 +481,7 @@ TEST_F(DeploymentSetsTest, StagesTheWholePackage) {
   }
   EXPECT_EQ(io.out, "");
   // A second run finds the directory in place and copies again.
-  EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), 19);
+  EXPECT_EQ(StagePackage(Ctx(), "C:\\pkg", false), kSetCopied);
   EXPECT_EQ(os.copies.size(), 12u);
 }
 
@@ -521,7 +521,7 @@ TEST_F(DeploymentSetsTest, UnreadableSystemDirectoryCopiesNothing) {
 
 TEST_F(DeploymentSetsTest, SourceDirectoryWithItsSeparatorIsFound) {
   AddPackage();
-  EXPECT_EQ(StagePackage(Ctx(true), "C:\\pkg\\", false), 19);
+  EXPECT_EQ(StagePackage(Ctx(true), "C:\\pkg\\", false), kSetCopied);
   EXPECT_NE(io.out.find("CopyFile source = >C:\\pkg\\\\SETUP.EXE<\r\n"), std::string::npos);
   EXPECT_EQ(os.File(std::string(kStaging) + "SETUP.EXE").data, Stamped("2", "SETUP.EXE"));
 }
@@ -532,7 +532,7 @@ TEST_F(DeploymentSetsTest, RefreshAsksBeforeReplacingANewerTool) {
   os.AddFile(std::string(kStaging) + "TELMXSVC.EXE", Stamped("1", "staged"));
   os.AddFile(std::string(kSys) + "TELMXREM.EXE", Stamped("3", "installed"));
   io.in = "n\n";
-  EXPECT_EQ(RefreshSystemTools(Ctx(), false), 19);
+  EXPECT_EQ(RefreshSystemTools(Ctx(), false), kSetCopied);
   EXPECT_EQ(io.out, std::string("\r\n") + kStaging + "TELMXREM.EXE is older than " + kSys +
                         "TELMXREM.EXE.\r\n" + kQuestion);
   EXPECT_EQ(os.File(std::string(kSys) + "TELMXREM.EXE").data, Stamped("3", "installed"));
@@ -540,7 +540,7 @@ TEST_F(DeploymentSetsTest, RefreshAsksBeforeReplacingANewerTool) {
 
   // Unattended, the older tool replaces the newer one without a question.
   io.out.clear();
-  EXPECT_EQ(RefreshSystemTools(Ctx(), true), 19);
+  EXPECT_EQ(RefreshSystemTools(Ctx(), true), kSetCopied);
   EXPECT_EQ(os.File(std::string(kSys) + "TELMXREM.EXE").data, Stamped("1", "staged"));
   EXPECT_EQ(io.out.find(kQuestion), std::string::npos);
 }

@@ -25,7 +25,7 @@ namespace {
 std::string Source(const std::map<int, std::string>& translations = {}) {
   std::string po =
       "# test source\nmsgid \"\"\nmsgstr \"\"\n\"Content-Type: text/plain; charset=UTF-8\\n\"\n";
-  for (int n = 0; n < kCatalogMessages; ++n) {
+  for (int n = 0; n < kMessageCount; ++n) {
     const auto it = translations.find(n);
     const std::string text = it != translations.end() ? it->second : BuiltinMessages()[n];
     po += "\nmsgctxt \"" + std::to_string(n) + "\"\nmsgid \"" + EscapePo(BuiltinMessages()[n]) +
@@ -42,7 +42,7 @@ std::string CatalogBytes(const std::vector<std::string>& texts) {
 }
 
 std::vector<std::string> EnglishTexts() {
-  return {BuiltinMessages(), BuiltinMessages() + kCatalogMessages};
+  return {BuiltinMessages(), BuiltinMessages() + kMessageCount};
 }
 
 std::string Errors(const CompileResult& result) {

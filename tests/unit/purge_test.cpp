@@ -246,9 +246,9 @@ TEST_F(PurgeTest, ResetKeyDaclGivesAdministratorsTheKey) {
   AddService("vanwdgsv");
   RegistryKeyPtr services;
   ASSERT_EQ(os.OpenLocalMachineKey(kServices, kKeyRead, services), kErrorSuccess);
-  EXPECT_EQ(ResetKeyDacl(*services, "vanwdgsv"), 0);
+  EXPECT_TRUE(ResetKeyDacl(*services, "vanwdgsv"));
   EXPECT_TRUE(Service("vanwdgsv")->administrators_only);
-  EXPECT_EQ(ResetKeyDacl(*services, "missing"), 1);
+  EXPECT_FALSE(ResetKeyDacl(*services, "missing"));
 }
 
 }  // namespace

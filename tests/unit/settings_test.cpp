@@ -1,4 +1,5 @@
 #include "driver/settings.h"
+#include "driver/source_trace.h"
 
 #include <gtest/gtest.h>
 

@@ -13,6 +13,7 @@
 
 #include "driver/setup.h"
 #include "fakes/fake_machine.h"
+#include "status/json_writer.h"
 #include "support/json_parse.h"
 
 namespace qsetup {
@@ -985,6 +986,13 @@ TEST(StatusReport, TheLastRunsRecord) {
     EXPECT_NE(json.find(std::string("\"lastRun\":") + row.json + ",\"current\""), std::string::npos)
         << json;
   }
+}
+
+// `text` as the JSON writer writes a string, alone.
+std::string JsonString(std::string_view text) {
+  std::string out;
+  JsonOut(out).String(nullptr, text);
+  return out;
 }
 
 // Strings in JSON: escaped so that any parser reads the text back, in ASCII.

@@ -67,6 +67,16 @@ TEST(FindPattern, AgreesWithAPlainSearch) {
   }
 }
 
+// The one writer of stamps writes the format that the reader finds.
+TEST(VersionStamp, WritesWhatTheReaderReads) {
+  EXPECT_EQ(VersionStamp("2.1.0"), "!@#$2.1.0$#@!");
+  for (const char* version : {"2.1.0", "", "10.0.7"}) {
+    SCOPED_TRACE(version);
+    const std::string file = "MZ" + VersionStamp(version) + std::string(4, '\0');
+    EXPECT_EQ(StampTextIn(file.data(), file.size()), std::optional<std::string>(version));
+  }
+}
+
 class CompareVersionStampsTest : public ::testing::Test {
  protected:
   FakeConsoleIo io;

@@ -1,17 +1,12 @@
 #include "catalog_compiler.h"
 
-#include <iconv.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <cstring>
-#include <memory>
 #include <optional>
 
+#include "catalog/messages.h"
+#include "charset.h"
 #include "console/format.h"
 #include "deploy/answer_words.h"
-#include "event_compiler.h"
 #include "po_file.h"
 
 namespace qsetup::nlsc {
@@ -25,47 +20,6 @@ constexpr std::size_t kMaxLineColumns = 79;
 // The columns that each conversion counts for: "%s" holds a file name such as
 // TELMXSVC.EXE, and no 32-bit "%d" is wider.
 constexpr std::size_t kConversionColumns = 12;
-
-struct IconvCloser {
-  void operator()(iconv_t cd) const { iconv_close(cd); }
-};
-using UniqueIconv = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
-
-// Length of the UTF-8 sequence at `pos` and its code point, or 0 when the
-// bytes there are not valid UTF-8.
-std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& code_point) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[pos + i]); };
-  const unsigned char lead = byte(0);
-  std::size_t length;
-  char32_t min;
-  if (lead < 0x80) {
-    code_point = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2, code_point = lead & 0x1F, min = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, code_point = lead & 0x0F, min = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, code_point = lead & 0x07, min = 0x10000;
-  } else {
-    return 0;
-  }
-  if (pos + length > text.size()) return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return 0;
-    code_point = (code_point << 6) | (byte(i) & 0x3F);
-  }
-  if (code_point < min || code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) {
-    return 0;
-  }
-  return length;
-}
-
-std::string CodePointName(char32_t c) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(c));
-  return buffer;
-}
 
 // `text` as a C string literal, for messages.
 std::string Quoted(std::string_view text) {
@@ -87,51 +41,6 @@ std::string Quoted(std::string_view text) {
   }
   return out + "\"";
 }
-
-}  // namespace
-
-std::optional<std::string> ToCharset(std::string_view text, const std::string& charset,
-                                     std::string& problem) {
-  for (std::size_t pos = 0; pos < text.size();) {
-    char32_t c;
-    const std::size_t length = DecodeUtf8(text, pos, c);
-    if (length == 0) {
-      problem = "the text is not valid UTF-8";
-      return std::nullopt;
-    }
-    pos += length;
-  }
-  UniqueIconv cd(iconv_open(charset.c_str(), "UTF-8"));
-  if (cd.get() == reinterpret_cast<iconv_t>(-1)) {
-    cd.release();
-    problem = "no conversion from UTF-8 to " + charset;
-    return std::nullopt;
-  }
-  std::string out;
-  std::string in_copy(text);
-  char* in = in_copy.data();
-  std::size_t in_left = in_copy.size();
-  char buffer[256];
-  while (in_left > 0) {
-    char* out_ptr = buffer;
-    std::size_t out_left = sizeof buffer;
-    const std::size_t rc = iconv(cd.get(), &in, &in_left, &out_ptr, &out_left);
-    out.append(buffer, out_ptr);
-    if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-      char32_t c = 0;
-      DecodeUtf8(in_copy, static_cast<std::size_t>(in - in_copy.data()), c);
-      problem = "character " + CodePointName(c) + " cannot be written in " + charset;
-      return std::nullopt;
-    }
-  }
-  char* out_ptr = buffer;
-  std::size_t out_left = sizeof buffer;
-  iconv(cd.get(), nullptr, nullptr, &out_ptr, &out_left);  // any closing shift sequence
-  out.append(buffer, out_ptr);
-  return out;
-}
-
-namespace {
 
 bool IsLineEnd(char c) {
   return c == '\n' || c == '\r';
@@ -258,8 +167,8 @@ void CheckAnswerWords(const std::vector<std::string>& texts, const std::vector<i
 CompileResult Assemble(const std::vector<std::string>& utf8_texts, const std::vector<int>& lines,
                        const char* const* english, const std::string& charset,
                        std::vector<Diagnostic> errors) {
-  std::vector<std::string> texts(kCatalogMessages);
-  for (int number = 0; number < kCatalogMessages; ++number) {
+  std::vector<std::string> texts(kMessageCount);
+  for (int number = 0; number < kMessageCount; ++number) {
     std::string problem;
     std::optional<std::string> converted = ToCharset(utf8_texts[number], charset, problem);
     if (!converted) {
@@ -275,7 +184,7 @@ CompileResult Assemble(const std::vector<std::string>& utf8_texts, const std::ve
     result.errors = std::move(errors);
     return result;
   }
-  result.bytes.push_back(static_cast<char>(kCatalogMessages));
+  result.bytes.push_back(static_cast<char>(kMessageCount));
   for (const std::string& text : texts) {
     result.bytes += text;
     result.bytes.push_back('\0');
@@ -304,21 +213,65 @@ std::string HeaderCharset(std::string_view header) {
   return std::string(header.substr(at + key.size(), end - at - key.size()));
 }
 
-}  // namespace
-
-std::string Describe(std::string_view file, const Diagnostic& diagnostic) {
-  std::string out(file);
-  if (diagnostic.line > 0) out.append(":").append(std::to_string(diagnostic.line));
-  out.append(": ");
-  if (diagnostic.message >= 0) {
-    out.append("message ").append(std::to_string(diagnostic.message)).append(": ");
+// The header of a source, the one entry without a message number: it may
+// declare no charset but UTF-8. Any other such entry is a fault.
+void CheckUnnumbered(const PoEntry& entry, std::vector<Diagnostic>& errors) {
+  if (!entry.msgid.empty()) {
+    errors.push_back({entry.line, -1, "an entry without a message number (msgctxt)"});
+    return;
   }
-  return out.append(diagnostic.text);
+  const std::string declared = HeaderCharset(entry.msgstr);
+  if (!declared.empty() && declared != "UTF-8" && declared != "utf-8") {
+    errors.push_back(
+        {entry.line, -1, "the header declares charset " + declared + "; sources are UTF-8"});
+  }
 }
 
+// The translations of a source by message number, each with its line, and
+// the faults found in them.
+struct SourceTexts {
+  std::vector<std::string> texts = std::vector<std::string>(kMessageCount);
+  std::vector<int> lines = std::vector<int>(kMessageCount, 0);
+  std::vector<bool> seen = std::vector<bool>(kMessageCount, false);
+  std::vector<Diagnostic> errors;
+};
+
+// Takes the numbered entry `entry` into `source`, checked against the
+// English table.
+void TakeMessage(const PoEntry& entry, const char* const* english, SourceTexts& source) {
+  std::vector<Diagnostic>& errors = source.errors;
+  const std::optional<int> number = MessageNumber(*entry.msgctxt);
+  if (!number || *number >= kMessageCount) {
+    errors.push_back({entry.line, -1,
+                      "extra message " + Quoted(*entry.msgctxt) + ": messages are numbered 0 to " +
+                          std::to_string(kMessageCount - 1)});
+    return;
+  }
+  const int n = *number;
+  if (source.seen[n]) {
+    errors.push_back(
+        {entry.line, n, "extra message: already given on line " + std::to_string(source.lines[n])});
+    return;
+  }
+  source.seen[n] = true;
+  source.lines[n] = entry.line;
+  source.texts[n] = entry.msgstr;
+  if (entry.msgid != english[n]) {
+    errors.push_back({entry.line, n, "msgid is not the English text " + Quoted(english[n])});
+  }
+  if (entry.fuzzy) errors.push_back({entry.line, n, "the translation is marked fuzzy"});
+  if (entry.msgstr.empty()) {
+    errors.push_back({entry.line, n, "missing message: the translation is empty"});
+  } else if (n >= kFirstFixedName && n <= kLastFixedName && entry.msgstr != english[n]) {
+    errors.push_back({entry.line, n, "this name stays as in English: " + Quoted(english[n])});
+  }
+}
+
+}  // namespace
+
 CompileResult CompileEnglish(const char* const* english, const std::string& charset) {
-  std::vector<std::string> texts(english, english + kCatalogMessages);
-  return Assemble(texts, std::vector<int>(kCatalogMessages, 0), english, charset, {});
+  std::vector<std::string> texts(english, english + kMessageCount);
+  return Assemble(texts, std::vector<int>(kMessageCount, 0), english, charset, {});
 }
 
 CompileResult CompilePo(std::string_view po_text, const char* const* english,
@@ -330,60 +283,24 @@ CompileResult CompilePo(std::string_view po_text, const char* const* english,
     return result;
   }
 
-  std::vector<Diagnostic> errors;
-  std::vector<std::string> texts(kCatalogMessages);
-  std::vector<int> lines(kCatalogMessages, 0);
-  std::vector<bool> seen(kCatalogMessages, false);
+  SourceTexts source;
   for (const PoEntry& entry : parsed.entries) {
     if (entry.msgctxt && IsEventContext(*entry.msgctxt)) continue;
-    if (!entry.msgctxt) {
-      if (!entry.msgid.empty()) {
-        errors.push_back({entry.line, -1, "an entry without a message number (msgctxt)"});
-        continue;
-      }
-      const std::string declared = HeaderCharset(entry.msgstr);
-      if (!declared.empty() && declared != "UTF-8" && declared != "utf-8") {
-        errors.push_back(
-            {entry.line, -1, "the header declares charset " + declared + "; sources are UTF-8"});
-      }
-      continue;
-    }
-    const std::optional<int> number = MessageNumber(*entry.msgctxt);
-    if (!number || *number >= kCatalogMessages) {
-      errors.push_back({entry.line, -1,
-                        "extra message " + Quoted(*entry.msgctxt) +
-                            ": messages are numbered 0 to " +
-                            std::to_string(kCatalogMessages - 1)});
-      continue;
-    }
-    const int n = *number;
-    if (seen[n]) {
-      errors.push_back(
-          {entry.line, n, "extra message: already given on line " + std::to_string(lines[n])});
-      continue;
-    }
-    seen[n] = true;
-    lines[n] = entry.line;
-    texts[n] = entry.msgstr;
-    if (entry.msgid != english[n]) {
-      errors.push_back({entry.line, n, "msgid is not the English text " + Quoted(english[n])});
-    }
-    if (entry.fuzzy) errors.push_back({entry.line, n, "the translation is marked fuzzy"});
-    if (entry.msgstr.empty()) {
-      errors.push_back({entry.line, n, "missing message: the translation is empty"});
-    } else if (n >= kFirstFixedName && n <= kLastFixedName && entry.msgstr != english[n]) {
-      errors.push_back({entry.line, n, "this name stays as in English: " + Quoted(english[n])});
+    if (entry.msgctxt) {
+      TakeMessage(entry, english, source);
+    } else {
+      CheckUnnumbered(entry, source.errors);
     }
   }
-  for (int n = 0; n < kCatalogMessages; ++n) {
-    if (!seen[n]) errors.push_back({0, n, "missing message"});
+  for (int n = 0; n < kMessageCount; ++n) {
+    if (!source.seen[n]) source.errors.push_back({0, n, "missing message"});
   }
-  if (!errors.empty()) {
+  if (!source.errors.empty()) {
     CompileResult result;
-    result.errors = std::move(errors);
+    result.errors = std::move(source.errors);
     return result;
   }
-  return Assemble(texts, lines, english, charset, {});
+  return Assemble(source.texts, source.lines, english, charset, {});
 }
 
 }  // namespace qsetup::nlsc

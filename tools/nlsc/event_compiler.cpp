@@ -6,15 +6,12 @@
 #include <cstdio>
 #include <map>
 
-#include "catalog_compiler.h"
+#include "charset.h"
 #include "driver/event_messages.h"
 #include "po_file.h"
 
 namespace qsetup::nlsc {
 namespace {
-
-constexpr std::string_view kTextContext = "event ";
-constexpr std::string_view kLabelContext = "event fact ";
 
 // What an entry translates: an event's text, or the label of a fact.
 struct TextKey {
@@ -34,13 +31,13 @@ TextKey LabelOf(EventFact fact) {
 using Texts = std::map<TextKey, std::string>;
 
 std::string NameOf(TextKey key) {
-  return std::string(key.label ? kLabelContext : kTextContext) + std::to_string(key.number);
+  return std::string(key.label ? kEventFactContext : kEventContext) + std::to_string(key.number);
 }
 
 std::optional<TextKey> KeyOf(std::string_view context) {
   TextKey key;
-  key.label = context.starts_with(kLabelContext);
-  context.remove_prefix(key.label ? kLabelContext.size() : kTextContext.size());
+  key.label = context.starts_with(kEventFactContext);
+  context.remove_prefix(key.label ? kEventFactContext.size() : kEventContext.size());
   const char* end = context.data() + context.size();
   const auto [ptr, ec] = std::from_chars(context.data(), end, key.number);
   if (context.empty() || ec != std::errc() || ptr != end) return std::nullopt;
@@ -179,10 +176,6 @@ std::string MessageOf(const EventMessage& message, const Texts& texts) {
 }
 
 }  // namespace
-
-bool IsEventContext(std::string_view msgctxt) {
-  return msgctxt.starts_with(kTextContext);
-}
 
 std::optional<std::vector<int>> Insertions(std::string_view text) {
   std::vector<int> insertions;

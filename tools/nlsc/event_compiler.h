@@ -23,10 +23,6 @@ struct EventLanguage {
   std::string po_text;
 };
 
-// True for the context of an entry that holds an event's text or a fact's
-// label, which the catalogs leave out.
-bool IsEventContext(std::string_view msgctxt);
-
 // The insertions of `text` as FormatMessage reads them, "%1" to "%99", in
 // their order; nullopt when a "%" in it begins anything else.
 std::optional<std::vector<int>> Insertions(std::string_view text);

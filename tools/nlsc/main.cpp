@@ -29,6 +29,8 @@
 
 #include "catalog/messages.h"
 #include "catalog_compiler.h"
+#include "charset.h"
+#include "deploy/stamp_writer.h"
 #include "event_compiler.h"
 
 namespace {
@@ -150,7 +152,7 @@ int main(int argc, char** argv) {
     for (const nlsc::Diagnostic& d : result.errors) std::cerr << nlsc::Describe(name, d) << "\n";
     return 1;
   }
-  if (!stamp.empty()) result.bytes += "!@#$" + stamp + "$#@!";
+  if (!stamp.empty()) result.bytes += qsetup::VersionStamp(stamp);
   if (!WriteAtomically(output, result.bytes)) {
     std::cerr << output << ": cannot be written\n";
     return 1;
