@@ -80,3 +80,13 @@ extern "C" char __RUNTIME_PSEUDO_RELOC_LIST_END__;
 extern "C" void _pei386_runtime_relocator() {
   if (&__RUNTIME_PSEUDO_RELOC_LIST__ != &__RUNTIME_PSEUDO_RELOC_LIST_END__) std::abort();
 }
+
+// The runtime's start-up code installs _matherr as the handler of the C
+// math library's errors; its own prints them to standard error. The
+// programs do no floating-point math, so none is ever raised: this one
+// takes the library's default action, as the runtime's does, and prints
+// nothing, without linking the formatted output that the runtime's uses.
+struct _exception;
+extern "C" int _matherr(_exception*) {
+  return 0;
+}
