@@ -4,9 +4,13 @@
 # packages (configured as tools/test.sh configures them) and the native
 # benchmark programs, then measures:
 #   1. a forced unattended install (SETUP.EXE -FU /Q) of the x64 package
-#      under Wine against install_floor.exe, which makes the same copies and
-#      runs the same tool with no installer logic: alternating runs on the
-#      same prefix state, median ratio of wall-clock times;
+#      under Wine against install_floor.exe, which makes the same copies as
+#      durably (written beside, flushed, renamed), runs the same tool and
+#      reports one event, with no installer logic: alternating runs on the
+#      same prefix state, median ratio of wall-clock times. With
+#      QSETUP_BENCH_BASELINE=DIR, the x64 package of an earlier build, that
+#      build's SETUP.EXE runs in the same rounds, and this one's median ratio
+#      may be at most 5 % above the earlier one's;
 #   2. the version-stamp comparison of 100 KB and sparse 1 GB files;
 #   3. the hardware-id scan on fake machines of 100, 1000 and 10000 devices;
 #   4. the size of SETUP.EXE and QLN2STAT.EXE of each architecture and the
@@ -106,30 +110,54 @@ timed() {
   [ "$rc" -eq 0 ] || die "$name exited with $rc"
   echo $(((end - start) / 1000000))
 }
+baseline=${QSETUP_BENCH_BASELINE:-}
+if [ -n "$baseline" ]; then
+  baseline=$(cd "$baseline" && pwd)
+  [ -f "$baseline/SETUP.EXE" ] || die "no SETUP.EXE in $baseline"
+fi
 run_setup() { timed SETUP.EXE "$package/SETUP.EXE" -FU /Q; }
 run_floor() { timed install_floor.exe "$floor" "$package_win"; }
+run_baseline() { (package=$baseline && timed "the earlier SETUP.EXE" "$package/SETUP.EXE" -FU /Q); }
 
-# One pair first, untimed, to bring every program into the page cache.
+# One round first, untimed, to bring every program into the page cache.
 restore
 run_setup >/dev/null
 check_installed SETUP.EXE
 restore
 run_floor >/dev/null
 check_installed install_floor.exe
+if [ -n "$baseline" ]; then
+  restore
+  run_baseline >/dev/null
+  check_installed "the earlier SETUP.EXE"
+fi
+programs=(setup floor)
+[ -z "$baseline" ] || programs+=(baseline)
 setup_ms=()
 floor_ms=()
 ratios=()
+baseline_ratios=()
 for ((i = 0; i < pairs; i++)); do
-  # Alternate which program goes first, so neither always follows the other.
-  for who in $([ $((i % 2)) -eq 0 ] && echo "setup floor" || echo "floor setup"); do
+  # Rotate which program goes first, so none always follows another.
+  for ((k = 0; k < ${#programs[@]}; k++)); do
+    who=${programs[$(((i + k) % ${#programs[@]}))]}
     restore
-    if [ "$who" = setup ]; then s=$(run_setup); else f=$(run_floor); fi
+    case $who in
+      setup) s=$(run_setup) ;;
+      floor) f=$(run_floor) ;;
+      baseline) b=$(run_baseline) ;;
+    esac
   done
   setup_ms+=("$s")
   floor_ms+=("$f")
   ratios+=("$(awk -v s="$s" -v f="$f" 'BEGIN { printf "%.3f", s / f }')")
-  printf '    pair %2d: SETUP.EXE %5d ms, floor %5d ms, ratio %s\n' $((i + 1)) "$s" "$f" \
-    "${ratios[-1]}" >&2
+  line=$(printf 'round %2d: SETUP.EXE %5d ms, floor %5d ms, ratio %s' $((i + 1)) "$s" "$f" \
+    "${ratios[-1]}")
+  if [ -n "$baseline" ]; then
+    baseline_ratios+=("$(awk -v b="$b" -v f="$f" 'BEGIN { printf "%.3f", b / f }')")
+    line+=$(printf '; earlier %5d ms, ratio %s' "$b" "${baseline_ratios[-1]}")
+  fi
+  printf '    %s\n' "$line" >&2
 done
 check_installed "the last run"
 restore
@@ -140,9 +168,17 @@ setup_median=$(printf '%s\n' "${setup_ms[@]}" | median)
 floor_median=$(printf '%s\n' "${floor_ms[@]}" | median)
 ratio_median=$(printf '%s\n' "${ratios[@]}" | median)
 row "install x64 under Wine: SETUP.EXE -FU /Q (median)" "$setup_median ms" "" ""
-row "install x64 under Wine: floor program (median)" "$floor_median ms" "" ""
-row "install x64: median ratio SETUP.EXE / floor ($pairs pairs)" \
+row "install x64 under Wine: durable floor program (median)" "$floor_median ms" "" ""
+row "install x64: median ratio SETUP.EXE / floor ($pairs rounds)" \
   "$(printf '%.2f' "$ratio_median")" "<= 1.20" "$(verdict "$ratio_median <= 1.2")"
+if [ -n "$baseline" ]; then
+  baseline_median=$(printf '%s\n' "${baseline_ratios[@]}" | median)
+  row "install x64: median ratio of the earlier SETUP.EXE / floor, same rounds" \
+    "$(printf '%.2f' "$baseline_median")" "" ""
+  row "install x64: this ratio against the earlier one" \
+    "$(awk -v a="$ratio_median" -v b="$baseline_median" 'BEGIN { printf "%.2f", a / b }')" \
+    "<= 1.05" "$(verdict "$ratio_median <= 1.05 * $baseline_median")"
+fi
 
 # --- 2. version-stamp comparison --------------------------------------------
 step "version-stamp comparison"
