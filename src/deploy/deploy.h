@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/restart_recorder.h"
 #include "base/system_directory.h"
 #include "base/win_errors.h"
 #include "catalog/messages.h"
@@ -51,16 +52,6 @@ struct PreparedCopies {
   std::vector<std::string> targets;
 };
 
-// The record that the machine owes a restart, which must be there before
-// anything is left for the restart to complete.
-class RestartNeed {
- public:
-  virtual ~RestartNeed() = default;
-
-  // Makes sure that the restart is recorded; false when it cannot be.
-  virtual bool Record() = 0;
-};
-
 // What every deployment operation works with.
 struct DeployContext {
   DeployOs& os;
@@ -77,7 +68,7 @@ struct DeployContext {
   // the next start of Windows (or, where the program that uses it lets it be
   // renamed, now, with the old file deleted then), once `restart` recorded
   // that the machine owes that start; its name is added to `at_restart`.
-  RestartNeed* restart = nullptr;
+  RestartRecorder* restart = nullptr;
   std::vector<std::string>* at_restart = nullptr;
   // When set, the targets whose new file the run left waiting beside them
   // for the next start of Windows (WaitingCopyName); a later copy from such

@@ -60,7 +60,7 @@ bool TakePrepared(const DeployContext& ctx, const std::string& target) {
 WinError ReplaceInUse(const DeployContext& ctx, const std::string& pending,
                       const std::string& target, WinError in_use) {
   DeployOs& os = ctx.os;
-  if (!ctx.restart->Record()) return in_use;
+  if (!ctx.restart->Require()) return in_use;
   // The old image's deletion is left for the restart before it steps
   // aside, so that a run ended in between leaves no file behind for good;
   // the deletion of a name that nothing took is dropped then.

@@ -10,14 +10,14 @@ namespace {
 // directory. False when staging did not put every file in place: the
 // replacement would remove the older software and then install whatever the
 // staging directory holds, an older version or none.
-bool StageUnlessRunningFromStaging(SetupSteps& steps, const RunSettings& settings,
+bool StageUnlessRunningFromStaging(DecisionOperations& steps, const RunSettings& settings,
                                    const std::string& staging_dir) {
   return EqualsIgnoringAsciiCase(settings.source_dir, staging_dir) || steps.StagePackage();
 }
 
 }  // namespace
 
-Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
+Decision RunSetupDecision(DecisionOperations& steps, const RunSettings& settings, Console& console,
                           const std::string& system_dir) {
   const std::string staging_dir = StagingFolder(system_dir);
   const Route route =

@@ -13,9 +13,9 @@ namespace qsetup {
 
 // The operations of other subsystems that the decision calls, in the order
 // of a run. SetupMain wires the real ones; tests hand in fakes.
-class SetupSteps {
+class DecisionOperations {
  public:
-  virtual ~SetupSteps() = default;
+  virtual ~DecisionOperations() = default;
 
   // HID presence probe: true when the adapter answers over USB HID.
   virtual bool FindHidDevice() = 0;
@@ -25,7 +25,7 @@ class SetupSteps {
   // was not put in place (a copy declined at the overwrite question is).
   virtual bool StagePackage() = 0;
   // Removes older software and installs the service; returns the
-  // replacement result (kReplaceDone, kReplaceLegacyRemoved,
+  // replacement result (kReplaceDone, kReplaceRestartNeeded,
   // kReplaceCopyFailed).
   virtual int ReplaceDriver() = 0;
 };
@@ -36,7 +36,7 @@ struct Decision {
 };
 
 // Runs the decision for a usable system directory.
-Decision RunSetupDecision(SetupSteps& steps, const RunSettings& settings, Console& console,
+Decision RunSetupDecision(DecisionOperations& steps, const RunSettings& settings, Console& console,
                           const std::string& system_dir);
 
 }  // namespace qsetup

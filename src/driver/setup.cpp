@@ -8,9 +8,9 @@
 #include "detect/console_trace.h"
 #include "detect/detect.h"
 #include "driver/decision.h"
-#include "driver/deploy_steps.h"
 #include "driver/outcome_event.h"
 #include "driver/settings.h"
+#include "driver/versioned_deployment.h"
 #include "replace/last_run.h"
 #include "replace/replace.h"
 #include "rules/outcome.h"
@@ -20,10 +20,10 @@ namespace qsetup {
 namespace {
 
 // The decision's steps on the real subsystems.
-class RunSteps final : public SetupSteps {
+class PlatformOperations final : public DecisionOperations {
  public:
-  RunSteps(Platform& platform, Console& console, const RunSettings& settings,
-           const MessageTable& messages)
+  PlatformOperations(Platform& platform, Console& console, const RunSettings& settings,
+                     const MessageTable& messages)
       : trace_(console),
         detect_{platform.detect, settings.verbose ? &trace_ : nullptr,
                 settings.force_code == kForceUsb},
@@ -47,14 +47,13 @@ class RunSteps final : public SetupSteps {
     // installed one is; whether that start was owed already is asked first.
     restart_owed_ = restart_.Owed();
     staged_ = true;
-    RecordedRestart need(restart_);
     DeployContext ctx = deploy_;
-    ctx.restart = &need;
+    ctx.restart = &restart_;
     ctx.at_restart = &at_restart_;
     return qsetup::StagePackage(ctx, settings_.source_dir, answer_yes_) != kSetCopyFailed;
   }
   int ReplaceDriver() override {
-    DeploySteps steps(deploy_, answer_yes_);
+    VersionedDeployment steps(deploy_, answer_yes_);
     ReplaceContext ctx{registry_, replace_os_,       system_,  console_,
                        steps,     settings_.verbose, &legacy_, &at_restart_};
     if (staged_) {
@@ -127,7 +126,7 @@ RunLockHold LockOutOtherRuns(DriverOs& os, Console& console, bool verbose, std::
 // and the steps, whose facts the report gives.
 struct Held {
   RunLockHold hold;
-  std::optional<RunSteps> steps;
+  std::optional<PlatformOperations> steps;
 };
 
 // From the read of the system directory to the decision's end: the outcome's
@@ -154,7 +153,7 @@ EventId Decide(Platform& p, Console& console, const RunSettings& settings,
   held.hold = LockOutOtherRuns(p.driver, console, settings.verbose, p.run_lock_wait_ms,
                                StagingFolder(system_dir.path), facts.run_lock_name_taken);
   if (held.hold.busy) return kEventAnotherRunKeptTheMachine;
-  RunSteps& steps = held.steps.emplace(p, console, settings, messages);
+  PlatformOperations& steps = held.steps.emplace(p, console, settings, messages);
   const Decision decision = RunSetupDecision(steps, settings, console, system_dir.path);
   facts.route = decision.route;
   facts.legacy = steps.legacy();
@@ -169,7 +168,7 @@ EventId Decide(Platform& p, Console& console, const RunSettings& settings,
 // the event source before the event and the last run's record after it.
 // Returns the exit code.
 int ReportRun(Platform& p, Console& console, RunFacts& facts, EventId event,
-              const MessageTable* messages = nullptr, RunSteps* steps = nullptr,
+              const MessageTable* messages = nullptr, PlatformOperations* steps = nullptr,
               const std::string* system_dir = nullptr) {
   const RunOutcome& outcome = RunOutcomeOf(event);
   facts.event = event;

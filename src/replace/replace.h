@@ -53,9 +53,9 @@ enum class InstallOutcome {
 };
 
 // The deployment operations that the replacement sequence calls.
-class ReplaceDeploySteps {
+class ReplaceDeployment {
  public:
-  virtual ~ReplaceDeploySteps() = default;
+  virtual ~ReplaceDeployment() = default;
 
   // Before anything is removed: puts the copies of the service's files from
   // `source_folder` beside their targets in `target_folder` (both ending in
@@ -92,7 +92,7 @@ struct ReplaceContext {
   ReplaceOs& os;
   SystemDirectoryOs& system;
   Console& console;
-  ReplaceDeploySteps& deploy;
+  ReplaceDeployment& deploy;
   bool verbose;  // trace lines
   // When set, told who removed legacy service keys (for the run's report),
   // once the sequence has come as far as the purge.
@@ -123,7 +123,7 @@ bool RunTool(ReplaceOs& os, Console& console, const std::string& program,
 // runs the legacy restart tool's and the service tool's removal, purges the
 // legacy service keys, copies the service's files from the staging directory
 // into the system directory and runs the service tool's installation.
-// Returns kReplaceDone, kReplaceLegacyRemoved (also when an earlier run
+// Returns kReplaceDone, kReplaceRestartNeeded (also when an earlier run
 // removed legacy service keys and the restart they need has not happened
 // yet, and when files in use wait for the restart) or kReplaceCopyFailed
 // (when a file cannot take its place, before anything was removed).

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/registry.h"
+#include "base/restart_recorder.h"
 #include "base/win_errors.h"
 
 namespace qsetup {
@@ -31,7 +32,7 @@ bool RestartRecorded(RegistryReader& registry, WinError* error = nullptr);
 // The record as one run sees it. Failures to read or write it change
 // nothing else: a record that cannot be written is lost, one that cannot be
 // read is not there.
-class RestartRecord {
+class RestartRecord final : public RestartRecorder {
  public:
   explicit RestartRecord(RegistryOs& registry) : registry_(registry) {}
 
@@ -46,9 +47,8 @@ class RestartRecord {
   // deletions that all failed is taken back.
   void AfterDeletion(bool deleted);
 
-  // Called before a file is left for the next start of Windows: makes sure
-  // that a record is there, and keeps it. False when it cannot be made.
-  bool Require();
+  // Called before a file is left for the next start of Windows.
+  bool Require() override;
 
  private:
   RegistryOs& registry_;

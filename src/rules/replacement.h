@@ -11,7 +11,7 @@ namespace qsetup {
 inline constexpr int kReplaceDone = 0;
 // A restart is needed: a legacy service key was removed, or a file of the
 // service waits for the next start of Windows.
-inline constexpr int kReplaceLegacyRemoved = 1;
+inline constexpr int kReplaceRestartNeeded = 1;
 inline constexpr int kReplaceCopyFailed = 2;  // a file of the service was not put in place
 
 // The replacement result of a sequence: a failed copy wins; else legacy
@@ -21,7 +21,7 @@ inline constexpr int kReplaceCopyFailed = 2;  // a file of the service was not p
 constexpr int ReplacementResult(bool copy_failed, bool legacy_removed, bool restart_owed,
                                 bool files_at_restart = false) {
   if (copy_failed) return kReplaceCopyFailed;
-  return legacy_removed || restart_owed || files_at_restart ? kReplaceLegacyRemoved : kReplaceDone;
+  return legacy_removed || restart_owed || files_at_restart ? kReplaceRestartNeeded : kReplaceDone;
 }
 
 // Polls of a running tool, each followed by a wait of up to kToolPollMs.

@@ -33,7 +33,7 @@ int OutcomeExitCode(Route route, bool found, int replacement) {
     return replacement == kReplaceCopyFailed ? kExitFailed : kExitAdapterNoDriver;
   }
   switch (replacement) {
-    case kReplaceLegacyRemoved:
+    case kReplaceRestartNeeded:
       return kExitRestartNeeded;
     case kReplaceCopyFailed:
       return kExitFailed;

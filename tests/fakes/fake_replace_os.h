@@ -383,9 +383,9 @@ inline WinError FakeRegistryKey::CheckAccess(std::uint32_t access, bool& granted
 }
 
 // The deployment steps, recording their calls in the fake OS's event list.
-class FakeDeploySteps final : public ReplaceDeploySteps {
+class FakeReplaceDeployment final : public ReplaceDeployment {
  public:
-  explicit FakeDeploySteps(std::vector<std::string>& events) : events_(events) {}
+  explicit FakeReplaceDeployment(std::vector<std::string>& events) : events_(events) {}
 
   std::vector<std::string> failing_copies;  // file names whose copy fails
   std::vector<std::string> in_use;          // file names whose copy waits for the restart

@@ -13,7 +13,7 @@ using namespace written;
 
 using testing::FakeConsoleIo;
 
-class FakeSteps : public SetupSteps {
+class FakeOperations : public DecisionOperations {
  public:
   bool hid = false;
   bool existing = false;
@@ -49,7 +49,7 @@ struct Outcome {
   std::string calls;
 };
 
-Outcome Decide(FakeSteps steps, RunSettings settings = {}, bool mark_staging = false) {
+Outcome Decide(FakeOperations steps, RunSettings settings = {}, bool mark_staging = false) {
   FakeConsoleIo io;
   for (int i = 0; i < 4; ++i) io.PressChar('\r');
   Console console(io);
@@ -75,7 +75,7 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
       {"HID route, restart",
        true,
        false,
-       kReplaceLegacyRemoved,
+       kReplaceRestartNeeded,
        {1, std::string(kComplete) + kReboot, "HSR"}},
       {"HID route, copy failed", true, false, kReplaceCopyFailed, {2, kFailed, "HSR"}},
       {"scan route, nothing found",
@@ -91,7 +91,7 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
       {"scan route, found, restart",
        false,
        true,
-       kReplaceLegacyRemoved,
+       kReplaceRestartNeeded,
        {16, std::string(kNotWorking) + kComplete, "HESR"}},
       {"scan route, found, copy failed", false, true, kReplaceCopyFailed, {2, kFailed, "HESR"}},
       // Staging that did not put every file in place ends the run before
@@ -101,7 +101,7 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    FakeSteps steps;
+    FakeOperations steps;
     steps.hid = row.hid;
     steps.existing = row.existing;
     steps.replace_result = row.replace;
@@ -114,7 +114,7 @@ TEST(SetupDecision, EachRowOfTheDecisionTable) {
 }
 
 TEST(SetupDecision, SkipHidOverrulesTheProbe) {
-  FakeSteps steps;
+  FakeOperations steps;
   steps.hid = true;  // the adapter answers over HID, or -FU said so
   RunSettings settings;
   settings.skip_hid = true;
@@ -127,7 +127,7 @@ TEST(SetupDecision, NoStagingWhenRunningFromTheStagingDirectory) {
   for (const char* source :
        {"C:\\WINDOWS\\system32\\drivers\\qln2\\", "c:\\windows\\SYSTEM32\\DRIVERS\\QLN2\\"}) {
     SCOPED_TRACE(source);
-    FakeSteps steps;
+    FakeOperations steps;
     steps.hid = true;
     RunSettings settings;
     settings.source_dir = source;
@@ -140,7 +140,7 @@ TEST(SetupDecision, NoStagingWhenRunningFromTheStagingDirectory) {
   for (const char* source : {"C:\\WINDOWS\\system32\\drivers\\qln2", ".", "qln2\\",
                              "C:\\WINDOWS\\system32\\drivers\\qln2\\\\"}) {
     SCOPED_TRACE(source);
-    FakeSteps steps;
+    FakeOperations steps;
     steps.hid = true;
     RunSettings settings;
     settings.source_dir = source;
@@ -151,16 +151,16 @@ TEST(SetupDecision, NoStagingWhenRunningFromTheStagingDirectory) {
 TEST(SetupDecision, TracePausesUnderTheVerboseFlag) {
   RunSettings verbose;
   verbose.verbose = true;
-  FakeSteps hid;
+  FakeOperations hid;
   hid.hid = true;
   // On the HID route the pause comes after staging, on the scan route before.
   EXPECT_EQ(Decide(hid, verbose, true).out,
             std::string("<staged>Found USB SP.\r\nPress ENTER to continue\r\n") + kComplete);
-  FakeSteps none;
+  FakeOperations none;
   EXPECT_EQ(
       Decide(none, verbose).out,
       std::string("Didn't find USB SP.\r\nPress ENTER to continue\r\n") + kNotFound + kFailed);
-  FakeSteps scan;
+  FakeOperations scan;
   scan.existing = true;
   scan.replace_result = kReplaceCopyFailed;
   EXPECT_EQ(

@@ -278,10 +278,10 @@ TEST_F(DeployTest, FailedCopiesLeaveTheTargetAsItWas) {
 }
 
 // The restart record as the copy asks for it.
-struct FakeRestartNeed final : RestartNeed {
+struct FakeRestartRecorder final : RestartRecorder {
   bool fails = false;  // it cannot be written
   int asked = 0;
-  bool Record() override {
+  bool Require() override {
     ++asked;
     return !fails;
   }
@@ -342,7 +342,7 @@ TEST_F(DeployTest, TargetsInUseAreReplacedOnceReleasedOrAtTheRestart) {
     fresh.AddFile("C:\\pkg\\A.DLL", "new");
     fresh.AddFile(target, "old");
     c.prepare(fresh);
-    FakeRestartNeed need;
+    FakeRestartRecorder need;
     need.fails = c.record_fails;
     std::vector<std::string> at_restart;
     DeployContext ctx{fresh, system, console, MessageTable(texts.data()), false};

@@ -18,7 +18,7 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using testing::FakeConsoleIo;
-using testing::FakeDeploySteps;
+using testing::FakeReplaceDeployment;
 using testing::FakeReplaceOs;
 using testing::FakeTool;
 
@@ -106,7 +106,7 @@ class ReplaceDriverTest : public ::testing::Test {
   Console console{io};
   FakeReplaceOs os;
   testing::FakeSystemDirectory system;
-  FakeDeploySteps deploy{os.events};
+  FakeReplaceDeployment deploy{os.events};
 
   ReplaceDriverTest() { os.AddKey("SOFTWARE"); }
 
@@ -185,21 +185,21 @@ TEST_F(ReplaceDriverTest, ResultByPurgeCopiesAndTheRestartRecord) {
     std::vector<std::string> in_use = {};  // files that wait for the next start
   } cases[] = {
       {false, {}, {}, kReplaceDone, false},
-      {true, {}, {}, kReplaceLegacyRemoved, true},
+      {true, {}, {}, kReplaceRestartNeeded, true},
       {true, {}, {"TELMXSVC.EXE"}, kReplaceCopyFailed, true},
       {false, {}, {"TELMXW.DLL"}, kReplaceCopyFailed, false},
       {true, {}, {"TELMXW.DLL", "TELMXREM.EXE"}, kReplaceCopyFailed, true},
       // The earlier run was ended before it reported the restart.
-      {false, 0, {}, kReplaceLegacyRemoved, true},
-      {false, 5, {}, kReplaceLegacyRemoved, true},  // the clock was corrected since
+      {false, 0, {}, kReplaceRestartNeeded, true},
+      {false, 5, {}, kReplaceRestartNeeded, true},  // the clock was corrected since
       {false, 0, {"TELMXW.DLL"}, kReplaceCopyFailed, true},
       // The clock was set an hour ahead, or the machine restored from a
       // saved state: Windows has not started again, and the record stands.
-      {false, 60, {}, kReplaceLegacyRemoved, true},
-      {true, 60, {}, kReplaceLegacyRemoved, true},
+      {false, 60, {}, kReplaceRestartNeeded, true},
+      {true, 60, {}, kReplaceRestartNeeded, true},
       // Files in use: the restart completes them, and is recorded for them.
-      {false, {}, {}, kReplaceLegacyRemoved, true, {"TELMXW.DLL"}},
-      {false, 60, {}, kReplaceLegacyRemoved, true, {"TELMXSVC.EXE"}},
+      {false, {}, {}, kReplaceRestartNeeded, true, {"TELMXW.DLL"}},
+      {false, 60, {}, kReplaceRestartNeeded, true, {"TELMXSVC.EXE"}},
       {false, {}, {"TELMXW.DLL"}, kReplaceCopyFailed, true, {"TELMXSVC.EXE"}},
   };
   for (const auto& c : cases) {
@@ -247,8 +247,8 @@ TEST_F(ReplaceDriverTest, ARecordIsTakenBackOnlyWhenItWasMadeForNothing) {
       // A legacy key whose DACL is reset but that cannot be deleted: no
       // restart is owed, and no later run may report one.
       {"only a key that cannot be deleted", false, false, kReplaceDone},
-      {"one key deleted, a later one not", true, false, kReplaceLegacyRemoved},
-      {"an earlier run's record", false, true, kReplaceLegacyRemoved},
+      {"one key deleted, a later one not", true, false, kReplaceRestartNeeded},
+      {"an earlier run's record", false, true, kReplaceRestartNeeded},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -258,7 +258,7 @@ TEST_F(ReplaceDriverTest, ARecordIsTakenBackOnlyWhenItWasMadeForNothing) {
     if (c.earlier_record) os.AddKey(kRecordPath).volatile_key = true;
     EXPECT_EQ(Run(), c.result);
     EXPECT_NE(os.FindKey("SYSTEM\\CurrentControlSet\\Services\\vanwdgex"), nullptr);
-    EXPECT_EQ(os.FindKey(kRecordPath) != nullptr, c.result == kReplaceLegacyRemoved);
+    EXPECT_EQ(os.FindKey(kRecordPath) != nullptr, c.result == kReplaceRestartNeeded);
     EXPECT_EQ(Run(), c.result);
   }
 }
@@ -273,7 +273,7 @@ TEST_F(ReplaceDriverTest, VerboseShowsBothFoldersBeforeTheFirstCopy) {
             "lpBuffr2 = >C:\\WINDOWS\\system32\\<\r\n");
 
   io.out.clear();
-  FakeDeploySteps quiet(os.events);
+  FakeReplaceDeployment quiet(os.events);
   quiet.output = &io.out;
   ReplaceDriver({os, os, system, console, quiet, false});
   EXPECT_EQ(quiet.output_at_first_copy, "\r\n\r\n");
@@ -304,7 +304,7 @@ TEST_F(ReplaceDriverTest, NothingIsRemovedBeforeEveryFileCanTakeItsPlace) {
     SCOPED_TRACE(c.name);
     testing::FakeReplaceOs fresh;
     testing::FakeSystemDirectory fresh_system;
-    FakeDeploySteps steps(fresh.events);
+    FakeReplaceDeployment steps(fresh.events);
     if (!c.system_directory) fresh_system.Fail();
     steps.unpreparable = !c.preparable;
     fresh.tools[kRestartTool] = {};

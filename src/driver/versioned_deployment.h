@@ -7,20 +7,10 @@
 
 namespace qsetup {
 
-// The restart record as deployment asks for it.
-class RecordedRestart final : public RestartNeed {
- public:
-  explicit RecordedRestart(RestartRecord& record) : record_(record) {}
-  bool Record() override;
-
- private:
-  RestartRecord& record_;
-};
-
-class DeploySteps final : public ReplaceDeploySteps {
+class VersionedDeployment final : public ReplaceDeployment {
  public:
   // `unattended` answers every overwrite question with yes in advance.
-  DeploySteps(const DeployContext& ctx, bool unattended);
+  VersionedDeployment(const DeployContext& ctx, bool unattended);
 
   bool PrepareServiceFiles(const std::string& source_folder,
                            const std::string& target_folder) override;

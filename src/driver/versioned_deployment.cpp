@@ -1,4 +1,4 @@
-#include "driver/deploy_steps.h"
+#include "driver/versioned_deployment.h"
 
 #include <vector>
 
@@ -13,31 +13,27 @@ DeployContext WithPrepared(const DeployContext& ctx, PreparedCopies* prepared) {
 
 }  // namespace
 
-bool RecordedRestart::Record() {
-  return record_.Require();
-}
-
-DeploySteps::DeploySteps(const DeployContext& ctx, bool unattended)
+VersionedDeployment::VersionedDeployment(const DeployContext& ctx, bool unattended)
     : ctx_(WithPrepared(ctx, &prepared_)), unattended_(unattended) {}
 
-bool DeploySteps::PrepareServiceFiles(const std::string& source_folder,
-                                      const std::string& target_folder) {
+bool VersionedDeployment::PrepareServiceFiles(const std::string& source_folder,
+                                              const std::string& target_folder) {
   return PrepareCopies(ctx_, source_folder, target_folder, kServiceFiles);
 }
 
-void DeploySteps::RefreshSystemTools() {
+void VersionedDeployment::RefreshSystemTools() {
   // The set result is not acted on: a tool that was not refreshed shows in
   // the versioned copy's own messages.
   qsetup::RefreshSystemTools(ctx_, unattended_);
 }
 
-InstallOutcome DeploySteps::InstallFile(const std::string& source_folder,
-                                        const std::string& target_folder,
-                                        const std::string& file_name, RestartRecord& restart) {
-  RecordedRestart need(restart);
+InstallOutcome VersionedDeployment::InstallFile(const std::string& source_folder,
+                                                const std::string& target_folder,
+                                                const std::string& file_name,
+                                                RestartRecord& restart) {
   std::vector<std::string> at_restart;
   DeployContext ctx = ctx_;
-  ctx.restart = &need;
+  ctx.restart = &restart;
   ctx.at_restart = &at_restart;
   if (CopyVersionedFile(ctx, source_folder, target_folder, file_name, unattended_) == kCopyFailed) {
     return InstallOutcome::kFailed;
@@ -45,7 +41,7 @@ InstallOutcome DeploySteps::InstallFile(const std::string& source_folder,
   return at_restart.empty() ? InstallOutcome::kDone : InstallOutcome::kAtRestart;
 }
 
-void DeploySteps::DiscardPreparedCopies() {
+void VersionedDeployment::DiscardPreparedCopies() {
   qsetup::DiscardPreparedCopies(ctx_);
 }
 
