@@ -168,6 +168,46 @@ Started Start(const Program& program, HANDLE job, WinError job_error) {
   return started;
 }
 
+// Waits for `process` within its bound, logging what it writes to `output`
+// as it comes; ends it, and the programs of `job` (when there is one), once
+// the bound has passed. The wait is for the program, not for the end of its
+// output: a program that it started may have inherited the write end and
+// hold it for good.
+ProgramRun WaitLogging(HANDLE process, HANDLE job, HANDLE output, LineLogger& lines,
+                       std::uint32_t minutes) {
+  const ULONGLONG deadline = ::GetTickCount64() + ULONGLONG{minutes} * kBoundMinuteMs;
+  ProgramRun run;
+  for (;;) {
+    LogWaitingOutput(output, lines);
+    // Anything but a timeout: the program has ended, or its handle cannot be
+    // waited for, and waiting again would not change that.
+    if (::WaitForSingleObject(process, kOutputPollMs) != WAIT_TIMEOUT) break;
+    if (::GetTickCount64() >= deadline) {
+      run.end = ProgramRun::End::kRanOut;
+      // Both return before the programs have gone, and fail for those that
+      // ended by themselves meanwhile: that the program is gone is the proof.
+      if (job) ::TerminateJobObject(job, ERROR_TIMEOUT);
+      ::TerminateProcess(process, ERROR_TIMEOUT);
+      run.ended = ::WaitForSingleObject(process, kEndWaitMs) == WAIT_OBJECT_0;
+      break;
+    }
+  }
+  // What it wrote before it ended.
+  LogWaitingOutput(output, lines);
+  lines.Flush();
+  if (run.end == ProgramRun::End::kRanOut) return run;
+
+  DWORD exit_code = 0;
+  if (::GetExitCodeProcess(process, &exit_code)) {
+    run.end = ProgramRun::End::kExited;
+    run.exit_code = exit_code;
+  } else {
+    run.end = ProgramRun::End::kExitCodeUnknown;
+    run.error = ::GetLastError();
+  }
+  return run;
+}
+
 }  // namespace
 
 ProgramRun RunLogged(MSIHANDLE install, const std::wstring& application,
@@ -208,42 +248,9 @@ ProgramRun RunLogged(MSIHANDLE install, const std::wstring& application,
                          WidenReplacing(WindowsErrorText(started.job_error)) +
                          L"): ending it does not end the programs that it starts.");
   }
-  const HANDLE process = started.process.get();
 
-  // The wait is for the program, not for the end of its output: a program
-  // that it started may have inherited the write end and hold it for good.
   LineLogger lines(install, name + L": ");
-  const ULONGLONG deadline = ::GetTickCount64() + ULONGLONG{minutes} * kBoundMinuteMs;
-  ProgramRun run;
-  for (;;) {
-    LogWaitingOutput(output.get(), lines);
-    // Anything but a timeout: the program has ended, or its handle cannot be
-    // waited for, and waiting again would not change that.
-    if (::WaitForSingleObject(process, kOutputPollMs) != WAIT_TIMEOUT) break;
-    if (::GetTickCount64() >= deadline) {
-      run.end = ProgramRun::End::kRanOut;
-      // Both return before the programs have gone, and fail for those that
-      // ended by themselves meanwhile: that the program is gone is the proof.
-      if (job) ::TerminateJobObject(job.get(), ERROR_TIMEOUT);
-      ::TerminateProcess(process, ERROR_TIMEOUT);
-      run.ended = ::WaitForSingleObject(process, kEndWaitMs) == WAIT_OBJECT_0;
-      break;
-    }
-  }
-  // What it wrote before it ended.
-  LogWaitingOutput(output.get(), lines);
-  lines.Flush();
-  if (run.end == ProgramRun::End::kRanOut) return run;
-
-  DWORD exit_code = 0;
-  if (::GetExitCodeProcess(process, &exit_code)) {
-    run.end = ProgramRun::End::kExited;
-    run.exit_code = exit_code;
-  } else {
-    run.end = ProgramRun::End::kExitCodeUnknown;
-    run.error = ::GetLastError();
-  }
-  return run;
+  return WaitLogging(started.process.get(), job.get(), output.get(), lines, minutes);
 }
 
 }  // namespace qsetup::msi
