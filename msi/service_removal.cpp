@@ -84,7 +84,7 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
   // The tool's name as SETUP.EXE starts it.
   const std::string tool_name = ServiceToolPath("");
   const std::wstring tool = WidenReplacing(tool_name);
-  const std::string removal = tool_name + " -remove";
+  const std::string removal = tool_name + " " + kServiceToolRemove;
   std::vector<std::wstring> folders;
   if (std::wstring system = SystemFolder(); !system.empty()) folders.push_back(std::move(system));
   folders.push_back(installed_folder);
@@ -94,7 +94,7 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
       LogLine(install, program + L" is not there.");
       continue;
     }
-    const std::wstring command_line = L"\"" + program + L"\" -remove";
+    const std::wstring command_line = L"\"" + program + L"\" " + WidenReplacing(kServiceToolRemove);
     LogLine(install, L"Running " + command_line);
     const ProgramRun run =
         RunLogged(install, program, command_line, folder, tool, kServiceToolMinutes);

@@ -26,6 +26,7 @@
 #include "msi/program_run.h"
 #include "msi/service_removal.h"
 #include "msi/setup_outcome.h"
+#include "rules/package.h"
 #include "win32/handles.h"
 #include "win32/win32_registry.h"
 
@@ -104,12 +105,13 @@ extern "C" __declspec(dllexport) UINT WINAPI RunSetup(MSIHANDLE install) {
     return ERROR_INSTALL_FAILURE;
   }
 
-  const std::wstring program = folder + L"SETUP.EXE";
+  const std::wstring setup_name = WidenReplacing(kSetupProgramName);
+  const std::wstring program = folder + setup_name;
   std::wstring command_line = L"\"" + program + L"\"";
   if (!switches.empty()) command_line += L" " + switches;
   LogLine(install, L"Running " + command_line);
   const SetupOutcome outcome = OutcomeOfSetupRun(
-      RunLogged(install, program, command_line, folder, L"SETUP.EXE", kSetupMinutes));
+      RunLogged(install, program, command_line, folder, setup_name, kSetupMinutes));
   LogLine(install, WidenReplacing(outcome.log_line));
   if (!outcome.succeeded) {
     WaitWhileFolderInUse(folder);

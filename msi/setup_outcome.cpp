@@ -6,6 +6,7 @@
 #include "replace/restart_record.h"
 #include "rules/force_code.h"
 #include "rules/outcome.h"
+#include "rules/package.h"
 
 namespace qsetup::msi {
 
@@ -45,7 +46,7 @@ std::string RunLine(std::string_view program, const ProgramRun& run, std::uint32
 
 SetupOutcome OutcomeOfSetupRun(const ProgramRun& run) {
   if (run.end == ProgramRun::End::kExited) return OutcomeOfExitCode(run.exit_code);
-  return {false, RunLine("SETUP.EXE", run, kSetupMinutes)};
+  return {false, RunLine(kSetupProgramName, run, kSetupMinutes)};
 }
 
 RestartRequest RequestOfRestartRecord(RegistryReader& registry) {

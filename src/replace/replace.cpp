@@ -69,7 +69,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
   RestartRecord& restart = ctx.restart != nullptr ? *ctx.restart : own_record;
   const bool restart_owed = ctx.restart != nullptr ? ctx.restart_owed : own_record.Owed();
 
-  if (RunSystemTool(ctx, LegacyToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
+  if (RunSystemTool(ctx, LegacyToolPath, kServiceToolRemove)) ctx.deploy.RefreshSystemTools();
 
   const bool purged = PurgeLegacyServices(ctx.registry, restart) != 0;
   if (ctx.removal != nullptr) {
@@ -78,7 +78,7 @@ int ReplaceDriver(const ReplaceContext& ctx) {
                                   : LegacyRemoval::kNone;
   }
 
-  if (RunSystemTool(ctx, ServiceToolPath, "-remove")) ctx.deploy.RefreshSystemTools();
+  if (RunSystemTool(ctx, ServiceToolPath, kServiceToolRemove)) ctx.deploy.RefreshSystemTools();
 
   const SystemDirectory system_dir = ctx.system.ReadSystemDirectory();
   if (!system_dir.Fitted()) {
@@ -110,7 +110,8 @@ int ReplaceDriver(const ReplaceContext& ctx) {
   }
   ctx.deploy.DiscardPreparedCopies();
 
-  RunTool(ctx.os, ctx.console, ServiceToolPath(system_folder), "-install -QLN2", system_dir.path);
+  RunTool(ctx.os, ctx.console, ServiceToolPath(system_folder), kServiceToolInstall,
+          system_dir.path);
   return ReplacementResult(copy_failed, purged, restart_owed, at_restart);
 }
 

@@ -20,7 +20,7 @@ enum PackageRole : unsigned {
   kInstalled = 1u << 1,      // copied from there into the system directory, in table order
   kRefreshed = 1u << 2,      // copied into the system directory after each removal tool
   kReported = 1u << 3,       // its stamp is part of the package in the status report
-  kServiceTool = 1u << 4,    // the service tool, run with "-remove" and "-install -QLN2"
+  kServiceTool = 1u << 4,    // the service tool (its arguments below)
   kSetupProgram = 1u << 5,   // SETUP.EXE itself
   kStatusProgram = 1u << 6,  // QLN2STAT.EXE, the status report
 };
@@ -86,6 +86,11 @@ inline std::string ServiceToolPath(const std::string& folder) {
   for (const char* c = kServiceToolFile; *c != '\0'; ++c) path.push_back(AsciiLower(*c));
   return path;
 }
+
+// The service tool's arguments: its removal of whichever service it finds,
+// and its installation of this package's service.
+inline constexpr char kServiceToolRemove[] = "-remove";
+inline constexpr char kServiceToolInstall[] = "-install -QLN2";
 
 // The service that the service tool registers.
 inline constexpr char kServiceName[] = "QLN2Svc";
