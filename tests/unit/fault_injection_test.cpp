@@ -599,10 +599,15 @@ void CheckMachine(const Machine& m, const Scenario& s, const Before& before, int
   }
 }
 
-TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
+// One test for each scenario, so that a test run can run them side by side.
+class FaultInjectionOfEach : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(FaultInjectionOfEach, EveryFailingOperationAndAllocationIsSurvived) {
   std::size_t operations = 0;
   std::size_t allocations = 0;
-  const std::vector<Scenario> scenarios = Scenarios();
+  const std::vector<Scenario> all = Scenarios();
+  ASSERT_LT(GetParam(), all.size());
+  const std::vector<Scenario> scenarios = {all[GetParam()]};
   for (const Scenario& scenario : scenarios) {
     SCOPED_TRACE(scenario.name);
 
@@ -707,6 +712,9 @@ TEST(FaultInjection, EveryFailingOperationAndAllocationIsSurvived) {
       scenarios.size(), operations + allocations, operations, allocations, operations,
       scenarios.size() + 4 * operations + allocations);
 }
+
+INSTANTIATE_TEST_SUITE_P(FaultInjection, FaultInjectionOfEach,
+                         ::testing::Range<std::size_t>(0, Scenarios().size()));
 
 // QLN2STAT.EXE on the same machine: each scenario runs once to record the
 // report's operations, then once for each of them with that operation
