@@ -29,14 +29,6 @@ std::wstring OtherProduct(const std::wstring& upgrade_code, const std::wstring& 
   return {};
 }
 
-// The system directory with its closing separator, as SETUP.EXE reads it;
-// empty when it cannot be read.
-std::wstring SystemFolder() {
-  const SystemDirectory directory = win32::Win32SystemDirectoryOs().ReadSystemDirectory();
-  return directory.Fitted() ? WidenReplacing(qsetup::SystemFolder(directory.path), CP_ACP)
-                            : std::wstring();
-}
-
 bool IsFile(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -86,7 +78,8 @@ void RemoveTheService(MSIHANDLE install, const std::wstring& installed_folder) {
   const std::wstring tool = WidenReplacing(tool_name);
   const std::string removal = tool_name + " " + kServiceToolRemove;
   std::vector<std::wstring> folders;
-  if (std::wstring system = SystemFolder(); !system.empty()) folders.push_back(std::move(system));
+  if (std::wstring system = win32::WideSystemFolder(); !system.empty())
+    folders.push_back(std::move(system));
   folders.push_back(installed_folder);
   for (const std::wstring& folder : folders) {
     const std::wstring program = folder + tool;
@@ -137,7 +130,7 @@ void RemoveEventSource(MSIHANDLE install) {
 // version, once no event source names them: each is deleted, or where a
 // viewer holds it loaded, left for the next start of Windows to delete.
 void RemoveMessageFiles(MSIHANDLE install) {
-  const std::wstring system = SystemFolder();
+  const std::wstring system = win32::WideSystemFolder();
   if (system.empty()) return;
   const std::wstring staging = system + L"drivers\\qln2\\";
   WIN32_FIND_DATAW found;

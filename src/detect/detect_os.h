@@ -43,8 +43,8 @@ class HidInterfaceSet {
   virtual bool EnumInterface(std::uint32_t index) = 0;
 
   // The device path of the interface enumerated last, from its detail
-  // record. nullopt when the record cannot be fetched, also when no buffer
-  // of the size that the platform asks for can be allocated.
+  // record, as a name that only OpenDevice reads. nullopt when the record cannot be fetched, also
+  // when no buffer of the size that the platform asks for can be allocated.
   virtual std::optional<std::string> DevicePath() = 0;
 };
 

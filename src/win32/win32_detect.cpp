@@ -1,7 +1,9 @@
 #include "win32/win32_detect.h"
 
 #include <cstddef>
-#include <cstring>
+#include <cwchar>
+
+#include "win32/win32_text.h"
 
 namespace qsetup::win32 {
 namespace {
@@ -38,24 +40,32 @@ class Win32HidInterfaceSet final : public HidInterfaceSet {
                                             &interface_) != FALSE;
   }
 
+  // The path in UTF-16, as Windows gives it, carried in UTF-8: no letter is
+  // lost, and OpenDevice opens it with the wide call, which knows no
+  // MAX_PATH for a path that starts with "\\?\" as device paths do.
   std::optional<std::string> DevicePath() override {
-    constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath);
+    constexpr DWORD kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
     DWORD required = 0;
-    api_.SetupDiGetDeviceInterfaceDetailA(set_.get().handle, &interface_, nullptr, 0, &required,
+    api_.SetupDiGetDeviceInterfaceDetailW(set_.get().handle, &interface_, nullptr, 0, &required,
                                           nullptr);
     // The record holds at least its size field and the path's NUL.
     if (required <= kPathOffset) return std::nullopt;
     const UniqueLocal block(::LocalAlloc(LPTR, required));
     if (!block) return std::nullopt;
-    auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(block.get());
+    auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(block.get());
     detail->cbSize = sizeof *detail;
     DWORD size = 0;
-    if (!api_.SetupDiGetDeviceInterfaceDetailA(set_.get().handle, &interface_, detail, required,
+    if (!api_.SetupDiGetDeviceInterfaceDetailW(set_.get().handle, &interface_, detail, required,
                                                &size, nullptr)) {
       return std::nullopt;
     }
-    const char* path = detail->DevicePath;
-    return std::string(path, ::strnlen(path, required - kPathOffset));
+    const wchar_t* wide = detail->DevicePath;
+    const std::size_t length = ::wcsnlen(wide, (required - kPathOffset) / sizeof(wchar_t));
+    std::string path;
+    if (Narrow(std::u16string_view(AsUtf16(wide).data(), length), CP_UTF8, path) != kErrorSuccess) {
+      return std::nullopt;
+    }
+    return path;
   }
 
  private:
@@ -116,7 +126,7 @@ bool SetupApi::Load(LibrarySearch search) {
   const HMODULE m = library.get();
   return m != nullptr && Resolve(m, "SetupDiGetClassDevsA", SetupDiGetClassDevsA) &&
          Resolve(m, "SetupDiEnumDeviceInterfaces", SetupDiEnumDeviceInterfaces) &&
-         Resolve(m, "SetupDiGetDeviceInterfaceDetailA", SetupDiGetDeviceInterfaceDetailA) &&
+         Resolve(m, "SetupDiGetDeviceInterfaceDetailW", SetupDiGetDeviceInterfaceDetailW) &&
          Resolve(m, "SetupDiEnumDeviceInfo", SetupDiEnumDeviceInfo) &&
          Resolve(m, "SetupDiGetDeviceRegistryPropertyA", SetupDiGetDeviceRegistryPropertyA) &&
          Resolve(m, "SetupDiDestroyDeviceInfoList", SetupDiDestroyDeviceInfoList);
@@ -163,7 +173,9 @@ std::unique_ptr<HidDevice> Win32DetectOs::OpenDevice(const std::string& path, De
   const HidApi* api = Hid();
   if (api == nullptr) return nullptr;
   const DWORD rights = access == DeviceAccess::kReadWrite ? GENERIC_READ | GENERIC_WRITE : 0;
-  UniqueFile file(::CreateFileA(path.c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  std::u16string wide;
+  if (Widen(path, CP_UTF8, wide) != kErrorSuccess) return nullptr;
+  UniqueFile file(::CreateFileW(AsWide(wide), rights, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, 0, nullptr));
   if (!file) return nullptr;
   return std::make_unique<Win32HidDevice>(*api, std::move(file));

@@ -18,7 +18,7 @@ struct SetupApi {
   UniqueModule library;
   decltype(&::SetupDiGetClassDevsA) SetupDiGetClassDevsA = nullptr;
   decltype(&::SetupDiEnumDeviceInterfaces) SetupDiEnumDeviceInterfaces = nullptr;
-  decltype(&::SetupDiGetDeviceInterfaceDetailA) SetupDiGetDeviceInterfaceDetailA = nullptr;
+  decltype(&::SetupDiGetDeviceInterfaceDetailW) SetupDiGetDeviceInterfaceDetailW = nullptr;
   decltype(&::SetupDiEnumDeviceInfo) SetupDiEnumDeviceInfo = nullptr;
   decltype(&::SetupDiGetDeviceRegistryPropertyA) SetupDiGetDeviceRegistryPropertyA = nullptr;
   decltype(&::SetupDiDestroyDeviceInfoList) SetupDiDestroyDeviceInfoList = nullptr;
